@@ -1,0 +1,64 @@
+#include "app/AppPaths.h"
+
+#include "app/Errors.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QSettings>
+#include <QStandardPaths>
+
+namespace {
+QString g_registryFile;
+QString g_sysSetupFile;
+QString g_programDir;
+
+QString ConfigDir()
+{
+    const QString dir = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
+    QDir().mkpath(dir);
+    return dir;
+}
+} // namespace
+
+QString AppPaths::registryFile()
+{
+    return g_registryFile.isEmpty() ? ConfigDir() + QStringLiteral("/Velmora.ini") : g_registryFile;
+}
+
+QString AppPaths::programDir()
+{
+    return g_programDir.isEmpty() ? QCoreApplication::applicationDirPath() : g_programDir;
+}
+
+QString AppPaths::sysSetupFile()
+{
+    if (!g_sysSetupFile.isEmpty())
+        return g_sysSetupFile;
+    const QString beside = programDir() + QStringLiteral("/SysSetup");
+    const QFileInfo folder(programDir());
+    if (QFileInfo::exists(beside) || folder.isWritable())
+        return beside;
+    return ConfigDir() + QStringLiteral("/SysSetup");
+}
+
+void AppPaths::setRegistryFile(const QString &path) { g_registryFile = path; }
+void AppPaths::setSysSetupFile(const QString &path) { g_sysSetupFile = path; }
+void AppPaths::setProgramDir(const QString &path) { g_programDir = path; }
+
+int ReadAutoRunInterval()
+{
+    QSettings settings(AppPaths::sysSetupFile(), QSettings::IniFormat);
+    bool ok = false;
+    const int value = settings.value(QStringLiteral("Main/nAutoRunInterVal")).toInt(&ok);
+    return ok ? value : 2;
+}
+
+void WriteAutoRunInterval(int seconds)
+{
+    QSettings settings(AppPaths::sysSetupFile(), QSettings::IniFormat);
+    settings.setValue(QStringLiteral("Main/nAutoRunInterVal"), seconds);
+    settings.sync();
+    if (settings.status() != QSettings::NoError)
+        throw VelmoraError(QStringLiteral("Cannot write %1").arg(AppPaths::sysSetupFile()));
+}

@@ -1,0 +1,65 @@
+#include "app/ProjectFile.h"
+
+#include "app/Errors.h"
+
+#include <QFile>
+#include <QSaveFile>
+#include <cstring>
+
+void SetNewDefaults(TProjectRecord &r)
+{
+    r.ComPort = 1;
+    r.BaudRate = 57600;
+    r.ColorMode = 1;
+    r.Reserved1 = 0;
+    r.ScreenWidth = 256;
+    r.ScreenHeight = 32;
+    r.PortraitOn = 1;
+    r.LandscapeOn = 1;
+    r.LandscapeDouble = 0;
+    r.Reserved2 = 512;
+    r.Reserved3 = 4;
+    r.BrightnessLevel = 15;
+}
+
+void SetStartupDefaults(TProjectRecord &r)
+{
+    SetNewDefaults(r);
+    r.FontName.setText(QStringLiteral("宋体"));
+    r.FontColor = 255;
+    r.TempFontName.setText(QStringLiteral("宋体"));
+    r.TempFontColor = 255;
+    r.TempFontHeight = 48;
+}
+
+void ReadProjectFile(const QString &path, TProjectRecord &record)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw VelmoraError(file.errorString());
+    const QByteArray bytes = file.read(sizeof(TProjectRecord));
+    if (file.error() != QFileDevice::NoError)
+        throw VelmoraError(file.errorString());
+    if (bytes.size() < int(sizeof(TProjectRecord)))
+        throw VelmoraError(QStringLiteral("Read beyond end of file"));
+    std::memcpy(&record, bytes.constData(), sizeof(TProjectRecord));
+}
+
+void WriteFileSafely(const QString &path, const QByteArray &bytes)
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        throw VelmoraError(file.errorString());
+    if (file.write(bytes) != bytes.size()) {
+        const QString why = file.errorString();
+        file.cancelWriting();
+        throw VelmoraError(why);
+    }
+    if (!file.commit())
+        throw VelmoraError(file.errorString());
+}
+
+void WriteProjectFile(const QString &path, const TProjectRecord &record)
+{
+    WriteFileSafely(path, QByteArray(reinterpret_cast<const char *>(&record), sizeof(record)));
+}

@@ -1,0 +1,22 @@
+// The .prj file: the byte image of the project record.
+#pragma once
+
+#include "app/Struct.h"
+
+#include <QString>
+
+// The defaults a first start gives a project that has no file.
+void SetStartupDefaults(TProjectRecord &record);
+// The defaults of New: the link and screen settings only; fonts carry over.
+void SetNewDefaults(TProjectRecord &record);
+
+// Reads the first 1856 bytes of the file. The record is replaced only when
+// the whole record was read; throws VelmoraError otherwise ("Read beyond end
+// of file" for a short file).
+void ReadProjectFile(const QString &path, TProjectRecord &record);
+// Writes the record through a temporary file in the same folder, so a failed
+// write leaves the previous file intact. Throws VelmoraError.
+void WriteProjectFile(const QString &path, const TProjectRecord &record);
+
+// Writes bytes to path safely (temporary file, then replace). Throws VelmoraError.
+void WriteFileSafely(const QString &path, const QByteArray &bytes);

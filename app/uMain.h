@@ -1,0 +1,118 @@
+// The main window: owner of the project, the page list, the previews, the two
+// frame slots and the running transmission.
+#pragma once
+
+#include "app/Struct.h"
+
+#include <QByteArray>
+#include <QImage>
+#include <QMainWindow>
+
+#include <functional>
+
+class HotKey;
+class Prompter;
+class QAction;
+class QGroupBox;
+class QLabel;
+class QMenu;
+class QProgressBar;
+class QPushButton;
+class QSpinBox;
+class QTableView;
+class QTimer;
+class QToolBar;
+
+extern const char *const ApplicationTitle;   // "Velmora舞台字幕编辑系统"
+
+class TFrm_Main : public QMainWindow {
+    Q_OBJECT
+public:
+    // The prompter answers every message box and file dialog; not owned.
+    explicit TFrm_Main(Prompter *prompter, QWidget *parent = nullptr);
+    ~TFrm_Main() override;
+
+    // The project: record, current file name and flags.
+    TProjectState Project;
+    TProjectRecord &Record() { return Project.ProjectRecord; }
+
+    // Project life cycle.
+    void LoadProject(const QString &path);
+    void NewProject(const QString &name);
+    void SaveProject(const QString &path);
+    bool SaveProjectAs();     // false when the dialog was cancelled
+    void StartupLoad();       // the load when the window is first shown
+    void UpdateTitle();
+
+    // Commands of the window.
+    void NewClick();
+    void OpenClick();
+    void SaveClick();
+    void SaveAsClick();
+    void ExitClick();
+    void HotKeyPressed(int modifiers, int virtualKey);
+
+    Prompter *prompter() const { return m_prompter; }
+    // Runs a command; a VelmoraError ends it at the failing step and is shown
+    // in a message box. Returns false when it failed.
+    bool Guarded(const std::function<void()> &command);
+
+    // --- Page preview -----------------------------------------------------
+    void ResizePreview(int width, int height);
+    QImage PortraitImage;   // H x W, what Img_Portrait shows
+    QImage LandImage;       // W x H, what Img_Land shows
+    // --- end of page preview ----------------------------------------------
+
+
+    // --- Page list --------------------------------------------------------
+    // --- end of page list -------------------------------------------------
+
+
+    // --- Frames and transmissions -----------------------------------------
+    QByteArray PortraitFrame;
+    QByteArray LandscapeFrame;
+    // --- end of frames and transmissions ----------------------------------
+
+
+    // --- Dialogs ----------------------------------------------------------
+    // --- end of dialogs ---------------------------------------------------
+
+
+    // Controls, named as the operators' manual names them.
+    QToolBar *ToolBar;
+    QAction *TolBtn_New, *TolBtn_Open, *TolBtn_Save, *ToolButton3, *TolBtn_Font;
+    QAction *TlBtn_Main, *TolBtn_Light, *TolBtn_Exit;
+    QMenu *N_File, *N_Setup, *N_Send, *N13;
+    QAction *N_New, *N2, *N_Save, *N_SaveAs, *N4;
+    QAction *N6, *N8, *N3, *N_Font;
+    QAction *N1, *N14, *N_ClearScreen;
+    QGroupBox *Grp_Portrait, *Grp_Land;
+    QLabel *Img_Portrait, *Img_Land;
+    QTableView *LstView_Page;
+    QPushButton *Btn_LoadScenario, *Btn_TempStr, *Btn_Modify, *Btn_Delete, *Btn_InputStr;
+    QPushButton *Button1, *Button2;
+    QGroupBox *GroupBox1;
+    QSpinBox *SpinEdit1;
+    QTimer *Timer1;
+    QLabel *StatusPanel[3];
+    QProgressBar *ProgressB_State;
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void BuildMenus();
+    void BuildToolBar();
+    void BuildClientArea();
+    void BuildStatusBar();
+    void SaveCurrent();           // Save As when untitled, else Save
+    bool NeedsSavePrompt() const;
+    void AskToSaveOnExit();
+    void RepaintPreviews();
+
+    Prompter *m_prompter;
+    HotKey *m_hotKey = nullptr;
+    bool m_shown = false;
+    bool m_exiting = false;
+};

@@ -1,0 +1,118 @@
+// velmora-cli: the core of the program without a window.
+#include "app/Errors.h"
+#include "app/Gbk.h"
+#include "app/ProjectFile.h"
+#include "app/RecordFields.h"
+
+#include <QGuiApplication>
+#include <QStringList>
+#include <QTextStream>
+#include <cstdio>
+#include <functional>
+#include <map>
+
+namespace {
+
+struct Cli {
+    QStringList args;         // the subcommand's own arguments
+    TProjectRecord record{};  // --project FILE, or the start-up defaults
+};
+
+QTextStream &Out()
+{
+    static QTextStream out(stdout);
+    return out;
+}
+
+[[noreturn]] void Usage(const QString &what)
+{
+    throw VelmoraError(QStringLiteral("usage: ") + what);
+}
+
+// project new OUT.prj | show FILE.prj | set FILE.prj Name=value ...
+void CmdProject(Cli &cli)
+{
+    const QString verb = cli.args.value(0);
+    const QString file = cli.args.value(1);
+    if (file.isEmpty())
+        Usage(QStringLiteral("velmora-cli project new|show|set FILE.prj [Name=value ...]"));
+    if (verb == QLatin1String("new")) {
+        TProjectRecord record{};
+        SetStartupDefaults(record);
+        WriteProjectFile(file, record);
+    } else if (verb == QLatin1String("show")) {
+        TProjectRecord record{};
+        ReadProjectFile(file, record);
+        for (const RecordField &f : RecordFields())
+            Out() << f.name << '=' << FieldValue(record, f) << '\n';
+    } else if (verb == QLatin1String("set")) {
+        TProjectRecord record{};
+        ReadProjectFile(file, record);
+        for (const QString &assignment : cli.args.mid(2)) {
+            const int eq = assignment.indexOf(QLatin1Char('='));
+            const RecordField *field = eq > 0 ? FindRecordField(assignment.left(eq)) : nullptr;
+            if (!field)
+                throw VelmoraError(QStringLiteral("unknown field in '%1'").arg(assignment));
+            SetFieldValue(record, *field, assignment.mid(eq + 1));
+        }
+        WriteProjectFile(file, record);
+    } else {
+        Usage(QStringLiteral("velmora-cli project new|show|set FILE.prj [Name=value ...]"));
+    }
+}
+
+const std::map<QString, std::function<void(Cli &)>> &Commands()
+{
+    static const std::map<QString, std::function<void(Cli &)>> commands = {
+        {QStringLiteral("project"), CmdProject},
+    };
+    return commands;
+}
+
+// Takes "--project FILE" out of the arguments and loads the record.
+void LoadProjectOption(Cli &cli)
+{
+    const int at = cli.args.indexOf(QStringLiteral("--project"));
+    if (at < 0) {
+        SetStartupDefaults(cli.record);
+        return;
+    }
+    if (at + 1 >= cli.args.size())
+        Usage(QStringLiteral("--project FILE.prj"));
+    ReadProjectFile(cli.args.at(at + 1), cli.record);
+    cli.args.remove(at, 2);
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    // Drawing text needs a GUI application, but never a display.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+    QGuiApplication::setApplicationName(QStringLiteral("Velmora"));
+    Cli cli;
+    cli.args = app.arguments().mid(1);
+    try {
+        if (!GbkAvailable())
+            throw VelmoraError(QStringLiteral("this Qt cannot convert GBK text"));
+        const QString name = cli.args.value(0);
+        const auto command = Commands().find(name);
+        if (command == Commands().end()) {
+            QStringList names;
+            for (const auto &c : Commands())
+                names << c.first;
+            Usage(QStringLiteral("velmora-cli ") + names.join(QLatin1Char('|')) + QStringLiteral(" ..."));
+        }
+        cli.args.removeFirst();
+        LoadProjectOption(cli);
+        command->second(cli);
+        Out().flush();
+        return 0;
+    } catch (const VelmoraError &e) {
+        Out().flush();
+        std::fprintf(stderr, "velmora-cli: %s\n", e.text().toUtf8().constData());
+        return 1;
+    }
+}
