@@ -61,10 +61,22 @@ public:
     void ResizePreview(int width, int height);
     QImage PortraitImage;   // H x W, what Img_Portrait shows
     QImage LandImage;       // W x H, what Img_Land shows
+    // Draws the page into the previews of the enabled displays.
+    void PreviewPage(const TProjectRecord &record, const QString &text);
+    // Builds the page frames of the enabled displays into PortraitFrame and
+    // LandscapeFrame. False when the project's display values cannot be drawn:
+    // nothing is built and the status bar says why.
+    bool RenderPage(int width, int height, int colorMode, bool portraitOn, bool landscapeOn,
+                    bool landscapeDouble, const QString &text, uint8_t effect, uint8_t runSpeed,
+                    uint8_t showTime);
     // --- end of page preview ----------------------------------------------
 
 
     // --- Page list --------------------------------------------------------
+    int SelectedIndex() const;            // -1 when nothing is selected
+    int PageCount() const;                // rows of LstView_Page
+    QString PageText(int index) const;    // the "内容" column of row index
+    void SelectPage(int index);           // selects row index and makes it current
     // --- end of page list -------------------------------------------------
 
 

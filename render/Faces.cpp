@@ -1,0 +1,34 @@
+#include "render/Faces.h"
+
+#include <QFont>
+
+namespace {
+struct Substitution {
+    const char *windowsName;
+    const char *installed;
+};
+const Substitution Substitutions[] = {
+    {"宋体", "AR PL UMing CN"},        {"新宋体", "AR PL UMing CN"},
+    {"SimSun", "AR PL UMing CN"},      {"黑体", "WenQuanYi Zen Hei"},
+    {"SimHei", "WenQuanYi Zen Hei"},   {"微软雅黑", "WenQuanYi Zen Hei"},
+    {"楷体", "AR PL UKai CN"},         {"MS Sans Serif", "DejaVu Sans"},
+};
+} // namespace
+
+void EnsureFaceSubstitutions()
+{
+    static const bool installed = [] {
+        for (const Substitution &s : Substitutions)
+            QFont::insertSubstitution(QString::fromUtf8(s.windowsName), QString::fromUtf8(s.installed));
+        return true;
+    }();
+    (void)installed;
+}
+
+QStringList SubstitutedFaceNames()
+{
+    QStringList names;
+    for (const Substitution &s : Substitutions)
+        names << QString::fromUtf8(s.windowsName);
+    return names;
+}
