@@ -3,6 +3,9 @@
 #include "app/Gbk.h"
 #include "app/ProjectFile.h"
 #include "app/RecordFields.h"
+#include "link/Frames.h"
+#include "link/RecordingPort.h"
+#include "link/uSendThread.h"
 
 #include <QGuiApplication>
 #include <QStringList>
@@ -61,10 +64,89 @@ void CmdProject(Cli &cli)
     }
 }
 
+// The commands that talk to the controller: each builds one transmission
+// from the record (a changed brightness or temporary message stays in memory).
+using TransmissionBuilder = std::function<TTransmission(Cli &)>;
+const std::map<QString, TransmissionBuilder> &Transmissions()
+{
+    static const std::map<QString, TransmissionBuilder> table = {
+        {QStringLiteral("reset"), [](Cli &cli) { return ResetTransmission(cli.record); }},
+        {QStringLiteral("params"), [](Cli &cli) { return ScreenParamsTransmission(cli.record); }},
+        {QStringLiteral("brightness"),
+         [](Cli &cli) { return BrightnessStepTransmission(cli.record); }},
+        {QStringLiteral("clear-temp"), [](Cli &cli) { return ClearTempTransmission(cli.record); }},
+    };
+    return table;
+}
+
+// Takes the transmission's name from the arguments and builds it.
+TTransmission BuildTransmission(Cli &cli)
+{
+    const QString name = cli.args.value(0);
+    const auto builder = Transmissions().find(name);
+    if (builder == Transmissions().end()) {
+        QStringList names;
+        for (const auto &t : Transmissions())
+            names << t.first;
+        Usage(QStringLiteral("COMMAND is one of ") + names.join(QLatin1Char('|')));
+    }
+    cli.args.removeFirst();
+    return builder->second(cli);
+}
+
+QString SlotHex(const QByteArray &frame)
+{
+    return frame.isEmpty() ? QStringLiteral("-") : QString::fromLatin1(frame.toHex());
+}
+
+// frames COMMAND [ARGS]
+void CmdFrames(Cli &cli)
+{
+    const TTransmission t = BuildTransmission(cli);
+    Out() << "slot1 " << SlotHex(t.frame1) << '\n' << "slot2 " << SlotHex(t.frame2) << '\n';
+}
+
+// send --port record:FILE|DEVICE|com:N COMMAND [ARGS]
+void CmdSend(Cli &cli)
+{
+    const int at = cli.args.indexOf(QStringLiteral("--port"));
+    if (at < 0 || at + 1 >= cli.args.size())
+        Usage(QStringLiteral("velmora-cli send --port record:FILE|DEVICE|com:N COMMAND [ARGS]"));
+    const QString port = cli.args.at(at + 1);
+    cli.args.remove(at, 2);
+    const TTransmission t = BuildTransmission(cli);
+
+    TLinkEnvironment environment;
+    QString portName = port;
+    QString recordFile;
+    auto log = std::make_shared<WireLog>();
+    if (port.startsWith(QLatin1String("record:"))) {
+        recordFile = port.mid(7);
+        if (recordFile.isEmpty())
+            Usage(QStringLiteral("--port record:FILE"));
+        portName = ComPortName(cli.record.ComPort);
+        environment.ports = RecordingPorts(log);
+    } else if (port.startsWith(QLatin1String("com:"))) {
+        bool ok = false;
+        const int number = port.mid(4).toInt(&ok);
+        if (!ok || number < 1 || number > 255)
+            Usage(QStringLiteral("--port com:N with N from 1 to 255"));
+        portName = ComPortName(number);
+    }
+    const QString failure = RunTransmission(portName, cli.record.BaudRate, t.frame1, t.frame2,
+                                            t.caption, environment);
+    if (!recordFile.isEmpty())
+        WriteFileSafely(recordFile, log->text());
+    if (!failure.isEmpty())
+        throw VelmoraError(failure);
+}
+
 const std::map<QString, std::function<void(Cli &)>> &Commands()
 {
     static const std::map<QString, std::function<void(Cli &)>> commands = {
         {QStringLiteral("project"), CmdProject},
+        {QStringLiteral("frames"), CmdFrames},
+        {QStringLiteral("send"), CmdSend},
     };
     return commands;
 }
