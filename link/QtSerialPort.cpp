@@ -69,12 +69,6 @@ void QtSerialPort::openDevice()
     m_port.setDataTerminalReady(false);
     m_port.setRequestToSend(false);
     m_port.clearError();
-    try {
-        applyLineSettings();
-    } catch (const VelmoraError &) {
-        m_port.close();
-        throw;
-    }
 }
 
 bool QtSerialPort::flushToDriver(int timeoutMs)
