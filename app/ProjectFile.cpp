@@ -47,13 +47,20 @@ void ReadProjectFile(const QString &path, TProjectRecord &record)
 
 void WriteFileSafely(const QString &path, const QByteArray &bytes)
 {
+    // Unbuffered, so a short write (disk full, file size limit) shows in the
+    // count instead of vanishing in a flush that still reports success.
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         throw VelmoraError(file.errorString());
-    if (file.write(bytes) != bytes.size()) {
-        const QString why = file.errorString();
-        file.cancelWriting();
-        throw VelmoraError(why);
+    qint64 done = 0;
+    while (done < bytes.size()) {
+        const qint64 n = file.write(bytes.constData() + done, bytes.size() - done);
+        if (n <= 0) {
+            const QString why = file.errorString();
+            file.cancelWriting();
+            throw VelmoraError(why);
+        }
+        done += n;
     }
     if (!file.commit())
         throw VelmoraError(file.errorString());

@@ -165,6 +165,13 @@ void LoadProjectOption(Cli &cli)
     cli.args.remove(at, 2);
 }
 
+// Only the tool's own one-line errors reach stderr, not the platform's chatter.
+void QuietMessages(QtMsgType type, const QMessageLogContext &, const QString &text)
+{
+    if (type == QtCriticalMsg || type == QtFatalMsg)
+        std::fprintf(stderr, "%s\n", text.toUtf8().constData());
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -172,6 +179,7 @@ int main(int argc, char *argv[])
     // Drawing text needs a GUI application, but never a display.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    qInstallMessageHandler(QuietMessages);
     QGuiApplication app(argc, argv);
     QGuiApplication::setApplicationName(QStringLiteral("Velmora"));
     Cli cli;
