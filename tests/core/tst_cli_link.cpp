@@ -1,0 +1,91 @@
+// velmora-cli frames and send, run as operators run them.
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+struct Run {
+    int code;
+    QString out, err;
+};
+
+Run Cli(const QStringList &args)
+{
+    QProcess p;
+    p.start(QStringLiteral(VELMORA_CLI), args);
+    p.waitForFinished(30000);
+    return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()),
+            QString::fromUtf8(p.readAllStandardError())};
+}
+
+// The wire log without its time stamps.
+QStringList Events(const QString &path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    QStringList out;
+    for (const QString &line : QString::fromUtf8(f.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts))
+        out << (line.startsWith(QLatin1String("open ")) ? line : line.section(QLatin1Char(' '), 1));
+    return out;
+}
+} // namespace
+
+class TestCliLink : public QObject {
+    Q_OBJECT
+private slots:
+    void frames();
+    void sendToARecording();
+    void sendFailures();
+};
+
+void TestCliLink::frames()
+{
+    QTemporaryDir dir;
+    const QString prj = dir.filePath(QStringLiteral("show.prj"));
+    QCOMPARE(Cli({"project", "new", prj}).code, 0);
+    QCOMPARE(Cli({"project", "set", prj, "ScreenWidth=512", "ScreenHeight=80", "ColorMode=2",
+                  "ScanMode=16", "OEPolarity=1", "DataPolarity=0", "LandscapeOn=0",
+                  "BrightnessLevel=1"})
+                 .code,
+             0);
+    QCOMPARE(Cli({"frames", "params", "--project", prj}).out,
+             QStringLiteral("slot1 02f20200005002100100aa\nslot2 -\n"));
+    QCOMPARE(Cli({"frames", "reset", "--project", prj}).out,
+             QStringLiteral("slot1 02f1aa\nslot2 -\n"));
+    QCOMPARE(Cli({"frames", "brightness", "--project", prj}).out,
+             QStringLiteral("slot1 02f602aa\nslot2 -\n"));
+    QCOMPARE(Cli({"frames", "clear-temp", "--project", prj}).out,
+             QStringLiteral("slot1 02f800aa\nslot2 -\n"));
+    // The brightness step stays in memory: the file keeps its level.
+    QVERIFY(Cli({"project", "show", prj}).out.contains(QLatin1String("BrightnessLevel=1\n")));
+}
+
+void TestCliLink::sendToARecording()
+{
+    QTemporaryDir dir;
+    const QString log = dir.filePath(QStringLiteral("wire.log"));
+    const Run run = Cli({"send", "--port", "record:" + log, "reset"});
+    QCOMPARE(run.code, 0);
+    QCOMPARE(run.err, QString());
+    QCOMPARE(Events(log), QStringList({"open \\\\.\\Com1 57600", "write mark 0202", "parity space",
+                                       "write space f1", "write space aa", "parity mark",
+                                       "write mark 0101", "parity space", "write space f1",
+                                       "write space aa", "close"}));
+}
+
+void TestCliLink::sendFailures()
+{
+    const Run missing = Cli({"send", "--port", "/dev/velmora-no-such-port", "reset"});
+    QVERIFY(missing.code != 0);
+    QVERIFY(missing.err.startsWith(QLatin1String("velmora-cli: ")));
+    QCOMPARE(missing.err.count(QLatin1Char('\n')), 1);
+
+    QVERIFY(Cli({"send", "--port", "com:0", "reset"}).code != 0);
+    QVERIFY(Cli({"send", "reset"}).code != 0);
+    QVERIFY(Cli({"frames", "dance"}).code != 0);
+}
+
+QTEST_GUILESS_MAIN(TestCliLink)
+#include "tst_cli_link.moc"
