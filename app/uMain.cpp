@@ -85,7 +85,10 @@ TFrm_Main::TFrm_Main(Prompter *prompter, QWidget *parent)
         move(screen->availableGeometry().center() - rect().center());
 }
 
-TFrm_Main::~TFrm_Main() = default;
+TFrm_Main::~TFrm_Main()
+{
+    StopTransmission();
+}
 
 bool TFrm_Main::Guarded(const std::function<void()> &command)
 {
@@ -133,9 +136,11 @@ void TFrm_Main::BuildMenus()
     connect(N_Save, &QAction::triggered, this, &TFrm_Main::SaveClick);
     connect(N_SaveAs, &QAction::triggered, this, &TFrm_Main::SaveAsClick);
     connect(N4, &QAction::triggered, this, &TFrm_Main::ExitClick);
+    connect(N8, &QAction::triggered, this, &TFrm_Main::N8Click);
+    connect(N1, &QAction::triggered, this, &TFrm_Main::StepBrightness);
 
     // Commands whose subsystems are not wired yet stay disabled.
-    for (QAction *a : {N6, N8, N3, N_Font, N1, N14, N_ClearScreen})
+    for (QAction *a : {N6, N3, N_Font, N14, N_ClearScreen})
         a->setEnabled(false);
 }
 
@@ -174,7 +179,8 @@ void TFrm_Main::BuildToolBar()
     connect(TolBtn_Open, &QAction::triggered, this, &TFrm_Main::OpenClick);
     connect(TolBtn_Save, &QAction::triggered, this, &TFrm_Main::SaveClick);
     connect(TolBtn_Exit, &QAction::triggered, this, &TFrm_Main::ExitClick);
-    for (QAction *a : {ToolButton3, TolBtn_Font, TlBtn_Main, TolBtn_Light})
+    connect(TolBtn_Light, &QAction::triggered, this, &TFrm_Main::StepBrightness);
+    for (QAction *a : {ToolButton3, TolBtn_Font, TlBtn_Main})
         a->setEnabled(false);
 }
 

@@ -32,6 +32,15 @@ QTextStream &Out()
     throw VelmoraError(QStringLiteral("usage: ") + what);
 }
 
+// The names of a command table, as "a|b|c".
+template <typename Table> QString Names(const Table &table)
+{
+    QStringList names;
+    for (const auto &entry : table)
+        names << entry.first;
+    return names.join(QLatin1Char('|'));
+}
+
 // project new OUT.prj | show FILE.prj | set FILE.prj Name=value ...
 void CmdProject(Cli &cli)
 {
@@ -84,12 +93,8 @@ TTransmission BuildTransmission(Cli &cli)
 {
     const QString name = cli.args.value(0);
     const auto builder = Transmissions().find(name);
-    if (builder == Transmissions().end()) {
-        QStringList names;
-        for (const auto &t : Transmissions())
-            names << t.first;
-        Usage(QStringLiteral("COMMAND is one of ") + names.join(QLatin1Char('|')));
-    }
+    if (builder == Transmissions().end())
+        Usage(QStringLiteral("COMMAND is one of ") + Names(Transmissions()));
     cli.args.removeFirst();
     return builder->second(cli);
 }
@@ -189,12 +194,8 @@ int main(int argc, char *argv[])
             throw VelmoraError(QStringLiteral("this Qt cannot convert GBK text"));
         const QString name = cli.args.value(0);
         const auto command = Commands().find(name);
-        if (command == Commands().end()) {
-            QStringList names;
-            for (const auto &c : Commands())
-                names << c.first;
-            Usage(QStringLiteral("velmora-cli ") + names.join(QLatin1Char('|')) + QStringLiteral(" ..."));
-        }
+        if (command == Commands().end())
+            Usage(QStringLiteral("velmora-cli ") + Names(Commands()) + QStringLiteral(" ..."));
         cli.args.removeFirst();
         LoadProjectOption(cli);
         command->second(cli);

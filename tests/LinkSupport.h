@@ -103,6 +103,15 @@ inline QList<WireWrite> Writes(const QStringList &wire)
     return out;
 }
 
+// The events of a wire log without their time stamps.
+inline QStringList WithoutStamps(const QStringList &wire)
+{
+    QStringList out;
+    for (const QString &line : wire)
+        out << (line.startsWith(QLatin1String("open ")) ? line : line.section(QLatin1Char(' '), 1));
+    return out;
+}
+
 inline double StampOf(const QString &line)
 {
     return line.section(QLatin1Char(' '), 0, 0).toDouble();

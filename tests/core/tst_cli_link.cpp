@@ -1,34 +1,19 @@
 // velmora-cli frames and send, run as operators run them.
+#include "CliRun.h"
+#include "LinkSupport.h"
+
 #include <QFile>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
 
 namespace {
-struct Run {
-    int code;
-    QString out, err;
-};
-
-Run Cli(const QStringList &args)
-{
-    QProcess p;
-    p.start(QStringLiteral(VELMORA_CLI), args);
-    p.waitForFinished(30000);
-    return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()),
-            QString::fromUtf8(p.readAllStandardError())};
-}
-
-// The wire log without its time stamps.
+// The wire log in a file, without its time stamps.
 QStringList Events(const QString &path)
 {
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly))
         return {};
-    QStringList out;
-    for (const QString &line : QString::fromUtf8(f.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts))
-        out << (line.startsWith(QLatin1String("open ")) ? line : line.section(QLatin1Char(' '), 1));
-    return out;
+    return WithoutStamps(QString::fromUtf8(f.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts));
 }
 } // namespace
 
@@ -66,7 +51,7 @@ void TestCliLink::sendToARecording()
 {
     QTemporaryDir dir;
     const QString log = dir.filePath(QStringLiteral("wire.log"));
-    const Run run = Cli({"send", "--port", "record:" + log, "reset"});
+    const CliRun run = Cli({"send", "--port", "record:" + log, "reset"});
     QCOMPARE(run.code, 0);
     QCOMPARE(run.err, QString());
     QCOMPARE(Events(log), QStringList({"open \\\\.\\Com1 57600", "write mark 0202", "parity space",
@@ -77,7 +62,7 @@ void TestCliLink::sendToARecording()
 
 void TestCliLink::sendFailures()
 {
-    const Run missing = Cli({"send", "--port", "/dev/velmora-no-such-port", "reset"});
+    const CliRun missing = Cli({"send", "--port", "/dev/velmora-no-such-port", "reset"});
     QVERIFY(missing.code != 0);
     QVERIFY(missing.err.startsWith(QLatin1String("velmora-cli: ")));
     QCOMPARE(missing.err.count(QLatin1Char('\n')), 1);

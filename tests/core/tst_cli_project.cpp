@@ -1,26 +1,11 @@
 // velmora-cli project new|show|set, run as operators run it.
 #include "app/ProjectFile.h"
 
+#include "CliRun.h"
+
 #include <QFile>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
-
-namespace {
-struct Run {
-    int code;
-    QString out, err;
-};
-
-Run Cli(const QStringList &args)
-{
-    QProcess p;
-    p.start(QStringLiteral(VELMORA_CLI), args);
-    p.waitForFinished(30000);
-    return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()),
-            QString::fromUtf8(p.readAllStandardError())};
-}
-} // namespace
 
 class TestCliProject : public QObject {
     Q_OBJECT
@@ -40,7 +25,7 @@ void TestCliProject::newShowSet()
     SetStartupDefaults(expected);
     QCOMPARE(f.readAll(), QByteArray(reinterpret_cast<const char *>(&expected), sizeof expected));
 
-    Run show = Cli({QStringLiteral("project"), QStringLiteral("show"), path});
+    CliRun show = Cli({QStringLiteral("project"), QStringLiteral("show"), path});
     QCOMPARE(show.code, 0);
     const QStringList lines = show.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     QCOMPARE(lines.first(), QStringLiteral("ComPort=1"));
@@ -68,7 +53,7 @@ void TestCliProject::errorsAreOneLine()
         {QStringLiteral("project"), QStringLiteral("set"), path, QStringLiteral("Stunt=300")},
     };
     for (const QStringList &args : bad) {
-        const Run run = Cli(args);
+        const CliRun run = Cli(args);
         QVERIFY2(run.code != 0, qPrintable(args.join(QLatin1Char(' '))));
         QCOMPARE(run.err.count(QLatin1Char('\n')), 1);
     }

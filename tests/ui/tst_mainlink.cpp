@@ -1,0 +1,278 @@
+// The main window's link: control commands, what the window shows while a
+// transmission runs, dropped requests, failures and closing mid-way.
+#include "LinkSupport.h"
+#include "ScriptedPrompter.h"
+
+#include "app/AppPaths.h"
+#include "app/uMain.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QLabel>
+#include <QMenu>
+#include <QProgressBar>
+#include <QTemporaryDir>
+#include <QToolBar>
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+// What the window showed at each status text, and how many transmissions
+// have been handled to their end.
+class WindowWatch : public QObject {
+public:
+    explicit WindowWatch(TFrm_Main *w) : m_w(w) { w->installEventFilter(this); }
+    int dones = 0;
+    QStringList statuses;
+    bool lockedAtStatus = true;   // controls disabled, hourglass, bar shown at every status
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == WM_SENDDONE)
+            ++dones;
+        if (event->type() == WM_SENDSTATUS) {
+            statuses << static_cast<TSendMessage *>(event)->text;
+            const QCursor *cursor = QApplication::overrideCursor();
+            lockedAtStatus = lockedAtStatus && !m_w->ToolBar->isEnabled()
+                && !m_w->N_Send->menuAction()->isEnabled()
+                && !m_w->N_Setup->menuAction()->isEnabled() && cursor
+                && cursor->shape() == Qt::WaitCursor && m_w->ProgressB_State->isVisible();
+        }
+        return false;
+    }
+
+private:
+    TFrm_Main *m_w;
+};
+
+const QStringList ResetBoth{"open \\\\.\\Com1 57600", "write mark 0202", "parity space",
+                            "write space f1", "write space aa", "parity mark",
+                            "write mark 0101", "parity space", "write space f1",
+                            "write space aa", "close"};
+} // namespace
+
+class TestMainLink : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+    void resetShowsTheTransmission();
+    void brightnessSteps();
+    void screenParamsDoubleSidedOnly();
+    void clearTempMessage();
+    void requestDuringTransmissionDropped();
+    void missingPortIsSilent();
+    void adapterPulledMidway();
+    void closingDuringTransmission();
+
+private:
+    std::unique_ptr<TFrm_Main> start(std::shared_ptr<LinkClock> clock = std::make_shared<VirtualClock>(),
+                                     RecordingOptions options = {});
+    void idle(int dones);
+    bool windowIdle() const;
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    ScriptedPrompter m_prompter;
+    std::shared_ptr<WireLog> m_log;
+    std::unique_ptr<TFrm_Main> m_w;
+    std::unique_ptr<WindowWatch> m_watch;
+};
+
+void TestMainLink::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    QDir::setCurrent(m_dir->path());
+    AppPaths::setRegistryFile(m_dir->filePath(QStringLiteral("Velmora.ini")));
+    AppPaths::setSysSetupFile(m_dir->filePath(QStringLiteral("SysSetup")));
+    m_prompter = ScriptedPrompter();
+    m_log = std::make_shared<WireLog>();
+}
+
+void TestMainLink::cleanup()
+{
+    m_watch.reset();
+    m_w.reset();
+    m_dir.reset();
+    QVERIFY(!QApplication::overrideCursor());
+}
+
+std::unique_ptr<TFrm_Main> TestMainLink::start(std::shared_ptr<LinkClock> clock,
+                                               RecordingOptions options)
+{
+    auto w = std::make_unique<TFrm_Main>(&m_prompter);
+    w->show();
+    w->LinkEnvironment = {RecordingPorts(m_log, clock, options), clock};
+    m_watch = std::make_unique<WindowWatch>(w.get());
+    return w;
+}
+
+void TestMainLink::idle(int dones)
+{
+    QTRY_COMPARE(m_watch->dones, dones);
+}
+
+bool TestMainLink::windowIdle() const
+{
+    return m_w->ToolBar->isEnabled() && m_w->N_Send->menuAction()->isEnabled()
+        && m_w->N_Setup->menuAction()->isEnabled() && !m_w->ProgressB_State->isVisible()
+        && !QApplication::overrideCursor() && !CurrentSendThread.load();
+}
+
+void TestMainLink::resetShowsTheTransmission()
+{
+    m_w = start();
+    m_w->PortraitFrame = QByteArray::fromHex("02f6");   // reset leaves the slots alone
+    m_w->N8->trigger();
+    idle(1);
+    QCOMPARE(WithoutStamps(m_log->lines()), ResetBoth);
+    QCOMPARE(m_watch->statuses,
+             QStringList({"正在连接显示屏...", "正在向显示屏发送复位命令...",
+                          "向显示屏发送复位命令完毕！", "正在连接显示屏...",
+                          "正在向显示屏发送复位命令...", "向显示屏发送复位命令完毕！"}));
+    QVERIFY(m_watch->lockedAtStatus);
+    QVERIFY(windowIdle());
+    QCOMPARE(m_w->StatusPanel[2]->text(), QStringLiteral("向显示屏发送复位命令完毕！"));
+    QCOMPARE(m_w->ProgressB_State->value(), m_w->ProgressB_State->maximum());
+    QCOMPARE(m_w->PortraitFrame, QByteArray::fromHex("02f6"));
+    QVERIFY(m_w->LandscapeFrame.isEmpty());
+    QVERIFY(m_w->Project.ProjectSaved);
+}
+
+void TestMainLink::brightnessSteps()
+{
+    m_w = start();
+    m_w->Record().BrightnessLevel = 3;
+    m_w->TolBtn_Light->trigger();
+    idle(1);
+    QCOMPARE(m_w->Record().BrightnessLevel, uint8_t(0));
+    QVERIFY(!m_w->Project.ProjectSaved);
+    QCOMPARE(m_w->PortraitFrame.toHex(), QByteArray("02f600aa"));
+    QCOMPARE(m_w->LandscapeFrame.toHex(), QByteArray("01f600aa"));
+    QCOMPARE(m_w->StatusPanel[2]->text(), QStringLiteral("向显示屏设置显示屏亮度(1 级亮度)完毕！"));
+
+    // The menu item does the same; the portrait display only now.
+    m_w->Record().LandscapeOn = 0;
+    m_log->clear();
+    m_w->N1->trigger();
+    idle(2);
+    QCOMPARE(m_w->Record().BrightnessLevel, uint8_t(1));
+    QVERIFY(m_w->LandscapeFrame.isEmpty());
+    QCOMPARE(WithoutStamps(m_log->lines()),
+             QStringList({"open \\\\.\\Com1 57600", "write mark 0202", "parity space",
+                          "write space f6", "write space 01aa", "close"}));
+}
+
+void TestMainLink::screenParamsDoubleSidedOnly()
+{
+    m_w = start();
+    TProjectRecord &r = m_w->Record();
+    r.PortraitOn = 0;
+    r.LandscapeOn = 0;
+    r.LandscapeDouble = 1;
+    r.ScreenWidth = 256;
+    m_w->PortraitFrame = QByteArray::fromHex("02f1aa");
+    m_w->Project.AdvanceAfterSend = true;
+    m_w->SendScreenParams();
+    QVERIFY(!m_w->Project.AdvanceAfterSend);
+    idle(1);
+    QVERIFY(m_w->PortraitFrame.isEmpty());
+    QCOMPARE(m_w->LandscapeFrame.toHex(), QByteArray("01f20200002001000000aa"));
+    const QStringList wire = m_log->lines();
+    QCOMPARE(WithoutStamps(wire), QStringList({"open \\\\.\\Com1 57600", "write mark 0101",
+                                        "parity space", "write space f2",
+                                        "write space 0200002001000000aa", "close"}));
+    // Slot 2 alone: the command byte at once, the payload after the 200 ms settle.
+    QCOMPARE(StampOf(wire.at(3)), StampOf(wire.at(2)));
+    QCOMPARE(StampOf(wire.at(4)) - StampOf(wire.at(3)), 200.0);
+}
+
+void TestMainLink::clearTempMessage()
+{
+    m_w = start();
+    m_w->Record().TempText.setText(QStringLiteral("中场休息十五分钟"));
+    m_w->ClearTempMessage();
+    idle(1);
+    QCOMPARE(m_w->Record().TempText.text(), QString());
+    QVERIFY(!m_w->Project.ProjectSaved);
+    QCOMPARE(m_w->PortraitFrame.toHex(), QByteArray("02f800aa"));
+    QCOMPARE(m_w->LandscapeFrame.toHex(), QByteArray("01f800aa"));
+    QCOMPARE(m_w->StatusPanel[2]->text(), QStringLiteral("向显示屏清除显示屏临时信息完毕！"));
+}
+
+void TestMainLink::requestDuringTransmissionDropped()
+{
+    m_w = start(SystemClock());
+    m_w->N8->trigger();
+    // The worker takes 170 ms of pauses; these come well inside them.
+    m_w->StepBrightness();
+    m_w->ClearTempMessage();
+    QCOMPARE(m_w->Record().BrightnessLevel, uint8_t(0));   // the step itself stays
+    idle(1);
+    QCOMPARE(WithoutStamps(m_log->lines()), ResetBoth);
+    QVERIFY(windowIdle());
+
+    m_w->N8->trigger();   // accepted again once the link is idle
+    idle(2);
+    QCOMPARE(m_log->lines().filter(QStringLiteral("open ")).size(), 2);
+}
+
+void TestMainLink::missingPortIsSilent()
+{
+    RecordingOptions refused;
+    refused.refuseOpen = true;
+    m_w = start(std::make_shared<VirtualClock>(), refused);
+    m_w->N8->trigger();
+    idle(1);
+    QVERIFY(m_log->lines().isEmpty());
+    QVERIFY(m_prompter.messages.isEmpty());
+    QVERIFY(m_prompter.errors.isEmpty());
+    QCOMPARE(m_w->StatusPanel[2]->text(), QString());
+    QVERIFY(windowIdle());
+}
+
+void TestMainLink::adapterPulledMidway()
+{
+    m_w = start();
+    // The first port dies at its fourth write; the next one works again.
+    auto clock = std::make_shared<VirtualClock>();
+    auto made = std::make_shared<int>(0);
+    const std::shared_ptr<WireLog> log = m_log;
+    m_w->LinkEnvironment.ports = [log, clock, made](const QString &name) {
+        RecordingOptions options;
+        options.failAtWrite = ++*made == 1 ? 4 : 0;
+        return std::make_unique<RecordingPort>(name, log, clock, options);
+    };
+    m_w->N8->trigger();
+    idle(1);
+    QCOMPARE(WithoutStamps(m_log->lines()), ResetBoth.mid(0, 5) + QStringList({"parity mark", "close"}));
+    QCOMPARE(m_w->StatusPanel[2]->text(), QStringLiteral("正在连接显示屏..."));
+    QVERIFY(windowIdle());
+
+    m_log->clear();
+    m_w->N8->trigger();
+    idle(2);
+    QCOMPARE(WithoutStamps(m_log->lines()), ResetBoth);
+}
+
+void TestMainLink::closingDuringTransmission()
+{
+    m_w = start(SystemClock());
+    // Five chunks, 250 ms of chunk pauses: the window goes in the middle.
+    QVERIFY(m_w->StartTransmission(QByteArray::fromHex("02f3") + QByteArray(20000, '\x33') + '\xaa',
+                                   QByteArray(), QStringLiteral("X")));
+    QTest::qWait(80);
+    m_w->close();
+    m_watch.reset();
+    m_w.reset();
+    QVERIFY(!CurrentSendThread.load());
+    QVERIFY(!PortBusy.load());
+    const QStringList wire = m_log->lines();
+    QCOMPARE(WithoutStamps(wire).constLast(), QStringLiteral("close"));
+    QVERIFY(Writes(wire).size() < 7);   // stopped before the last chunk
+}
+
+QTEST_MAIN(TestMainLink)
+#include "tst_mainlink.moc"
