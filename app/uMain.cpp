@@ -60,6 +60,7 @@ TFrm_Main::TFrm_Main(Prompter *prompter, QWidget *parent)
     BuildToolBar();
     BuildClientArea();
     BuildStatusBar();
+    BuildPageList();
 
     Project.SentByClick = false;
     m_hotKey = new HotKey(this);
@@ -307,6 +308,7 @@ void TFrm_Main::StartupLoad()
     Project.ProjectUntitled = false;
     Project.ProjectSaved = true;
     ResizePreview(Record().ScreenWidth, Record().ScreenHeight);
+    Guarded([this] { ReloadScenario(); });
 }
 
 void TFrm_Main::LoadProject(const QString &path)
@@ -346,6 +348,7 @@ void TFrm_Main::SaveProject(const QString &path)
     UpdateTitle();
     WriteRegString(QStringLiteral("CurFileName"), Project.CurFileName);
     Project.ProjectUntitled = false;
+    SaveScenario();
     Project.ProjectSaved = true;
 }
 
@@ -363,6 +366,7 @@ bool TFrm_Main::SaveProjectAs()
     Project.ProjectSaved = true;
     UpdateTitle();
     WriteRegString(QStringLiteral("CurFileName"), Project.CurFileName);
+    SaveScenario();
     return true;
 }
 
@@ -416,6 +420,7 @@ void TFrm_Main::OpenClick()
             Project.ProjectUntitled = false;
             Project.ProjectSaved = true;
             ResizePreview(Record().ScreenWidth, Record().ScreenHeight);
+            ReloadScenario();
         }
         UpdateTitle();
         WriteRegString(QStringLiteral("CurFileName"), Project.CurFileName);
