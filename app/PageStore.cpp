@@ -152,6 +152,8 @@ void PageStore::setText(int lineIndex, const QString &text)
     Line &line = m_lines[size_t(lineIndex)];
     line.text = text;
     line.edited = true;
+    if (!line.ending.isEmpty())
+        line.ending = CrLf;
     wrap(line);
     reindex(lineIndex);
 }
