@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <map>
+#include <tuple>
 
 const QRgb Palette16[16] = {
     qRgb(0, 0, 0),       qRgb(128, 0, 0),     qRgb(0, 128, 0),   qRgb(128, 128, 0),
@@ -87,6 +88,22 @@ struct TFaceData {
     uint32_t glyphFor(char32_t c) const;
     int horizontalUnits(uint32_t glyph) const;
     int verticalUnits(uint32_t glyph) const;
+
+    // A glyph drawn once at a size and scale, upright or turned: the set
+    // pixels and the offset of the mask's top-left corner from the origin.
+    struct Mask {
+        QImage alpha;
+        QPoint offset;
+    };
+    const Mask &mask(uint32_t glyph, int em, double scale, bool turned) const;
+
+private:
+    Mask drawMask(uint32_t glyph, int em, double scale) const;
+
+    // Pages come in few sizes; the caches are dropped when they grow large.
+    mutable std::map<int, QRawFont> m_sizes;
+    mutable std::map<std::tuple<uint32_t, int, double, bool>, Mask> m_masks;
+    mutable qsizetype m_maskBytes = 0;
 };
 
 TFaceData::TFaceData(const QString &family)
@@ -158,7 +175,79 @@ int TFaceData::verticalUnits(uint32_t glyph) const
     return horizontalUnits(glyph);   // a face without vertical metrics
 }
 
+TFaceData::Mask TFaceData::drawMask(uint32_t glyph, int em, double scale) const
+{
+    auto sized = m_sizes.find(em);
+    if (sized == m_sizes.end()) {
+        QRawFont font = raw;
+        font.setPixelSize(em);
+        sized = m_sizes.emplace(em, font).first;
+    }
+    const QRectF bounds = sized->second.boundingRect(glyph);
+    const QRect box = QRectF(bounds.left() * scale, bounds.top(), bounds.width() * scale, bounds.height())
+                          .toAlignedRect()
+                          .adjusted(-2, -2, 2, 2);   // hinting may reach past the outline
+    QImage image(box.size(), QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    painter.setRenderHint(QPainter::TextAntialiasing, false);
+    painter.setPen(Qt::white);
+    painter.setTransform(QTransform(scale, 0, 0, 1, -box.left(), -box.top()));
+    QGlyphRun run;
+    run.setRawFont(sized->second);
+    run.setGlyphIndexes({glyph});
+    run.setPositions({QPointF(0, 0)});
+    painter.drawGlyphRun(QPointF(0, 0), run);
+    painter.end();
+    return {image.convertToFormat(QImage::Format_Alpha8), box.topLeft()};
+}
+
+const TFaceData::Mask &TFaceData::mask(uint32_t glyph, int em, double scale, bool turned) const
+{
+    const auto key = std::make_tuple(glyph, em, scale, turned);
+    const auto found = m_masks.find(key);
+    if (found != m_masks.end())
+        return found->second;
+    if (m_maskBytes > 32 * 1024 * 1024 || m_sizes.size() > 64) {
+        m_masks.clear();
+        m_sizes.clear();
+        m_maskBytes = 0;
+    }
+    Mask drawn = drawMask(glyph, em, scale);
+    if (turned) {
+        // A quarter turn counter-clockwise about the origin: (u, v) -> (v, -u),
+        // exact on pixels, so the turned glyph is the upright one.
+        const QPoint o = drawn.offset;
+        drawn = {drawn.alpha.transformed(QTransform().rotate(-90)),
+                 QPoint(o.y(), -(o.x() + drawn.alpha.width()))};
+    }
+    m_maskBytes += drawn.alpha.sizeInBytes();
+    return m_masks.emplace(key, drawn).first->second;
+}
+
 namespace {
+// Sets the mask's pixels to colour, cut at the picture's edges.
+void Blit(QImage &image, const TFaceData::Mask &mask, int x, int y, QRgb colour)
+{
+    const QColor pen(colour);
+    const bool direct = image.depth() == 32;
+    const int left = x + mask.offset.x(), top = y + mask.offset.y();
+    const int from = std::max(0, -left), to = std::min(mask.alpha.width(), image.width() - left);
+    for (int j = std::max(0, -top); j < mask.alpha.height() && top + j < image.height(); ++j) {
+        const uchar *alpha = mask.alpha.constScanLine(j);
+        QRgb *row = direct ? reinterpret_cast<QRgb *>(image.scanLine(top + j)) : nullptr;
+        for (int i = from; i < to; ++i) {
+            if (alpha[i] < 128)
+                continue;
+            if (direct)
+                row[left + i] = colour;
+            else
+                image.setPixelColor(left + i, top + j, pen);
+        }
+    }
+}
+
 using FaceCache = std::map<QString, std::shared_ptr<const TFaceData>>;
 
 FaceCache &Cache()
@@ -266,52 +355,28 @@ int TTextFace::width(const Line &line) const
 
 void TTextFace::draw(QImage &image, int x, int y, const Line &line, QRgb colour) const
 {
-    if (line.m_glyphs.empty())
-        return;
-    struct Run {
-        QList<quint32> glyphs;
-        QList<QPointF> positions;
-    };
-    // One run per face and orientation; positions in the run's own coordinates.
-    std::vector<Run> upright(m_faces.size()), turned(m_faces.size());
+    const QRgb ink = NearestPaletteColour(colour) | 0xFF000000u;
     const int cell = cellHeight();
+    // Ink may reach up to an em beyond a glyph's cell; what lies further out
+    // of the picture is not drawn at all.
+    if (y + cell + m_em < 0 || y - m_em > image.height())
+        return;
     int pen = x;
     for (const Glyph &glyph : line.m_glyphs) {
+        const TFaceData &face = *m_faces[glyph.face];
         const int step = advance(glyph);
+        if (pen + step + m_em < 0 || pen - m_em > image.width()) {
+            pen += step + m_extra;
+            continue;
+        }
+        const TFaceData::Mask &mask = face.mask(glyph.index, m_em, m_scale, glyph.turned);
         if (glyph.turned) {
-            // The glyph's box, turned, is centred in its cell: (u, v) -> (v, -scale u).
-            const int across = qRound(glyph.hUnits * m_em * m_scale / m_faces[glyph.face]->unitsPerEm);
-            const int baseX = pen + (step - cell) / 2 + m_ascent;
-            const int baseY = y + (cell + across) / 2;
-            turned[glyph.face].glyphs << glyph.index;
-            turned[glyph.face].positions << QPointF(-baseY / m_scale, baseX);
+            // The glyph's box, turned, is centred in its cell.
+            const int across = qRound(glyph.hUnits * m_em * m_scale / face.unitsPerEm);
+            Blit(image, mask, pen + (step - cell) / 2 + m_ascent, y + (cell + across) / 2, ink);
         } else {
-            upright[glyph.face].glyphs << glyph.index;
-            upright[glyph.face].positions << QPointF(pen / m_scale, y + m_ascent);
+            Blit(image, mask, pen, y + m_ascent, ink);
         }
         pen += step + m_extra;
-    }
-
-    QPainter painter(&image);
-    painter.setRenderHint(QPainter::Antialiasing, false);
-    painter.setRenderHint(QPainter::TextAntialiasing, false);
-    painter.setPen(QColor(NearestPaletteColour(colour)));
-    const auto drawRun = [&painter](const QRawFont &raw, const Run &run, const QTransform &transform) {
-        if (run.glyphs.isEmpty())
-            return;
-        QGlyphRun glyphRun;
-        glyphRun.setRawFont(raw);
-        glyphRun.setGlyphIndexes(run.glyphs);
-        glyphRun.setPositions(run.positions);
-        painter.setTransform(transform);
-        painter.drawGlyphRun(QPointF(0, 0), glyphRun);
-    };
-    for (size_t i = 0; i < m_faces.size(); ++i) {
-        if (upright[i].glyphs.isEmpty() && turned[i].glyphs.isEmpty())
-            continue;
-        QRawFont raw = m_faces[i]->raw;
-        raw.setPixelSize(m_em);
-        drawRun(raw, upright[i], QTransform::fromScale(m_scale, 1));
-        drawRun(raw, turned[i], QTransform(0, -m_scale, 1, 0, 0, 0));
     }
 }

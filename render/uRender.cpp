@@ -80,24 +80,14 @@ TFit FitAutomaticByScan(const TFitMeasurer &measurer, int height, int limit)
     return {7, -1};
 }
 
+int TFaceMeasurer::width(int size, int extra) const
+{
+    m_face.setCharHeight(size);
+    m_face.setExtra(extra);
+    return m_face.width(m_line);
+}
+
 namespace {
-// The fit measures the real line at each size.
-class FaceMeasurer : public TFitMeasurer {
-public:
-    FaceMeasurer(TTextFace &face, const TTextFace::Line &line) : m_face(face), m_line(line) {}
-    int width(int size, int extra) const override
-    {
-        m_face.setCharHeight(size);
-        m_face.setExtra(extra);
-        return m_face.width(m_line);
-    }
-    int characters() const override { return m_line.characters(); }
-
-private:
-    TTextFace &m_face;
-    const TTextFace::Line &m_line;
-};
-
 int AlignedX(uint8_t align, int width, int textWidth)
 {
     switch (align) {
@@ -113,7 +103,7 @@ TPageLayout LayoutPage(TTextFace &face, const TTextFace::Line &line, const TPage
 {
     TPageLayout layout{};
     if (font.Height == 0) {
-        const TFit fit = FitAutomatic(FaceMeasurer(face, line), height, width);
+        const TFit fit = FitAutomatic(TFaceMeasurer(face, line), height, width);
         face.setCharHeight(fit.size);
         layout.size = fit.size;
         layout.extra = fit.extra;

@@ -73,6 +73,19 @@ TFit FitAutomatic(const TFitMeasurer &measurer, int height, int limit);
 // know the fit; the fast one is checked and timed against it.
 TFit FitAutomaticByScan(const TFitMeasurer &measurer, int height, int limit);
 
+// The fit's measurer for a real face and prepared line; it sets the face's
+// size and spacing as it measures.
+class TFaceMeasurer : public TFitMeasurer {
+public:
+    TFaceMeasurer(TTextFace &face, const TTextFace::Line &line) : m_face(face), m_line(line) {}
+    int width(int size, int extra) const override;
+    int characters() const override { return m_line.characters(); }
+
+private:
+    TTextFace &m_face;
+    const TTextFace::Line &m_line;
+};
+
 // Where the line goes in a width x height display.
 struct TPageLayout {
     int size;        // character height (automatic) or the fixed cell height
