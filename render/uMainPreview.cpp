@@ -57,17 +57,8 @@ bool TFrm_Main::RenderPage(int width, int height, int colorMode, bool portraitOn
                            bool landscapeDouble, const QString &text, uint8_t effect,
                            uint8_t runSpeed, uint8_t showTime)
 {
-    TPageRequest request;
-    request.Width = width;
-    request.Height = height;
-    request.ColorMode = colorMode;
-    request.PortraitOn = portraitOn;
-    request.LandscapeOn = landscapeOn;
-    request.LandscapeDouble = landscapeDouble;
-    request.Text = text;
-    request.Effect = effect;
-    request.RunSpeed = runSpeed;
-    request.ShowTime = showTime;
+    const TPageRequest request{width, height, colorMode, portraitOn, landscapeOn,
+                               landscapeDouble, text, effect, runSpeed, showTime};
     const QString error = RenderPageFrames(PageFontOf(Record()), request, PortraitFrame, LandscapeFrame);
     if (!error.isEmpty()) {
         StatusPanel[2]->setText(error);

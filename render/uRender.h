@@ -38,7 +38,7 @@ struct TPageFont {
 };
 TPageFont PageFontOf(const TProjectRecord &record);
 
-// What one page transmission renders.
+// What one page transmission renders, in the order RenderPage takes it.
 struct TPageRequest {
     int Width = 0, Height = 0, ColorMode = 0;
     bool PortraitOn = false, LandscapeOn = false, LandscapeDouble = false;

@@ -48,15 +48,7 @@ TPageFont Song(uint8_t align = 0)
 TPageRequest Request(int width, int height, int colorMode, bool portrait, bool landscape,
                      bool doubleSided, const QString &text = QString())
 {
-    TPageRequest r;
-    r.Width = width;
-    r.Height = height;
-    r.ColorMode = colorMode;
-    r.PortraitOn = portrait;
-    r.LandscapeOn = landscape;
-    r.LandscapeDouble = doubleSided;
-    r.Text = text;
-    return r;
+    return {width, height, colorMode, portrait, landscape, doubleSided, text};
 }
 
 // Lit pixels, moved so that their bounding box starts at (0, 0).
