@@ -1,11 +1,14 @@
 // The preview images and the page frames of the main window.
 #include "app/uMain.h"
 
+#include "app/PageStore.h"
 #include "render/uRender.h"
 
 #include <QGroupBox>
+#include <QItemSelectionModel>
 #include <QLabel>
 #include <QPainter>
+#include <QTableView>
 
 namespace {
 // Copies the picture onto the preview image at (0, 0), cut at its edges.
@@ -21,6 +24,7 @@ void TFrm_Main::ResizePreview(int width, int height)
 {
     // A damaged project may carry any size: the previews never exceed their
     // group boxes and never get a negative size.
+    Richedt_Screen->setWrapWidth(width + 7);
     const int w = qBound(1, width, Grp_Land->width());
     const int h = qBound(1, height, Grp_Portrait->width());
 
@@ -51,6 +55,17 @@ void TFrm_Main::PreviewPage(const TProjectRecord &record, const QString &text)
     if (record.LandscapeOn == 1 || record.LandscapeDouble == 1)
         CopyOnto(LandImage, DrawPage(font, width, height, TDisplayKind::Landscape, text));
     RepaintPreviews();
+}
+
+void TFrm_Main::ConnectPreview()
+{
+    // Only a change to selected redraws: selecting the same item again does not.
+    connect(LstView_Page->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            [this](const QItemSelection &selected) {
+                for (const QItemSelectionRange &range : selected)
+                    for (int row = range.top(); row <= range.bottom(); ++row)
+                        PreviewPage(Record(), PageText(row));
+            });
 }
 
 bool TFrm_Main::RenderPage(int width, int height, int colorMode, bool portraitOn, bool landscapeOn,

@@ -1,6 +1,8 @@
 // The page preview of the main window and its page-frame wrapper.
 #include "ScriptedPrompter.h"
 #include "app/AppPaths.h"
+#include "app/Gbk.h"
+#include "app/PageStore.h"
 #include "app/ProjectFile.h"
 #include "app/uMain.h"
 #include "render/uRender.h"
@@ -42,6 +44,7 @@ private slots:
     void disabledDisplayKeepsItsImage();
     void badSizeIsReported();
     void renderPageWrapper();
+    void selectionRedrawsThePreview();
 
 private:
     QTemporaryDir *m_dir = nullptr;
@@ -141,6 +144,26 @@ void TestPreview::renderPageWrapper()
     QVERIFY(!m_main->RenderPage(256, 32, 7, true, true, false, QStringLiteral("你好"), 0, 0, 0));
     QVERIFY(m_main->PortraitFrame.isEmpty() && m_main->LandscapeFrame.isEmpty());
     QVERIFY(m_main->StatusPanel[2]->text().contains(QStringLiteral("颜色模式")));
+}
+
+void TestPreview::selectionRedrawsThePreview()
+{
+    m_main->Richedt_Screen->load(ToGbk(QStringLiteral("第一幕\r\n第二幕\r\n第三幕\r\n")));
+    m_main->RebuildPageList();
+    QCOMPARE(m_main->PageCount(), 3);
+    const TPageFont font = PageFontOf(m_main->Record());
+    const auto drawn = [&](int row) {
+        return DrawPage(font, 256, 32, TDisplayKind::Landscape, m_main->PageText(row));
+    };
+    m_main->SelectPage(1);
+    QCOMPARE(m_main->LandImage, drawn(1));
+    m_main->LandImage.fill(Qt::blue);
+    m_main->SelectPage(1);   // no change of selection: no redraw
+    QCOMPARE(m_main->LandImage.pixel(0, 0), qRgb(0, 0, 255));
+    m_main->SelectPage(2);
+    QCOMPARE(m_main->LandImage, drawn(2));
+    m_main->SelectPage(-1);   // deselecting draws nothing
+    QCOMPARE(m_main->LandImage, drawn(2));
 }
 
 QTEST_MAIN(TestPreview)

@@ -1,0 +1,104 @@
+// velmora-cli project new|show|set, run as operators run it.
+#include "app/ProjectFile.h"
+
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+struct Run {
+    int code;
+    QString out, err;
+};
+
+Run Cli(const QStringList &args)
+{
+    QProcess p;
+    p.start(QStringLiteral(VELMORA_CLI), args);
+    p.waitForFinished(30000);
+    return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()),
+            QString::fromUtf8(p.readAllStandardError())};
+}
+} // namespace
+
+class TestCliProject : public QObject {
+    Q_OBJECT
+private slots:
+    void newShowSet();
+    void errorsAreOneLine();
+    void pagesOfScenario();
+};
+
+void TestCliProject::newShowSet()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("x.prj"));
+    QCOMPARE(Cli({QStringLiteral("project"), QStringLiteral("new"), path}).code, 0);
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    TProjectRecord expected{};
+    SetStartupDefaults(expected);
+    QCOMPARE(f.readAll(), QByteArray(reinterpret_cast<const char *>(&expected), sizeof expected));
+
+    Run show = Cli({QStringLiteral("project"), QStringLiteral("show"), path});
+    QCOMPARE(show.code, 0);
+    const QStringList lines = show.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    QCOMPARE(lines.first(), QStringLiteral("ComPort=1"));
+    QCOMPARE(lines.last(), QStringLiteral("TextAlign=0"));
+    QVERIFY(lines.contains(QStringLiteral("FontName=宋体")));
+    QVERIFY(show.err.isEmpty());
+
+    QCOMPARE(Cli({QStringLiteral("project"), QStringLiteral("set"), path,
+                  QStringLiteral("ScreenWidth=512"), QStringLiteral("TempText=欢迎光临")}).code, 0);
+    TProjectRecord r{};
+    ReadProjectFile(path, r);
+    QCOMPARE(r.ScreenWidth, 512);
+    QCOMPARE(r.TempText.raw(), QByteArray::fromHex("BBB6D3ADB9E2C1D9"));
+}
+
+void TestCliProject::errorsAreOneLine()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("x.prj"));
+    QCOMPARE(Cli({QStringLiteral("project"), QStringLiteral("new"), path}).code, 0);
+    const QList<QStringList> bad = {
+        {QStringLiteral("nonsense")},
+        {QStringLiteral("project"), QStringLiteral("show"), dir.filePath(QStringLiteral("missing.prj"))},
+        {QStringLiteral("project"), QStringLiteral("set"), path, QStringLiteral("NoSuchField=1")},
+        {QStringLiteral("project"), QStringLiteral("set"), path, QStringLiteral("Stunt=300")},
+    };
+    for (const QStringList &args : bad) {
+        const Run run = Cli(args);
+        QVERIFY2(run.code != 0, qPrintable(args.join(QLatin1Char(' '))));
+        QCOMPARE(run.err.count(QLatin1Char('\n')), 1);
+    }
+    // A refused set leaves the file as it was.
+    TProjectRecord r{};
+    ReadProjectFile(path, r);
+    QCOMPARE(int(r.Stunt), 0);
+}
+
+void TestCliProject::pagesOfScenario()
+{
+    QTemporaryDir dir;
+    const QString scenario = dir.filePath(QStringLiteral("s.txt"));
+    QFile f(scenario);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write("A\r\n\r\n\xb5\xda\xb6\xfe\r\n");   // "第二" in GBK
+    f.close();
+    const Run run = Cli({QStringLiteral("pages"), QStringLiteral("--scenario"), scenario});
+    QCOMPARE(run.code, 0);
+    QCOMPARE(run.out, QStringLiteral("1\tA\n2\t\n3\t第二\n"));
+    QVERIFY(run.err.isEmpty());
+
+    // Without --scenario the project's scenario is used.
+    const QString project = dir.filePath(QStringLiteral("p.prj"));
+    QCOMPARE(Cli({QStringLiteral("project"), QStringLiteral("new"), project}).code, 0);
+    QCOMPARE(Cli({QStringLiteral("project"), QStringLiteral("set"), project,
+                  QStringLiteral("ScenarioFile=") + scenario}).code, 0);
+    QCOMPARE(Cli({QStringLiteral("pages"), QStringLiteral("--project"), project}).out, run.out);
+}
+
+QTEST_MAIN(TestCliProject)
+#include "tst_cli_project.moc"
