@@ -7,7 +7,9 @@
 #include "link/Frames.h"
 #include "link/RecordingPort.h"
 #include "link/uSendThread.h"
+#include "render/uRender.h"
 
+#include <QBuffer>
 #include <QFile>
 #include <QGuiApplication>
 #include <QStringList>
@@ -75,6 +77,34 @@ void CmdProject(Cli &cli)
     }
 }
 
+// Takes "NAME VALUE" out of the arguments; an empty text when NAME is absent.
+QString TakeOption(QStringList &args, const QString &name, const QString &usage)
+{
+    const int at = args.indexOf(name);
+    if (at < 0)
+        return QString();
+    if (at + 1 >= args.size())
+        Usage(usage);
+    const QString value = args.at(at + 1);
+    args.remove(at, 2);
+    return value;
+}
+
+// The page frames of the project's configured displays; a display that is
+// not configured gets an empty slot.
+TTransmission PageTransmission(const TProjectRecord &record, const QString &text, uint8_t effect,
+                               uint8_t runSpeed, uint8_t showTime, const QString &caption)
+{
+    TTransmission t;
+    const QString error = RenderPageFrames(PageFontOf(record),
+                                           PageRequestOf(record, text, effect, runSpeed, showTime),
+                                           t.frame1, t.frame2);
+    if (!error.isEmpty())
+        throw VelmoraError(error);
+    t.caption = caption;
+    return t;
+}
+
 // The commands that talk to the controller: each builds one transmission
 // from the record (a changed brightness or temporary message stays in memory).
 using TransmissionBuilder = std::function<TTransmission(Cli &)>;
@@ -86,6 +116,18 @@ const std::map<QString, TransmissionBuilder> &Transmissions()
         {QStringLiteral("brightness"),
          [](Cli &cli) { return BrightnessStepTransmission(cli.record); }},
         {QStringLiteral("clear-temp"), [](Cli &cli) { return ClearTempTransmission(cli.record); }},
+        {QStringLiteral("page"),
+         [](Cli &cli) {
+             if (cli.args.isEmpty())
+                 Usage(QStringLiteral("COMMAND page TEXT"));
+             const TProjectRecord &r = cli.record;
+             const QString text = cli.args.takeFirst();
+             return PageTransmission(r, text, r.Stunt, r.RunSpeed, r.ShowTime, PageCaption(text));
+         }},
+        {QStringLiteral("clear"),
+         [](Cli &cli) {
+             return PageTransmission(cli.record, QString(), 0, 0, 0, ClearDisplayCaption());
+         }},
     };
     return table;
 }
@@ -116,11 +158,11 @@ void CmdFrames(Cli &cli)
 // send --port record:FILE|DEVICE|com:N COMMAND [ARGS]
 void CmdSend(Cli &cli)
 {
-    const int at = cli.args.indexOf(QStringLiteral("--port"));
-    if (at < 0 || at + 1 >= cli.args.size())
-        Usage(QStringLiteral("velmora-cli send --port record:FILE|DEVICE|com:N COMMAND [ARGS]"));
-    const QString port = cli.args.at(at + 1);
-    cli.args.remove(at, 2);
+    const QString usage =
+        QStringLiteral("velmora-cli send --port record:FILE|DEVICE|com:N COMMAND [ARGS]");
+    const QString port = TakeOption(cli.args, QStringLiteral("--port"), usage);
+    if (port.isEmpty())
+        Usage(usage);
     const TTransmission t = BuildTransmission(cli);
 
     TLinkEnvironment environment;
@@ -146,6 +188,34 @@ void CmdSend(Cli &cli)
         WriteFileSafely(recordFile, log->text());
     if (!failure.isEmpty())
         throw VelmoraError(failure);
+}
+
+// render TEXT --display portrait|landscape|double --png OUT.png
+void CmdRender(Cli &cli)
+{
+    const QString usage =
+        QStringLiteral("velmora-cli render TEXT --display portrait|landscape|double --png OUT.png");
+    const QString display = TakeOption(cli.args, QStringLiteral("--display"), usage);
+    const QString png = TakeOption(cli.args, QStringLiteral("--png"), usage);
+    static const std::map<QString, TDisplayKind> kinds = {
+        {QStringLiteral("portrait"), TDisplayKind::Portrait},
+        {QStringLiteral("landscape"), TDisplayKind::Landscape},
+        {QStringLiteral("double"), TDisplayKind::LandscapeDouble},
+    };
+    const auto kind = kinds.find(display);
+    if (cli.args.size() != 1 || kind == kinds.end() || png.isEmpty())
+        Usage(usage);
+    const TProjectRecord &r = cli.record;
+    const QString error = CheckDisplaySize(r.ScreenWidth, r.ScreenHeight);
+    if (!error.isEmpty())
+        throw VelmoraError(error);
+    const QImage picture =
+        DrawPage(PageFontOf(r), r.ScreenWidth, r.ScreenHeight, kind->second, cli.args.at(0));
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    if (!picture.save(&buffer, "PNG"))
+        throw VelmoraError(QStringLiteral("cannot encode the picture as PNG"));
+    WriteFileSafely(png, buffer.data());
 }
 
 QByteArray ReadFileBytes(const QString &path)
@@ -178,6 +248,7 @@ const std::map<QString, std::function<void(Cli &)>> &Commands()
         {QStringLiteral("project"), CmdProject},
         {QStringLiteral("frames"), CmdFrames},
         {QStringLiteral("send"), CmdSend},
+        {QStringLiteral("render"), CmdRender},
         {QStringLiteral("pages"), CmdPages},
     };
     return commands;
@@ -186,15 +257,11 @@ const std::map<QString, std::function<void(Cli &)>> &Commands()
 // Takes "--project FILE" out of the arguments and loads the record.
 void LoadProjectOption(Cli &cli)
 {
-    const int at = cli.args.indexOf(QStringLiteral("--project"));
-    if (at < 0) {
+    const QString file = TakeOption(cli.args, QStringLiteral("--project"), QStringLiteral("--project FILE.prj"));
+    if (file.isEmpty())
         SetStartupDefaults(cli.record);
-        return;
-    }
-    if (at + 1 >= cli.args.size())
-        Usage(QStringLiteral("--project FILE.prj"));
-    ReadProjectFile(cli.args.at(at + 1), cli.record);
-    cli.args.remove(at, 2);
+    else
+        ReadProjectFile(file, cli.record);
 }
 
 // Only the tool's own one-line errors reach stderr, not the platform's chatter.

@@ -49,6 +49,16 @@ QByteArray ClearTempFrame(uint8_t address)
     return Frame({address, CmdClearTempMessage, 0x00, FrameEnd});
 }
 
+QString PageCaption(const QString &pageText)
+{
+    return QStringLiteral("发送“") + pageText + QStringLiteral("”");
+}
+
+QString ClearDisplayCaption()
+{
+    return QStringLiteral("发送清除显示屏内容命令");
+}
+
 TTransmission ResetTransmission(const TProjectRecord &r)
 {
     TTransmission t;

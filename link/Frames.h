@@ -48,6 +48,11 @@ struct TTransmission {
     QString caption;
 };
 
+// The captions of page transmissions: a page, and the blank page that
+// clears the display.
+QString PageCaption(const QString &pageText);
+QString ClearDisplayCaption();
+
 TTransmission ResetTransmission(const TProjectRecord &record);
 TTransmission ScreenParamsTransmission(const TProjectRecord &record);
 // These two change the record first: the next brightness level (0, 1, 2, 3,
