@@ -22,6 +22,7 @@ class TestCliLink : public QObject {
 private slots:
     void frames();
     void sendToARecording();
+    void sendPage();
     void sendFailures();
 };
 
@@ -43,6 +44,11 @@ void TestCliLink::frames()
              QStringLiteral("slot1 02f602aa\nslot2 -\n"));
     QCOMPARE(Cli({"frames", "clear-temp", "--project", prj}).out,
              QStringLiteral("slot1 02f800aa\nslot2 -\n"));
+    // A blank page: header with effect, speed and dwell 0, two lit-free
+    // planes of 512 x 80 / 8 bytes (lit = 0), the end byte.
+    const QString blank = QStringLiteral("02f300000000") + QString(2 * 2 * 5120, QLatin1Char('f')) + "aa";
+    QCOMPARE(Cli({"frames", "clear", "--project", prj}).out,
+             QStringLiteral("slot1 ") + blank + QStringLiteral("\nslot2 -\n"));
     // The brightness step stays in memory: the file keeps its level.
     QVERIFY(Cli({"project", "show", prj}).out.contains(QLatin1String("BrightnessLevel=1\n")));
 }
@@ -58,6 +64,18 @@ void TestCliLink::sendToARecording()
                                        "write space f1", "write space aa", "parity mark",
                                        "write mark 0101", "parity space", "write space f1",
                                        "write space aa", "close"}));
+}
+
+void TestCliLink::sendPage()
+{
+    QTemporaryDir dir;
+    const QString log = dir.filePath(QStringLiteral("wire.log"));
+    QCOMPARE(Cli({"send", "--port", "record:" + log, "page", "第一场"}).code, 0);
+    const QStringList events = Events(log);
+    QCOMPARE(events.size(), 11);
+    QCOMPARE(events.at(3), QStringLiteral("write space f3"));
+    QVERIFY(events.at(4).startsWith(QLatin1String("write space ")));
+    QCOMPARE(events.at(4).size(), int(strlen("write space ")) + 2 * (4 + 1024 + 1));
 }
 
 void TestCliLink::sendFailures()

@@ -4,14 +4,22 @@
 #include "ScriptedPrompter.h"
 
 #include "app/AppPaths.h"
+#include "app/Gbk.h"
+#include "app/PageStore.h"
+#include "app/Prompter.h"
 #include "app/uMain.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QDir>
 #include <QLabel>
+#include <QInputMethodEvent>
 #include <QMenu>
 #include <QProgressBar>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTableView>
+#include <QTimer>
 #include <QTemporaryDir>
 #include <QToolBar>
 #include <QtTest>
@@ -67,8 +75,21 @@ private slots:
     void missingPortIsSilent();
     void adapterPulledMidway();
     void closingDuringTransmission();
+    void spaceAndEnterSendTheNextPage_data();
+    void spaceAndEnterSendTheNextPage();
+    void pageFramesGoToTheConfiguredDisplays();
+    void clickSendsWithoutMoving();
+    void sendButtonSendsTheSelectedPage();
+    void autoSendFromTheLastLine();
+    void tickWhilePageIsStillSent();
+    void intervalChangeDuringAutoSend();
+    void clearDisplayAfterControlCommand();
+    void clearDisplayTriggers();
+    void inputMethodCompositionDoesNotSend();
 
 private:
+    void showPages(const QStringList &texts, int selected);
+    QStringList sentPages() const;
     std::unique_ptr<TFrm_Main> start(std::shared_ptr<LinkClock> clock = std::make_shared<VirtualClock>(),
                                      RecordingOptions options = {});
     void idle(int dones);
@@ -272,6 +293,237 @@ void TestMainLink::closingDuringTransmission()
     const QStringList wire = m_log->lines();
     QCOMPARE(WithoutStamps(wire).constLast(), QStringLiteral("close"));
     QVERIFY(Writes(wire).size() < 7);   // stopped before the last chunk
+}
+
+void TestMainLink::showPages(const QStringList &texts, int selected)
+{
+    m_w->Richedt_Screen->load(ToGbk(texts.join(QStringLiteral("\r\n"))));
+    m_w->RebuildPageList();
+    if (selected >= 0)
+        m_w->SelectPage(selected);
+    m_w->LstView_Page->setFocus();
+}
+
+// The pages whose transmission reached its end, once per display.
+QStringList TestMainLink::sentPages() const
+{
+    QStringList out;
+    for (const QString &s : m_watch->statuses)
+        if (s.startsWith(QStringLiteral("向显示屏发送“")) && s.endsWith(QStringLiteral("”完毕！")))
+            out << s.mid(7, s.size() - 7 - 4);
+    return out;
+}
+
+void TestMainLink::spaceAndEnterSendTheNextPage_data()
+{
+    QTest::addColumn<int>("key");
+    QTest::newRow("Space") << int(Qt::Key_Space);
+    QTest::newRow("Enter") << int(Qt::Key_Return);
+    QTest::newRow("keypad Enter") << int(Qt::Key_Enter);
+}
+
+void TestMainLink::spaceAndEnterSendTheNextPage()
+{
+    QFETCH(int, key);
+    m_w = start();
+    m_w->Record().LandscapeOn = 0;
+    showPages({"序幕", "第一场", "第二场"}, 1);
+    // On the second-to-last line: the last page goes, the selection follows it.
+    QTest::keyClick(m_w->LstView_Page, Qt::Key(key));
+    QCOMPARE(m_w->SelectedIndex(), 1);   // moves only when the transmission ends
+    idle(1);
+    QCOMPARE(sentPages(), QStringList({"第二场"}));
+    QCOMPARE(m_w->SelectedIndex(), 2);
+    QVERIFY(!m_w->Project.AdvanceAfterSend);
+    QVERIFY(m_w->LstView_Page->hasFocus());
+    // On the last line: the end-of-list box, nothing sent.
+    m_log->clear();
+    QTest::keyClick(m_w->LstView_Page, Qt::Key(key));
+    QCOMPARE(m_prompter.messages.size(), 1);
+    QCOMPARE(m_prompter.messages.at(0).text, QStringLiteral("已经到达最后一行！"));
+    QCOMPARE(m_prompter.messages.at(0).caption, QStringLiteral("提示"));
+    QCOMPARE(m_prompter.messages.at(0).icon, Prompter::Information);
+    QCOMPARE(m_prompter.messages.at(0).buttons, int(Prompter::Ok));
+    QTest::qWait(20);
+    QVERIFY(m_log->lines().isEmpty());
+    QCOMPARE(m_w->SelectedIndex(), 2);
+}
+
+void TestMainLink::pageFramesGoToTheConfiguredDisplays()
+{
+    m_w = start();
+    TProjectRecord &r = m_w->Record();
+    r.Stunt = 3;
+    r.RunSpeed = 5;
+    r.ShowTime = 10;
+    showPages({"序幕", "第一场"}, 0);
+    QTest::keyClick(m_w->LstView_Page, Qt::Key_Space);
+    idle(1);
+    const QList<WireWrite> writes = Writes(m_log->lines());
+    QCOMPARE(writes.size(), 6);
+    QCOMPARE(writes.at(0).bytes.toHex(), QByteArray("0202"));
+    QCOMPARE(writes.at(1).bytes.toHex(), QByteArray("f3"));
+    QCOMPARE(writes.at(2).bytes.left(4).toHex(), QByteArray("02000" "50a"));   // effect 3 -> 2
+    QCOMPARE(writes.at(2).bytes, m_w->PortraitFrame.mid(2));
+    QCOMPARE(writes.at(3).bytes.toHex(), QByteArray("0101"));
+    QCOMPARE(writes.at(5).bytes.left(4).toHex(), QByteArray("0300050a"));
+    QCOMPARE(writes.at(5).bytes, m_w->LandscapeFrame.mid(2));
+    QCOMPARE(m_w->PortraitFrame.size(), 7 + 256 * 32 / 8);
+    QCOMPARE(sentPages(), QStringList({"第一场", "第一场"}));
+
+    // A display no longer configured keeps its old frame but gets nothing.
+    r.PortraitOn = 0;
+    m_log->clear();
+    const QByteArray stale = m_w->PortraitFrame;
+    m_w->SelectPage(0);
+    m_w->TlBtn_Main->trigger();
+    idle(2);
+    QCOMPARE(m_w->PortraitFrame, stale);
+    QCOMPARE(WithoutStamps(m_log->lines()).at(1), QStringLiteral("write mark 0101"));
+    QCOMPARE(Writes(m_log->lines()).size(), 3);
+}
+
+void TestMainLink::clickSendsWithoutMoving()
+{
+    m_w = start();
+    m_w->Record().LandscapeOn = 0;
+    showPages({"序幕", "第一场", "第二场"}, 0);
+    const QRect row = m_w->LstView_Page->visualRect(m_w->LstView_Page->model()->index(1, 1));
+    QTest::mouseClick(m_w->LstView_Page->viewport(), Qt::LeftButton, {}, row.center());
+    QCOMPARE(m_w->SelectedIndex(), 1);
+    idle(1);
+    QCOMPARE(sentPages(), QStringList({"第一场"}));
+    QCOMPARE(m_w->SelectedIndex(), 1);
+    QVERIFY(!m_w->Project.SentByClick);
+    QVERIFY(!m_w->Project.AdvanceAfterSend);
+}
+
+void TestMainLink::sendButtonSendsTheSelectedPage()
+{
+    m_w = start();
+    m_w->Record().LandscapeOn = 0;
+    showPages({"序幕", "第一场", "第二场"}, -1);
+    m_w->TlBtn_Main->trigger();   // nothing selected: nothing happens
+    QTest::qWait(20);
+    QVERIFY(m_log->lines().isEmpty());
+
+    m_w->SelectPage(0);
+    m_w->N14->trigger();
+    idle(1);
+    QCOMPARE(sentPages(), QStringList({"序幕"}));
+    QCOMPARE(m_w->SelectedIndex(), 1);
+}
+
+void TestMainLink::autoSendFromTheLastLine()
+{
+    m_w = start();
+    m_w->Record().LandscapeOn = 0;
+    m_w->SpinEdit1->setValue(3);
+    showPages({"序幕", "第一场", "第二场"}, 2);
+    m_w->Button2->click();
+    // From the last line it starts at the top; nothing goes out before a tick.
+    QCOMPARE(m_w->SelectedIndex(), 0);
+    QCOMPARE(m_w->Button2->text(), QStringLiteral("停止"));
+    QVERIFY(m_w->Timer1->isActive());
+    QCOMPARE(m_w->Timer1->interval(), 3000);
+    QVERIFY(m_log->lines().isEmpty());
+
+    m_w->Timer1Timer();
+    idle(1);
+    m_w->Timer1Timer();
+    idle(2);
+    QCOMPARE(sentPages(), QStringList({"第一场", "第二场"}));
+    QCOMPARE(m_w->SelectedIndex(), 2);
+    m_w->Timer1Timer();   // the end: the timer stops first, then one box
+    QVERIFY(!m_w->Timer1->isActive());
+    QCOMPARE(m_w->Button2->text(), QStringLiteral("开始"));
+    QCOMPARE(m_prompter.messages.size(), 1);
+    QCOMPARE(m_prompter.messages.at(0).text, QStringLiteral("已经到达最后一行！"));
+    QCOMPARE(m_w->SelectedIndex(), 2);
+
+    // Start and stop again by the button.
+    m_w->SelectPage(1);
+    m_w->Button2->click();
+    QCOMPARE(m_w->SelectedIndex(), 1);
+    m_w->Button2->click();
+    QVERIFY(!m_w->Timer1->isActive());
+    QCOMPARE(m_w->Button2->text(), QStringLiteral("开始"));
+}
+
+void TestMainLink::tickWhilePageIsStillSent()
+{
+    m_w = start(SystemClock());
+    m_w->Record().LandscapeOn = 0;
+    showPages({"序幕", "第一场", "第二场"}, 0);
+    m_w->Timer1Timer();
+    m_w->Timer1Timer();   // the first page still goes out: asks for it again, dropped
+    idle(1);
+    QCOMPARE(m_log->lines().filter(QStringLiteral("open ")).size(), 1);
+    QCOMPARE(m_w->SelectedIndex(), 1);
+    m_w->Timer1Timer();
+    idle(2);
+    QCOMPARE(sentPages(), QStringList({"第一场", "第二场"}));
+    QCOMPARE(m_w->SelectedIndex(), 2);
+}
+
+void TestMainLink::intervalChangeDuringAutoSend()
+{
+    m_w = start();
+    showPages({"序幕", "第一场"}, 0);
+    m_w->Button2->click();
+    m_w->SpinEdit1->setValue(7);
+    QCOMPARE(ReadAutoRunInterval(), 7);
+    QCOMPARE(m_w->Timer1->interval(), 2000);
+    m_w->Button2->click();
+}
+
+void TestMainLink::clearDisplayAfterControlCommand()
+{
+    m_w = start();
+    m_w->Record().LandscapeOn = 0;
+    m_w->StepBrightness();   // leaves an empty landscape slot
+    idle(1);
+    m_log->clear();
+    m_w->Project.AdvanceAfterSend = true;
+    m_w->ClearDisplay();
+    QVERIFY(!m_w->Project.AdvanceAfterSend);
+    idle(2);
+    const QList<WireWrite> writes = Writes(m_log->lines());
+    QCOMPARE(writes.size(), 3);
+    QCOMPARE(writes.at(0).bytes.toHex(), QByteArray("0202"));
+    QCOMPARE(writes.at(2).bytes.left(4).toHex(), QByteArray("00000000"));
+    QCOMPARE(writes.at(2).bytes.size(), 256 * 32 / 8 + 5);
+    QCOMPARE(m_w->StatusPanel[2]->text(), QStringLiteral("向显示屏发送清除显示屏内容命令完毕！"));
+}
+
+void TestMainLink::clearDisplayTriggers()
+{
+    m_w = start();
+    QCOMPARE(m_w->N_ClearScreen->shortcut(), QKeySequence(Qt::Key_F4));
+    m_w->N_ClearScreen->trigger();
+    idle(1);
+    m_w->Button1->click();   // hidden behind the auto-send group, same command
+    idle(2);
+    QCOMPARE(m_log->lines().filter(QStringLiteral("open ")).size(), 2);
+}
+
+void TestMainLink::inputMethodCompositionDoesNotSend()
+{
+    m_w = start();
+    showPages({"序幕", "第一场"}, 0);
+    QInputMethodEvent composing(QStringLiteral("di"), {});
+    QCoreApplication::sendEvent(m_w->LstView_Page, &composing);
+    QTest::keyClick(m_w->LstView_Page, Qt::Key_Space);
+    QTest::keyClick(m_w->LstView_Page, Qt::Key_Return);
+    QTest::qWait(20);
+    QVERIFY(m_log->lines().isEmpty());
+
+    QInputMethodEvent committed;
+    committed.setCommitString(QStringLiteral("第"));
+    QCoreApplication::sendEvent(m_w->LstView_Page, &committed);
+    QTest::keyClick(m_w->LstView_Page, Qt::Key_Space);
+    idle(1);
+    QCOMPARE(m_log->lines().filter(QStringLiteral("open ")).size(), 1);
 }
 
 QTEST_MAIN(TestMainLink)
