@@ -86,6 +86,7 @@ private slots:
     void clearDisplayAfterControlCommand();
     void clearDisplayTriggers();
     void inputMethodCompositionDoesNotSend();
+    void undrawablePageSendsNothing();
 
 private:
     void showPages(const QStringList &texts, int selected);
@@ -455,8 +456,14 @@ void TestMainLink::tickWhilePageIsStillSent()
     m_w = start(SystemClock());
     m_w->Record().LandscapeOn = 0;
     showPages({"序幕", "第一场", "第二场"}, 0);
+    QApplication::setActiveWindow(m_w.get());
+    QVERIFY(QTest::qWaitForWindowActive(m_w.get()));
     m_w->Timer1Timer();
     m_w->Timer1Timer();   // the first page still goes out: asks for it again, dropped
+    // F4 sits in the disabled "通讯" menu: it must not cancel the advance.
+    QTRY_VERIFY(!m_w->N_Send->menuAction()->isEnabled());
+    QTest::keyClick(m_w.get(), Qt::Key_F4);
+    QVERIFY(m_w->Project.AdvanceAfterSend);
     idle(1);
     QCOMPARE(m_log->lines().filter(QStringLiteral("open ")).size(), 1);
     QCOMPARE(m_w->SelectedIndex(), 1);
@@ -524,6 +531,22 @@ void TestMainLink::inputMethodCompositionDoesNotSend()
     QTest::keyClick(m_w->LstView_Page, Qt::Key_Space);
     idle(1);
     QCOMPARE(m_log->lines().filter(QStringLiteral("open ")).size(), 1);
+}
+
+void TestMainLink::undrawablePageSendsNothing()
+{
+    m_w = start();
+    showPages({"序幕", "第一场"}, 0);
+    m_w->Record().ColorMode = 3;
+    QTest::keyClick(m_w->LstView_Page, Qt::Key_Space);
+    QVERIFY(!m_w->Project.AdvanceAfterSend);
+    QVERIFY(!m_w->StatusPanel[2]->text().isEmpty());   // the reason
+    QTest::qWait(20);
+    QVERIFY(m_log->lines().isEmpty());
+    // A later command's end does not move the list for the page never sent.
+    m_w->N8->trigger();
+    idle(1);
+    QCOMPARE(m_w->SelectedIndex(), 0);
 }
 
 QTEST_MAIN(TestMainLink)
