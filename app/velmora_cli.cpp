@@ -3,6 +3,7 @@
 #include "app/Gbk.h"
 #include "app/ProjectFile.h"
 #include "app/RecordFields.h"
+#include "link/WireLog.h"
 
 #include <QGuiApplication>
 #include <QStringList>
@@ -61,9 +62,27 @@ void CmdProject(Cli &cli)
     }
 }
 
+// decode WIRELOG [--png DIR]: the frames of a wire log, one a line, and their pictures
+void CmdDecode(Cli &cli)
+{
+    QString pngDir;
+    const int at = cli.args.indexOf(QStringLiteral("--png"));
+    if (at >= 0) {
+        pngDir = cli.args.value(at + 1);
+        if (pngDir.isEmpty())
+            Usage(QStringLiteral("velmora-cli decode WIRELOG [--png DIR]"));
+        cli.args.remove(at, 2);
+    }
+    if (cli.args.size() != 1)
+        Usage(QStringLiteral("velmora-cli decode WIRELOG [--png DIR]"));
+    DecodeWireLog(ReadWireLog(cli.args.first()), cli.record, pngDir,
+                  [](const QString &line) { Out() << line << '\n'; });
+}
+
 const std::map<QString, std::function<void(Cli &)>> &Commands()
 {
     static const std::map<QString, std::function<void(Cli &)>> commands = {
+        {QStringLiteral("decode"), CmdDecode},
         {QStringLiteral("project"), CmdProject},
     };
     return commands;
