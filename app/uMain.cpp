@@ -60,6 +60,7 @@ TFrm_Main::TFrm_Main(Prompter *prompter, QWidget *parent)
     BuildToolBar();
     BuildClientArea();
     BuildStatusBar();
+    SetupMonitor();
 
     Project.SentByClick = false;
     m_hotKey = new HotKey(this);
