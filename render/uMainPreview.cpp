@@ -1,6 +1,8 @@
 // The preview images of the main window.
 #include "app/uMain.h"
 
+#include "app/PageStore.h"
+
 #include <QGroupBox>
 #include <QLabel>
 
@@ -8,6 +10,7 @@ void TFrm_Main::ResizePreview(int width, int height)
 {
     // A damaged project may carry any size: the previews never exceed their
     // group boxes and never get a negative size.
+    Richedt_Screen->setWrapWidth(width + 7);
     const int w = qBound(1, width, Grp_Land->width());
     const int h = qBound(1, height, Grp_Portrait->width());
 
