@@ -2,6 +2,8 @@
 // the controller simulator and the wire-log decoder.
 #pragma once
 
+#include "app/ProjectFile.h"
+
 #include <QByteArray>
 #include <QImage>
 #include <QRandomGenerator>
@@ -90,4 +92,19 @@ inline QByteArray WireLogOf(const QVector<QByteArray> &frames)
         log += QByteArray::number(ms++) + ".000 write space " + f.mid(1).toHex() + "\n";
     }
     return log + QByteArray::number(ms) + ".000 close\n";
+}
+
+// A project with the start-up defaults and the given displays.
+inline TProjectRecord DisplayProject(int width, int height, int colorMode, bool portrait, bool landscape,
+                                     bool doubleSided)
+{
+    TProjectRecord r{};
+    SetStartupDefaults(r);
+    r.ScreenWidth = width;
+    r.ScreenHeight = height;
+    r.ColorMode = colorMode;
+    r.PortraitOn = portrait;
+    r.LandscapeOn = landscape;
+    r.LandscapeDouble = doubleSided;
+    return r;
 }

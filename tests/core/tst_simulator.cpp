@@ -172,14 +172,7 @@ void TestSimulator::controlFrames()
 
 void TestSimulator::geometryFromParamsAndProject()
 {
-    TProjectRecord record{};
-    SetStartupDefaults(record);
-    record.ScreenWidth = 128;
-    record.ScreenHeight = 16;
-    record.ColorMode = 1;
-    record.PortraitOn = 1;
-    record.LandscapeOn = 0;
-    record.LandscapeDouble = 1;
+    TProjectRecord record = DisplayProject(128, 16, 1, true, false, true);
     ControllerSimulator sim;
     Recorder rec(sim);
     sim.configureFrom(record);

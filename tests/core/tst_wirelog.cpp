@@ -14,15 +14,7 @@
 namespace {
 TProjectRecord Landscape256x32()
 {
-    TProjectRecord record{};
-    SetStartupDefaults(record);
-    record.ScreenWidth = 256;
-    record.ScreenHeight = 32;
-    record.ColorMode = 1;
-    record.PortraitOn = 0;
-    record.LandscapeOn = 1;
-    record.LandscapeDouble = 0;
-    return record;
+    return DisplayProject(256, 32, 1, false, true, false);
 }
 
 QString WriteTemp(QTemporaryDir &dir, const QString &name, const QByteArray &bytes)

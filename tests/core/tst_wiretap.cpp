@@ -22,12 +22,7 @@ private slots:
 
 void TestWireTap::bytesFromAnotherThreadArriveInOrder()
 {
-    TProjectRecord record{};
-    SetStartupDefaults(record);
-    record.ScreenWidth = 64;
-    record.ScreenHeight = 16;
-    record.ColorMode = 1;
-    record.PortraitOn = 1;
+    const TProjectRecord record = DisplayProject(64, 16, 1, true, false, false);
     WireTap tap(&record);
     QSignalSpy changed(&tap, &WireTap::changed);
     const QImage first = RandomPicture(64, 16, 41), second = RandomPicture(64, 16, 42);

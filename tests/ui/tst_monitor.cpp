@@ -23,19 +23,6 @@ void Send(WireTap &tap, const QByteArray &frame)
     tap.closed();
     QCoreApplication::processEvents();
 }
-
-TProjectRecord Project(bool portrait, bool landscape, bool doubleSided)
-{
-    TProjectRecord r{};
-    SetStartupDefaults(r);
-    r.ScreenWidth = 64;
-    r.ScreenHeight = 16;
-    r.ColorMode = 2;
-    r.PortraitOn = portrait;
-    r.LandscapeOn = landscape;
-    r.LandscapeDouble = doubleSided;
-    return r;
-}
 } // namespace
 
 class TestMonitor : public QObject {
@@ -48,7 +35,7 @@ private slots:
 
 void TestMonitor::followsTransmissions()
 {
-    const TProjectRecord record = Project(true, false, false);
+    const TProjectRecord record = DisplayProject(64, 16, 2, true, false, false);
     WireTap tap(&record);
     TFrm_Monitor monitor(&tap, &record);
     monitor.findChild<QSpinBox *>(QStringLiteral("SpnEdt_Pitch"))->setValue(4);
@@ -82,7 +69,7 @@ void TestMonitor::followsTransmissions()
 
 void TestMonitor::doubleSidedShowsBothFaces()
 {
-    const TProjectRecord record = Project(false, false, true);
+    const TProjectRecord record = DisplayProject(64, 16, 2, false, false, true);
     WireTap tap(&record);
     TFrm_Monitor monitor(&tap, &record);
     monitor.findChild<QSpinBox *>(QStringLiteral("SpnEdt_Pitch"))->setValue(1);
