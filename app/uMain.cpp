@@ -61,6 +61,7 @@ TFrm_Main::TFrm_Main(Prompter *prompter, QWidget *parent)
     BuildClientArea();
     BuildStatusBar();
     BuildPageList();
+    ConnectPreview();
     SetupMonitor();
 
     Project.SentByClick = false;
@@ -415,7 +416,7 @@ void TFrm_Main::OpenClick()
             Project.ProjectUntitled = false;
             Project.ProjectSaved = true;
             ResizePreview(Record().ScreenWidth, Record().ScreenHeight);
-            ReloadScenario();
+            Guarded([this] { ReloadScenario(); });   // reported; the Open goes on
         }
         UpdateTitle();
         WriteRegString(QStringLiteral("CurFileName"), Project.CurFileName);

@@ -1,12 +1,13 @@
 #include "link/LedPicture.h"
 
+#include "render/uRender.h"
+
 #include <QPainter>
-#include <QTransform>
 
 QVector<QImage> AudienceFaces(const QImage &picture, bool portrait, bool doubleSided)
 {
     if (portrait)
-        return {picture.transformed(QTransform().rotate(90))};
+        return {TurnClockwise(picture)};
     if (doubleSided) {
         const int half = picture.width() / 2;
         return {picture.copy(0, 0, half, picture.height()),

@@ -2,6 +2,7 @@
 // sent as the worker sends them: address twice on Mark, the rest on Space.
 #include "app/ProjectFile.h"
 #include "link/ControllerSimulator.h"
+#include "render/uRender.h"
 #include "SimFrames.h"
 
 #include <QtTest>
@@ -29,6 +30,8 @@ struct Recorder {
 class TestSimulator : public QObject {
     Q_OBJECT
 private slots:
+    void renderedPagesRoundTrip_data();
+    void renderedPagesRoundTrip();
     void pagesRoundTrip_data();
     void pagesRoundTrip();
     void pictureFramesRoundTrip();
@@ -39,6 +42,57 @@ private slots:
     void malformedStreamsResynchronise();
     void unknownSizeAndBadParams();
 };
+
+void TestSimulator::renderedPagesRoundTrip_data()
+{
+    QTest::addColumn<int>("colorMode");
+    QTest::addColumn<bool>("portrait");
+    QTest::addColumn<bool>("landscape");
+    QTest::addColumn<bool>("doubleSided");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("both displays, single colour") << 1 << true << true << false << QStringLiteral("第一幕 开场");
+    QTest::newRow("double-sided, dual colour") << 2 << false << false << true << QStringLiteral("Act 1 风雨");
+    QTest::newRow("blank page") << 2 << true << true << false << QString();
+}
+
+// The program's own page frames: the simulator shows what the renderer drew.
+void TestSimulator::renderedPagesRoundTrip()
+{
+    QFETCH(int, colorMode);
+    QFETCH(bool, portrait);
+    QFETCH(bool, landscape);
+    QFETCH(bool, doubleSided);
+    QFETCH(QString, text);
+    TProjectRecord record = DisplayProject(128, 16, colorMode, portrait, landscape, doubleSided);
+    record.FontColor = colorMode == 2 ? 0xFFFF : 255;
+    record.Stunt = 4;
+    QByteArray portraitFrame, landscapeFrame;
+    QCOMPARE(RenderPageFrames(PageFontOf(record), PageRequestOf(record, text, 4, 6, 8), portraitFrame,
+                              landscapeFrame),
+             QString());
+    ControllerSimulator sim;
+    Recorder rec(sim);
+    sim.configureFrom(record);
+    for (const QByteArray &frame : {portraitFrame, landscapeFrame})
+        if (!frame.isEmpty())
+            Send(sim, frame);
+    QCOMPARE(rec.malformed(), 0);
+    const TPageFont font = PageFontOf(record);
+    if (portrait) {
+        const QImage drawn = DrawPage(font, 128, 16, TDisplayKind::Portrait, text);
+        QCOMPARE(sim.display(2)->picture, Thresholded(drawn, colorMode));
+        QCOMPARE(sim.display(2)->effect, int(PortraitEffect(4)));
+    }
+    if (landscape || doubleSided) {
+        const TDisplayKind kind = landscape ? TDisplayKind::Landscape : TDisplayKind::LandscapeDouble;
+        const QImage drawn = DrawPage(font, 128, 16, kind, text);
+        QCOMPARE(sim.display(1)->picture, Thresholded(drawn, colorMode));
+        QCOMPARE(sim.display(1)->effect, 4);
+        QCOMPARE(sim.display(1)->speed, 6);
+        QCOMPARE(sim.display(1)->dwell, 8);
+        QCOMPARE(rec.frames.last().text.endsWith(QStringLiteral(" blank")), text.isEmpty());
+    }
+}
 
 void TestSimulator::pagesRoundTrip_data()
 {
@@ -263,5 +317,5 @@ void TestSimulator::unknownSizeAndBadParams()
     QCOMPARE(sim.display(2)->frames, 1);
 }
 
-QTEST_GUILESS_MAIN(TestSimulator)
+QTEST_MAIN(TestSimulator)
 #include "tst_simulator.moc"
