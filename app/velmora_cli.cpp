@@ -3,6 +3,10 @@
 #include "app/Gbk.h"
 #include "app/ProjectFile.h"
 #include "app/RecordFields.h"
+#include "render/uPack.h"
+#include "render/uRender.h"
+
+#include <QBuffer>
 
 #include <QGuiApplication>
 #include <QStringList>
@@ -61,10 +65,116 @@ void CmdProject(Cli &cli)
     }
 }
 
+// Takes "NAME VALUE" out of the arguments; empty when it is not there.
+QString TakeOption(Cli &cli, const QString &name)
+{
+    const int at = cli.args.indexOf(name);
+    if (at < 0)
+        return QString();
+    if (at + 1 >= cli.args.size())
+        Usage(name + QStringLiteral(" VALUE"));
+    const QString value = cli.args.at(at + 1);
+    cli.args.remove(at, 2);
+    return value;
+}
+
+// Both frame slots as a command leaves them: slot 1 the portrait display's,
+// slot 2 the landscape display's.
+struct Slots {
+    QByteArray slot1, slot2;
+};
+
+// A page frame built the way the main window builds it; refused geometry fails.
+void RenderInto(Slots &built, const TProjectRecord &record, const QString &text, uint8_t effect,
+                uint8_t runSpeed, uint8_t showTime)
+{
+    const QString error =
+        RenderPageFrames(TPageFont::FromRecord(record),
+                         PageRequestFor(record, text, effect, runSpeed, showTime), built.slot1,
+                         built.slot2);
+    if (!error.isEmpty())
+        throw VelmoraError(error);
+}
+
+void FramePage(Cli &cli, Slots &built)
+{
+    if (cli.args.size() != 1)
+        Usage(QStringLiteral("velmora-cli frames page TEXT"));
+    const TProjectRecord &r = cli.record;
+    RenderInto(built, r, cli.args.first(), r.Stunt, r.RunSpeed, r.ShowTime);
+}
+
+void FrameClear(Cli &cli, Slots &built)
+{
+    if (!cli.args.isEmpty())
+        Usage(QStringLiteral("velmora-cli frames clear"));
+    RenderInto(built, cli.record, QString(), 0, 0, 0);
+}
+
+// The frames of every command, by name; each builder fills the built.
+using FrameBuilder = std::function<void(Cli &, Slots &)>;
+const std::map<QString, FrameBuilder> &FrameBuilders()
+{
+    static const std::map<QString, FrameBuilder> builders = {
+        {QStringLiteral("page"), FramePage},
+        {QStringLiteral("clear"), FrameClear},
+    };
+    return builders;
+}
+
+QString SlotText(const QByteArray &frame)
+{
+    return frame.isEmpty() ? QStringLiteral("-") : QString::fromLatin1(frame.toHex());
+}
+
+// frames COMMAND [ARGS]
+void CmdFrames(Cli &cli)
+{
+    const auto builder = FrameBuilders().find(cli.args.value(0));
+    if (builder == FrameBuilders().end()) {
+        QStringList names;
+        for (const auto &b : FrameBuilders())
+            names << b.first;
+        Usage(QStringLiteral("velmora-cli frames ") + names.join(QLatin1Char('|')) + QStringLiteral(" ..."));
+    }
+    cli.args.removeFirst();
+    Slots built;
+    builder->second(cli, built);
+    Out() << "slot1 " << SlotText(built.slot1) << '\n' << "slot2 " << SlotText(built.slot2) << '\n';
+}
+
+// render TEXT --display portrait|landscape|double --png OUT.png
+void CmdRender(Cli &cli)
+{
+    static const std::map<QString, TDisplay> displays = {
+        {QStringLiteral("portrait"), TDisplay::Portrait},
+        {QStringLiteral("landscape"), TDisplay::Landscape},
+        {QStringLiteral("double"), TDisplay::Double},
+    };
+    const auto display = displays.find(TakeOption(cli, QStringLiteral("--display")));
+    const QString png = TakeOption(cli, QStringLiteral("--png"));
+    if (display == displays.end() || png.isEmpty() || cli.args.size() != 1)
+        Usage(QStringLiteral("velmora-cli render TEXT --display portrait|landscape|double --png OUT.png"));
+    const TProjectRecord &r = cli.record;
+    const QString error = FrameGeometryError(r.ScreenWidth, r.ScreenHeight, r.ColorMode);
+    if (!error.isEmpty())
+        throw VelmoraError(error);
+    const QImage picture = DrawPage(TPageFont::FromRecord(r), display->second, r.ScreenWidth,
+                                    r.ScreenHeight, cli.args.first());
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    if (!picture.save(&buffer, "PNG"))
+        throw VelmoraError(QStringLiteral("cannot encode the picture as PNG"));
+    WriteFileSafely(png, bytes);
+}
+
 const std::map<QString, std::function<void(Cli &)>> &Commands()
 {
     static const std::map<QString, std::function<void(Cli &)>> commands = {
+        {QStringLiteral("frames"), CmdFrames},
         {QStringLiteral("project"), CmdProject},
+        {QStringLiteral("render"), CmdRender},
     };
     return commands;
 }

@@ -1,8 +1,12 @@
-// The preview images of the main window.
+// The preview images of the main window and its page rendering.
 #include "app/uMain.h"
+
+#include "render/uPack.h"
+#include "render/uRender.h"
 
 #include <QGroupBox>
 #include <QLabel>
+#include <QPainter>
 
 void TFrm_Main::ResizePreview(int width, int height)
 {
@@ -20,4 +24,58 @@ void TFrm_Main::ResizePreview(int width, int height)
     LandImage.fill(Qt::black);
     Img_Land->setGeometry((Grp_Land->width() - w) / 2, (Grp_Land->height() - h) / 2 + 2, w, h);
     RepaintPreviews();
+}
+
+namespace {
+// Onto the preview from its top-left corner; a preview that ResizePreview
+// clamped shows what fits.
+void ShowOn(QImage &preview, const QImage &picture)
+{
+    QPainter painter(&preview);
+    painter.setCompositionMode(QPainter::CompositionMode_Source);
+    painter.drawImage(0, 0, picture);
+}
+} // namespace
+
+void TFrm_Main::PreviewPage(const TProjectRecord &record, const QString &text)
+{
+    const int width = record.ScreenWidth;
+    const int height = record.ScreenHeight;
+    const QString error = FrameGeometryError(width, height, record.ColorMode);
+    if (!error.isEmpty()) {
+        StatusPanel[2]->setText(error);
+        return;
+    }
+    const TPageFont font = TPageFont::FromRecord(record);
+    if (record.PortraitOn == 1) {
+        // The audience sees the controller picture turned a quarter turn
+        // clockwise: drawn pixel (x, y) shows at (H - 1 - y, x).
+        const QImage picture = DrawPage(font, TDisplay::Portrait, width, height, text);
+        ShowOn(PortraitImage, picture.transformed(QTransform().rotate(90)));
+    }
+    if (record.LandscapeOn == 1 || record.LandscapeDouble == 1)
+        ShowOn(LandImage, DrawPage(font, TDisplay::Landscape, width, height, text));
+    RepaintPreviews();
+}
+
+bool TFrm_Main::RenderPage(int width, int height, int colorMode, bool portraitOn, bool landscapeOn,
+                           bool landscapeDouble, const QString &text, uint8_t effect,
+                           uint8_t runSpeed, uint8_t showTime)
+{
+    TPageRequest request;
+    request.width = width;
+    request.height = height;
+    request.colorMode = colorMode;
+    request.portraitOn = portraitOn;
+    request.landscapeOn = landscapeOn;
+    request.landscapeDouble = landscapeDouble;
+    request.text = text;
+    request.effect = effect;
+    request.runSpeed = runSpeed;
+    request.showTime = showTime;
+    const QString error =
+        RenderPageFrames(TPageFont::FromRecord(Record()), request, PortraitFrame, LandscapeFrame);
+    if (!error.isEmpty())
+        StatusPanel[2]->setText(error);
+    return error.isEmpty();
 }
