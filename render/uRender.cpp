@@ -64,25 +64,33 @@ uint8_t PortraitEffect(uint8_t effect)
     return effect < sizeof(turned) ? turned[effect] : 1;
 }
 
-namespace {
-
-// Sizes the rasteriser for the page and returns the line's top edge.
-int FitLine(TextRaster &raster, const TPageFont &font, int width, int height, const QString &text)
+TLineLayout LayOutLine(TextRaster &raster, const TPageFont &font, int width, int height,
+                       const QString &text)
 {
     const int characters = TextRaster::characterCount(text);
+    TLineLayout line{};
     if (font.FontHeight == 0) {
         const TFit fit = FitAutomatic(height, width, characters, [&](int size) {
             raster.setCharHeight(size);
             return raster.naturalWidth(text);
         });
         raster.setCharHeight(fit.size);
-        raster.setExtra(fit.extra);
-        return (height - fit.size) / 2;
+        line.size = fit.size;
+        line.extra = fit.extra;
+    } else {
+        raster.setCellHeight(font.FontHeight, font.FontWidth >> 1);
+        line.size = font.FontHeight;
+        line.extra =
+            FitExtra(font.FontHeight >> 1, width, characters, raster.naturalWidth(text));
     }
-    raster.setCellHeight(font.FontHeight, font.FontWidth >> 1);
-    raster.setExtra(FitExtra(font.FontHeight >> 1, width, characters, raster.naturalWidth(text)));
-    return (height - font.FontHeight) / 2;
+    raster.setExtra(line.extra);
+    line.y = (height - line.size) / 2;
+    line.width = raster.width(text);
+    line.x = AlignedX(font.TextAlign, width, line.width);
+    return line;
 }
+
+namespace {
 
 // The colour reference keeps red in the low byte.
 QRgb TextColour(int32_t colourRef)
@@ -110,10 +118,9 @@ QImage DrawPage(const TPageFont &font, TDisplay display, int width, int height,
     const QString face =
         display == TDisplay::Portrait ? QLatin1Char('@') + font.FontName : font.FontName;
     TextRaster raster(face);
-    const int y = FitLine(raster, font, width, height, text);
-    const int x = AlignedX(font.TextAlign, width, raster.width(text));
+    const TLineLayout line = LayOutLine(raster, font, width, height, text);
     if (!text.isEmpty())
-        raster.draw(picture, x, y, text, TextColour(font.FontColor));
+        raster.draw(picture, line.x, line.y, text, TextColour(font.FontColor));
     if (doubleSided)
         CopyLeftFaceRight(picture, width);
     return picture;

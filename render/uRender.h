@@ -57,6 +57,21 @@ int AlignedX(uint8_t textAlign, int displayWidth, int textWidth);
 // Effect byte of the portrait display, turned a quarter turn.
 uint8_t PortraitEffect(uint8_t effect);
 
+class TextRaster;
+
+// Where and how large the line is drawn.
+struct TLineLayout {
+    int size;    // em height of the automatic fit, or the fixed cell height
+    int extra;   // extra pixels after every character
+    int x, y;    // top-left corner of the first character cell
+    int width;   // the line's width, extra spacing included
+};
+
+// Sizes the rasteriser for the page line on a display width x height (the
+// fit limit is width) and places the line by TextAlign.
+TLineLayout LayOutLine(TextRaster &raster, const TPageFont &font, int width, int height,
+                       const QString &text);
+
 // Draws the page line as the display shows it: width x height (double-sided:
 // 2 width x height, both faces alike), black, the text in FontColor. The
 // portrait display uses the vertical-writing face. Width and height must have
