@@ -17,6 +17,8 @@ struct FaceMetrics {
     int winAscent = 0;       // OS/2 usWinAscent
     int winDescent = 0;      // OS/2 usWinDescent
     int avgCharWidth = 0;    // OS/2 xAvgCharWidth
+    QByteArray hmtx;         // horizontal metrics
+    int longHorMetrics = 0;  // entries of hmtx that carry an advance
     QByteArray vmtx;         // vertical metrics, empty when the face has none
     int longVerMetrics = 0;  // entries of vmtx that carry an advance
 };
@@ -49,6 +51,9 @@ FaceMetrics ReadFaceMetrics(const QFont &font)
         if (m.winAscent + m.winDescent <= 0)
             m.winAscent = m.unitsPerEm;
     }
+    m.longHorMetrics = Word(m.raw.fontTable("hhea"), 34);
+    if (m.longHorMetrics > 0)
+        m.hmtx = m.raw.fontTable("hmtx");
     const QByteArray vhea = m.raw.fontTable("vhea");
     m.longVerMetrics = Word(vhea, 34);
     if (m.longVerMetrics > 0)
@@ -69,6 +74,15 @@ const FaceMetrics &Face(const QFont &font)
 int Scaled(int units, int pixels, int unitsPerEm)
 {
     return int(std::lround(double(units) * pixels / unitsPerEm));
+}
+
+// The advance of a glyph in a metrics table of longMetrics entries (later
+// glyphs share the last advance); -1 without a table.
+int AdvanceUnits(const QByteArray &table, int longMetrics, quint32 glyph)
+{
+    if (table.isEmpty() || longMetrics <= 0)
+        return -1;
+    return Word(table, 4 * int(qMin<quint32>(glyph, quint32(longMetrics - 1))));
 }
 
 // Code point ranges of Unicode Vertical_Orientation U and Tu, sorted.
@@ -152,21 +166,42 @@ void TextRaster::applyEm(int em, int ascent, int cellHeight, double scale)
     m_cellHeight = cellHeight;
     m_scale = scale;
     m_font.setPixelSize(em);
-    m_metrics = std::make_unique<QFontMetrics>(m_font);
+    m_fallback.reset();
 }
 
-int TextRaster::advance(char32_t c) const
+const std::vector<TextRaster::Glyph> &TextRaster::glyphs(const QString &text) const
 {
-    const QString s = QString::fromUcs4(&c, 1);
-    const int horizontal = m_metrics->horizontalAdvance(s);
-    if (!turned(c) || m_face->vmtx.isEmpty())
-        return horizontal;
-    const QList<quint32> glyphs = m_face->raw.glyphIndexesForString(s);
-    const int glyph = glyphs.isEmpty() ? 0 : int(glyphs.first());
-    if (glyph == 0)
-        return horizontal;   // drawn by another face: no vertical metrics of its own
-    const int entry = qMin(glyph, m_face->longVerMetrics - 1);
-    return Scaled(Word(m_face->vmtx, 4 * entry), m_em, m_face->unitsPerEm);
+    if (text == m_text && !m_glyphs.empty())
+        return m_glyphs;
+    m_text = text;
+    m_glyphs.clear();
+    for (const char32_t c : text.toUcs4()) {
+        const QString s = QString::fromUcs4(&c, 1);
+        quint32 glyph = 0;
+        int count = 1;
+        if (!m_face->raw.glyphIndexesForChars(s.constData(), int(s.size()), &glyph, &count))
+            glyph = 0;
+        Glyph g{c, m_vertical && UprightInVertical(c), -1, -1};
+        if (glyph != 0) {
+            g.uprightUnits = AdvanceUnits(m_face->hmtx, m_face->longHorMetrics, glyph);
+            g.alongUnits = g.uprightUnits;
+            const int vertical = AdvanceUnits(m_face->vmtx, m_face->longVerMetrics, glyph);
+            if (g.turned && vertical >= 0)
+                g.alongUnits = vertical;
+        }
+        m_glyphs.push_back(g);
+    }
+    return m_glyphs;
+}
+
+int TextRaster::pixels(int units, char32_t c) const
+{
+    if (units >= 0)
+        return Scaled(units, m_em, m_face->unitsPerEm);
+    // Drawn by another face: its own horizontal advance.
+    if (!m_fallback)
+        m_fallback = std::make_unique<QFontMetrics>(m_font);
+    return m_fallback->horizontalAdvance(QString::fromUcs4(&c, 1));
 }
 
 int TextRaster::characterCount(const QString &text)
@@ -177,8 +212,8 @@ int TextRaster::characterCount(const QString &text)
 int TextRaster::naturalWidth(const QString &text) const
 {
     int sum = 0;
-    for (const char32_t c : text.toUcs4())
-        sum += advance(c);
+    for (const Glyph &g : glyphs(text))
+        sum += advance(g);
     return int(std::lround(sum * m_scale));
 }
 
@@ -196,14 +231,14 @@ void TextRaster::draw(QImage &picture, int x, int y, const QString &text, QRgb c
     painter.setPen(QColor(PaletteColour(colour)));
     int sum = 0;
     int index = 0;
-    for (const char32_t c : text.toUcs4()) {
-        const QString s = QString::fromUcs4(&c, 1);
-        const int along = advance(c);
+    for (const Glyph &g : glyphs(text)) {
+        const QString s = QString::fromUcs4(&g.c, 1);
+        const int along = advance(g);
         const int left = x + int(std::lround(sum * m_scale)) + m_extra * index;
         QTransform cell;
-        if (turned(c)) {
+        if (g.turned) {
             // Turned a quarter turn counter-clockwise about the cell's centre.
-            const int upright = m_metrics->horizontalAdvance(s);
+            const int upright = pixels(g.uprightUnits, g.c);
             cell.translate(left + along * m_scale / 2, y + m_cellHeight / 2.0);
             cell.scale(m_scale, 1);
             cell.rotate(-90);

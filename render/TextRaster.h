@@ -12,6 +12,7 @@
 #include <QImage>
 #include <QString>
 #include <memory>
+#include <vector>
 
 struct FaceMetrics;
 
@@ -51,14 +52,26 @@ public:
     static QRgb PaletteColour(QRgb colour);
 
 private:
+    // A character of the line with its advances in the face's units; -1 when
+    // the face has no glyph and another face draws it.
+    struct Glyph {
+        char32_t c;
+        bool turned;
+        int uprightUnits;   // the horizontal advance
+        int alongUnits;     // the advance along the line
+    };
     void applyEm(int em, int ascent, int cellHeight, double scale);
-    bool turned(char32_t c) const { return m_vertical && UprightInVertical(c); }
-    int advance(char32_t c) const;   // along the line, unscaled, in pixels
+    const std::vector<Glyph> &glyphs(const QString &text) const;
+    int pixels(int units, char32_t c) const;
+    int advance(const Glyph &g) const { return pixels(g.alongUnits, g.c); }
 
     bool m_vertical = false;
     const FaceMetrics *m_face = nullptr;
     QFont m_font;
-    std::unique_ptr<QFontMetrics> m_metrics;
+    mutable std::unique_ptr<QFontMetrics> m_fallback;   // for characters of other faces
+    // The line last measured: the fit measures one line at every size.
+    mutable QString m_text;
+    mutable std::vector<Glyph> m_glyphs;
     int m_em = 0;
     int m_ascent = 0;
     int m_cellHeight = 0;
