@@ -65,6 +65,21 @@ void CmdProject(Cli &cli)
     }
 }
 
+// Takes the first argument as a name of the table; the usage lists the names.
+template <class Table>
+typename Table::const_iterator Find(const Table &table, Cli &cli, const QString &usage)
+{
+    const auto found = table.find(cli.args.value(0));
+    if (found == table.end()) {
+        QStringList names;
+        for (const auto &entry : table)
+            names << entry.first;
+        Usage(usage + names.join(QLatin1Char('|')) + QStringLiteral(" ..."));
+    }
+    cli.args.removeFirst();
+    return found;
+}
+
 // Takes "NAME VALUE" out of the arguments; empty when it is not there.
 QString TakeOption(Cli &cli, const QString &name)
 {
@@ -130,14 +145,7 @@ QString SlotText(const QByteArray &frame)
 // frames COMMAND [ARGS]
 void CmdFrames(Cli &cli)
 {
-    const auto builder = FrameBuilders().find(cli.args.value(0));
-    if (builder == FrameBuilders().end()) {
-        QStringList names;
-        for (const auto &b : FrameBuilders())
-            names << b.first;
-        Usage(QStringLiteral("velmora-cli frames ") + names.join(QLatin1Char('|')) + QStringLiteral(" ..."));
-    }
-    cli.args.removeFirst();
+    const auto builder = Find(FrameBuilders(), cli, QStringLiteral("velmora-cli frames "));
     Slots built;
     builder->second(cli, built);
     Out() << "slot1 " << SlotText(built.slot1) << '\n' << "slot2 " << SlotText(built.slot2) << '\n';
@@ -215,15 +223,7 @@ int main(int argc, char *argv[])
     try {
         if (!GbkAvailable())
             throw VelmoraError(QStringLiteral("this Qt cannot convert GBK text"));
-        const QString name = cli.args.value(0);
-        const auto command = Commands().find(name);
-        if (command == Commands().end()) {
-            QStringList names;
-            for (const auto &c : Commands())
-                names << c.first;
-            Usage(QStringLiteral("velmora-cli ") + names.join(QLatin1Char('|')) + QStringLiteral(" ..."));
-        }
-        cli.args.removeFirst();
+        const auto command = Find(Commands(), cli, QStringLiteral("velmora-cli "));
         LoadProjectOption(cli);
         command->second(cli);
         Out().flush();

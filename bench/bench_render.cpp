@@ -23,19 +23,6 @@ double MeanMs(const std::function<void()> &call)
     return timer.nsecsElapsed() / 1e6 / calls;
 }
 
-TPageRequest Request(int width, int height, int colorMode, bool portrait, bool landscape,
-                     bool doubleSided, const QString &text)
-{
-    TPageRequest r;
-    r.width = width;
-    r.height = height;
-    r.colorMode = colorMode;
-    r.portraitOn = portrait;
-    r.landscapeOn = landscape;
-    r.landscapeDouble = doubleSided;
-    r.text = text;
-    return r;
-}
 
 double PageMs(const TPageRequest &request)
 {
@@ -86,14 +73,14 @@ int main(int argc, char *argv[])
     FitFigures(80, 512, tooWide);
     FitFigures(32, 256, tooWide);
     std::printf("worst case 512 x 80 dual colour double-sided page (target < 2 ms): %.3f ms\n",
-                PageMs(Request(512, 80, 2, false, false, true, tooWide)));
+                PageMs(TPageRequest{512, 80, 2, false, false, true, tooWide}));
     std::printf("typical 256 x 32 single colour landscape page (target < 0.5 ms): %.3f ms\n",
-                PageMs(Request(256, 32, 1, false, true, false, typical)));
+                PageMs(TPageRequest{256, 32, 1, false, true, false, typical}));
     std::printf("typical 256 x 32 dual colour portrait + landscape pages: %.3f ms\n",
-                PageMs(Request(256, 32, 2, true, true, false, typical)));
+                PageMs(TPageRequest{256, 32, 2, true, true, false, typical}));
     std::printf("worst case 512 x 80 portrait page: %.3f ms\n",
-                PageMs(Request(512, 80, 2, true, false, false, tooWide)));
+                PageMs(TPageRequest{512, 80, 2, true, false, false, tooWide}));
     std::printf("damaged project, 2048 x 1024 dual colour double-sided page: %.3f ms\n",
-                PageMs(Request(2048, 1024, 2, false, false, true, tooWide + tooWide)));
+                PageMs(TPageRequest{2048, 1024, 2, false, false, true, tooWide + tooWide}));
     return 0;
 }

@@ -62,17 +62,8 @@ bool TFrm_Main::RenderPage(int width, int height, int colorMode, bool portraitOn
                            bool landscapeDouble, const QString &text, uint8_t effect,
                            uint8_t runSpeed, uint8_t showTime)
 {
-    TPageRequest request;
-    request.width = width;
-    request.height = height;
-    request.colorMode = colorMode;
-    request.portraitOn = portraitOn;
-    request.landscapeOn = landscapeOn;
-    request.landscapeDouble = landscapeDouble;
-    request.text = text;
-    request.effect = effect;
-    request.runSpeed = runSpeed;
-    request.showTime = showTime;
+    const TPageRequest request{width,           height, colorMode, portraitOn, landscapeOn,
+                               landscapeDouble, text,   effect,    runSpeed,   showTime};
     const QString error =
         RenderPageFrames(TPageFont::FromRecord(Record()), request, PortraitFrame, LandscapeFrame);
     if (!error.isEmpty())

@@ -150,18 +150,10 @@ QByteArray BuildPageFrame(const QImage &picture, TDisplay display, int colorMode
 TPageRequest PageRequestFor(const TProjectRecord &record, const QString &text, uint8_t effect,
                             uint8_t runSpeed, uint8_t showTime)
 {
-    TPageRequest request;
-    request.width = record.ScreenWidth;
-    request.height = record.ScreenHeight;
-    request.colorMode = record.ColorMode;
-    request.portraitOn = record.PortraitOn == 1;
-    request.landscapeOn = record.LandscapeOn == 1;
-    request.landscapeDouble = record.LandscapeDouble == 1;
-    request.text = text;
-    request.effect = effect;
-    request.runSpeed = runSpeed;
-    request.showTime = showTime;
-    return request;
+    return TPageRequest{record.ScreenWidth,     record.ScreenHeight,     record.ColorMode,
+                        record.PortraitOn == 1, record.LandscapeOn == 1, record.LandscapeDouble == 1,
+                        text,                   effect,                  runSpeed,
+                        showTime};
 }
 
 QString RenderPageFrames(const TPageFont &font, const TPageRequest &request,

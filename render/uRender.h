@@ -85,6 +85,7 @@ QImage DrawPage(const TPageFont &font, TDisplay display, int width, int height,
 QByteArray BuildPageFrame(const QImage &picture, TDisplay display, int colorMode, uint8_t effect,
                           uint8_t runSpeed, uint8_t showTime);
 
+// In this order, so callers can brace-initialise it.
 struct TPageRequest {
     int width = 0;
     int height = 0;

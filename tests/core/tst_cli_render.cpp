@@ -1,26 +1,13 @@
 // velmora-cli frames and render, run as operators run them.
+#include "CliRun.h"
+
 #include "app/ProjectFile.h"
 #include "render/uRender.h"
 
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
 
 namespace {
-struct Run {
-    int code;
-    QString out, err;
-};
-
-Run Cli(const QStringList &args)
-{
-    QProcess p;
-    p.start(QStringLiteral(VELMORA_CLI), args);
-    p.waitForFinished(30000);
-    return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()),
-            QString::fromUtf8(p.readAllStandardError())};
-}
-
 // The two slot lines as bytes; "-" gives an empty array.
 QList<QByteArray> SlotBytes(const QString &out)
 {
@@ -62,7 +49,7 @@ QString TestCliRender::project(const QStringList &assignments)
     SetStartupDefaults(record);
     WriteProjectFile(path, record);
     if (!assignments.isEmpty())
-        Cli(QStringList{QStringLiteral("project"), QStringLiteral("set"), path} + assignments);
+        RunCli(QStringList{QStringLiteral("project"), QStringLiteral("set"), path} + assignments);
     return path;
 }
 
@@ -70,7 +57,7 @@ void TestCliRender::framesPage()
 {
     const QString p = project({QStringLiteral("Stunt=1"), QStringLiteral("RunSpeed=5"),
                                QStringLiteral("ShowTime=10")});
-    const Run run = Cli({QStringLiteral("frames"), QStringLiteral("page"), QStringLiteral("你好"),
+    const CliRun run = RunCli({QStringLiteral("frames"), QStringLiteral("page"), QStringLiteral("你好"),
                          QStringLiteral("--project"), p});
     QCOMPARE(run.code, 0);
     const QList<QByteArray> frames = SlotBytes(run.out);
@@ -90,7 +77,7 @@ void TestCliRender::framesPage()
     QCOMPARE(frames[1], landscape);
 
     const QString landscapeOnly = project({QStringLiteral("PortraitOn=0"), QStringLiteral("ColorMode=2")});
-    const QList<QByteArray> single = SlotBytes(Cli({QStringLiteral("frames"), QStringLiteral("page"),
+    const QList<QByteArray> single = SlotBytes(RunCli({QStringLiteral("frames"), QStringLiteral("page"),
                                                     QStringLiteral("A"), QStringLiteral("--project"),
                                                     landscapeOnly}).out);
     QCOMPARE(single.size(), 2);
@@ -103,7 +90,7 @@ void TestCliRender::framesClear()
     const QString p = project({QStringLiteral("Stunt=3"), QStringLiteral("LandscapeOn=0"),
                                QStringLiteral("LandscapeDouble=1")});
     const QList<QByteArray> frames = SlotBytes(
-        Cli({QStringLiteral("frames"), QStringLiteral("clear"), QStringLiteral("--project"), p}).out);
+        RunCli({QStringLiteral("frames"), QStringLiteral("clear"), QStringLiteral("--project"), p}).out);
     QCOMPARE(frames.size(), 2);
     QCOMPARE(frames[1].size(), 2055);
     QCOMPARE(frames[0], QByteArray::fromHex("02f300000000") + QByteArray(1024, char(0xFF)) + char(0xAA));
@@ -122,7 +109,7 @@ void TestCliRender::renderWritesThePicture()
                     {"double", TDisplay::Double}};
     for (const auto &d : displays) {
         const QString png = m_dir->filePath(QString::fromLatin1(d.name) + QStringLiteral(".png"));
-        const Run run = Cli({QStringLiteral("render"), QStringLiteral("字幕Ab"), QStringLiteral("--display"),
+        const CliRun run = RunCli({QStringLiteral("render"), QStringLiteral("字幕Ab"), QStringLiteral("--display"),
                              QString::fromLatin1(d.name), QStringLiteral("--png"), png,
                              QStringLiteral("--project"), p});
         QCOMPARE(run.code, 0);
@@ -135,22 +122,22 @@ void TestCliRender::renderWritesThePicture()
 void TestCliRender::refusals()
 {
     const QString bad = project({QStringLiteral("ColorMode=3")});
-    Run run = Cli({QStringLiteral("frames"), QStringLiteral("page"), QStringLiteral("x"),
+    CliRun run = RunCli({QStringLiteral("frames"), QStringLiteral("page"), QStringLiteral("x"),
                    QStringLiteral("--project"), bad});
     QVERIFY(run.code != 0);
     QVERIFY(run.out.isEmpty());
     QVERIFY(run.err.contains(QStringLiteral("颜色模式")));
     QCOMPARE(run.err.count(QLatin1Char('\n')), 1);
     const QString png = m_dir->filePath(QStringLiteral("never.png"));
-    run = Cli({QStringLiteral("render"), QStringLiteral("x"), QStringLiteral("--display"),
+    run = RunCli({QStringLiteral("render"), QStringLiteral("x"), QStringLiteral("--display"),
                QStringLiteral("landscape"), QStringLiteral("--png"), png, QStringLiteral("--project"), bad});
     QVERIFY(run.code != 0);
     QVERIFY(!QFile::exists(png));
-    run = Cli({QStringLiteral("render"), QStringLiteral("x"), QStringLiteral("--display"),
+    run = RunCli({QStringLiteral("render"), QStringLiteral("x"), QStringLiteral("--display"),
                QStringLiteral("sideways"), QStringLiteral("--png"), png});
     QVERIFY(run.code != 0);
     QVERIFY(run.err.contains(QStringLiteral("usage")));
-    run = Cli({QStringLiteral("frames"), QStringLiteral("nothing")});
+    run = RunCli({QStringLiteral("frames"), QStringLiteral("nothing")});
     QVERIFY(run.code != 0);
     QVERIFY(run.err.contains(QStringLiteral("page")));
 }

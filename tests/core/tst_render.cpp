@@ -20,19 +20,6 @@ TPageFont SongFont(uint8_t align = 0)
     return font;
 }
 
-TPageRequest Request(int width, int height, int colorMode, bool portrait, bool landscape,
-                     bool doubleSided, const QString &text = QString())
-{
-    TPageRequest r;
-    r.width = width;
-    r.height = height;
-    r.colorMode = colorMode;
-    r.portraitOn = portrait;
-    r.landscapeOn = landscape;
-    r.landscapeDouble = doubleSided;
-    r.text = text;
-    return r;
-}
 
 // Bounding box of the pixels that are not black.
 QRect Ink(const QImage &picture, int fromX = 0, int toX = -1)
@@ -155,7 +142,7 @@ void TestRender::alignment()
 void TestRender::emptyTextFrames()
 {
     QByteArray portrait, landscape;
-    TPageRequest r = Request(256, 32, 2, true, false, true);
+    TPageRequest r{256, 32, 2, true, false, true};
     QVERIFY(RenderPageFrames(SongFont(), r, portrait, landscape).isEmpty());
     for (const QByteArray &frame : {portrait, landscape}) {
         QCOMPARE(frame.mid(1, 5), QByteArray::fromHex("f300000000"));
@@ -191,7 +178,7 @@ void TestRender::frameSizes()
     QFETCH(int, landscapeSize);
     QByteArray portrait, landscape;
     const TPageRequest r =
-        Request(256, 32, colorMode, true, !doubleSided, doubleSided, QStringLiteral("你好"));
+        TPageRequest{256, 32, colorMode, true, !doubleSided, doubleSided, QStringLiteral("你好")};
     QVERIFY(RenderPageFrames(SongFont(), r, portrait, landscape).isEmpty());
     QCOMPARE(portrait.size(), portraitSize);
     QCOMPARE(landscape.size(), landscapeSize);
@@ -205,7 +192,7 @@ void TestRender::portraitEffectTurned()
     const uint8_t expected[] = {0, 3, 4, 2, 1, 1, 1};
     for (uint8_t effect = 0; effect < 7; ++effect) {
         QByteArray portrait, landscape;
-        TPageRequest r = Request(64, 16, 1, true, true, false, QStringLiteral("A"));
+        TPageRequest r{64, 16, 1, true, true, false, QStringLiteral("A")};
         r.effect = effect;
         r.runSpeed = 5;
         r.showTime = 10;
@@ -221,11 +208,11 @@ void TestRender::portraitEffectTurned()
 void TestRender::disabledDisplayKeepsItsSlot()
 {
     QByteArray portrait("old portrait"), landscape("old landscape");
-    QVERIFY(RenderPageFrames(SongFont(), Request(256, 32, 1, true, false, false), portrait,
+    QVERIFY(RenderPageFrames(SongFont(), TPageRequest{256, 32, 1, true, false, false}, portrait,
                              landscape).isEmpty());
     QCOMPARE(portrait.size(), 1031);
     QCOMPARE(landscape, QByteArray("old landscape"));
-    QVERIFY(RenderPageFrames(SongFont(), Request(256, 32, 1, false, true, false), portrait,
+    QVERIFY(RenderPageFrames(SongFont(), TPageRequest{256, 32, 1, false, true, false}, portrait,
                              landscape).isEmpty());
     QCOMPARE(landscape.size(), 1031);
     QCOMPARE(uint8_t(portrait[0]), AddrPortrait);
@@ -234,7 +221,7 @@ void TestRender::disabledDisplayKeepsItsSlot()
 void TestRender::singleSidedWinsOverDoubleSided()
 {
     QByteArray portrait, landscape;
-    QVERIFY(RenderPageFrames(SongFont(), Request(256, 32, 1, false, true, true), portrait,
+    QVERIFY(RenderPageFrames(SongFont(), TPageRequest{256, 32, 1, false, true, true}, portrait,
                              landscape).isEmpty());
     QCOMPARE(landscape.size(), 1031);
     QVERIFY(portrait.isEmpty());
@@ -266,7 +253,7 @@ void TestRender::refusedGeometryBuildsNothing()
     for (const auto &b : bad) {
         QByteArray portrait("P"), landscape("L");
         const QString error = RenderPageFrames(
-            SongFont(), Request(b.width, b.height, b.colorMode, true, true, false, QStringLiteral("字")),
+            SongFont(), TPageRequest{b.width, b.height, b.colorMode, true, true, false, QStringLiteral("字")},
             portrait, landscape);
         QVERIFY(!error.isEmpty());
         QCOMPARE(portrait, QByteArray("P"));
