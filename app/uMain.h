@@ -11,6 +11,8 @@
 #include <functional>
 
 class HotKey;
+class PageListModel;
+class PageStore;
 class Prompter;
 class QAction;
 class QGroupBox;
@@ -63,6 +65,8 @@ public:
     QImage LandImage;       // W x H, what Img_Land shows
     // Draws the page into the previews of the enabled displays.
     void PreviewPage(const TProjectRecord &record, const QString &text);
+    // A page that becomes selected in LstView_Page is previewed.
+    void ConnectPreview();
     // Builds the page frames of the enabled displays into PortraitFrame and
     // LandscapeFrame. False when the project's display values cannot be drawn:
     // nothing is built and the status bar says why.
@@ -77,6 +81,16 @@ public:
     int PageCount() const;                // rows of LstView_Page
     QString PageText(int index) const;    // the "内容" column of row index
     void SelectPage(int index);           // selects row index and makes it current
+    void RebuildPageList();
+    void ClearPageList();                 // empties the list; the store keeps its lines
+    void ReloadScenario();                // start-up and Open: the project's scenario, if it exists
+    void SaveScenario();                  // inside Save and Save As: the store to ScenarioFile
+    void Btn_LoadScenarioClick();
+    void Btn_ModifyClick();
+    void Btn_InputStrClick();
+    void Btn_DeleteClick();
+    PageStore *Richedt_Screen;            // the page store
+    PageListModel *PageList;              // the model LstView_Page shows
     // --- end of page list -------------------------------------------------
 
 
@@ -122,6 +136,9 @@ private:
     bool NeedsSavePrompt() const;
     void AskToSaveOnExit();
     void RepaintPreviews();
+    void BuildPageList();
+    void LoadScenario(const QString &path);
+    void ReplaceStoreAndList(const std::function<void()> &edit, int select);
 
     Prompter *m_prompter;
     HotKey *m_hotKey = nullptr;

@@ -1,17 +1,21 @@
 // The preview images of the main window and its page rendering.
 #include "app/uMain.h"
 
+#include "app/PageStore.h"
 #include "render/uPack.h"
 #include "render/uRender.h"
 
 #include <QGroupBox>
+#include <QItemSelectionModel>
 #include <QLabel>
 #include <QPainter>
+#include <QTableView>
 
 void TFrm_Main::ResizePreview(int width, int height)
 {
     // A damaged project may carry any size: the previews never exceed their
     // group boxes and never get a negative size.
+    Richedt_Screen->setWrapWidth(width + 7);
     const int w = qBound(1, width, Grp_Land->width());
     const int h = qBound(1, height, Grp_Portrait->width());
 
@@ -56,6 +60,18 @@ void TFrm_Main::PreviewPage(const TProjectRecord &record, const QString &text)
     if (record.LandscapeOn == 1 || record.LandscapeDouble == 1)
         ShowOn(LandImage, DrawPage(font, TDisplay::Landscape, width, height, text));
     RepaintPreviews();
+}
+
+void TFrm_Main::ConnectPreview()
+{
+    // Only a row whose selected state turns on: selecting the row again, or
+    // losing the selection, leaves the previews as they are.
+    connect(LstView_Page->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            [this](const QItemSelection &selected) {
+                const QModelIndexList rows = selected.indexes();
+                if (!rows.isEmpty())
+                    PreviewPage(Record(), PageText(rows.first().row()));
+            });
 }
 
 bool TFrm_Main::RenderPage(int width, int height, int colorMode, bool portraitOn, bool landscapeOn,

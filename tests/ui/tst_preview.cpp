@@ -3,6 +3,8 @@
 #include "ScriptedPrompter.h"
 
 #include "app/AppPaths.h"
+#include "app/Gbk.h"
+#include "app/PageStore.h"
 #include "app/uMain.h"
 #include "render/uRender.h"
 
@@ -38,6 +40,7 @@ private slots:
     void oneCharacterFollowsAlignment();
     void refusedValuesLeaveEverything();
     void renderPageBuildsEnabledFrames();
+    void selectionDrawsThePage();
 
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -172,6 +175,27 @@ void TestPreview::renderPageBuildsEnabledFrames()
     QCOMPARE(w.PortraitFrame.size(), 2055);
     QCOMPARE(w.PortraitFrame.left(6), QByteArray::fromHex("02f303000409"));
     QCOMPARE(w.LandscapeFrame, QByteArray("kept"));
+}
+
+void TestPreview::selectionDrawsThePage()
+{
+    TFrm_Main &w = *m_window;
+    w.Richedt_Screen->load(ToGbk(QStringLiteral("第一幕\r\n第二幕\r\n第三幕\r\n")));
+    w.RebuildPageList();
+    QCOMPARE(w.PageCount(), 3);
+    const TPageFont font = TPageFont::FromRecord(w.Record());
+    w.SelectPage(1);
+    QCOMPARE(w.LandImage, DrawPage(font, TDisplay::Landscape, 256, 32, w.PageText(1)));
+    // The same row again is no change of selection: nothing is redrawn.
+    w.LandImage.fill(Qt::black);
+    w.SelectPage(1);
+    QVERIFY(AllBlack(w.LandImage));
+    // Losing the selection leaves the preview too.
+    w.SelectPage(2);
+    const QImage third = w.LandImage;
+    QCOMPARE(third, DrawPage(font, TDisplay::Landscape, 256, 32, w.PageText(2)));
+    w.SelectPage(-1);
+    QCOMPARE(w.LandImage, third);
 }
 
 QTEST_MAIN(TestPreview)
