@@ -21,7 +21,6 @@ public:
     explicit TextRaster(const QString &faceName);
     ~TextRaster();
 
-    bool isVertical() const { return m_vertical; }
     // The installed family the face resolved to.
     QString family() const;
 
@@ -32,7 +31,6 @@ public:
     void setCellHeight(int pixels, int averageWidth);
     // Pixels added after every character, the last included; may be negative.
     void setExtra(int pixels) { m_extra = pixels; }
-    int extra() const { return m_extra; }
 
     // Width of the line with the current extra spacing.
     int width(const QString &text) const;
