@@ -129,7 +129,7 @@ QImage DrawPage(const TPageFont &font, TDisplay display, int width, int height,
 QByteArray BuildPageFrame(const QImage &picture, TDisplay display, int colorMode, uint8_t effect,
                           uint8_t runSpeed, uint8_t showTime)
 {
-    if ((colorMode != 1 && colorMode != 2) || picture.width() % 8 != 0)
+    if ((colorMode != 1 && colorMode != 2) || picture.isNull() || picture.width() % 8 != 0)
         return QByteArray();   // no frame rather than planes that were never packed
     const int plane = PlaneBytes(picture.width(), picture.height());
     const int planes = colorMode == 2 ? 2 : 1;
@@ -162,16 +162,23 @@ QString RenderPageFrames(const TPageFont &font, const TPageRequest &request,
     const QString error = FrameGeometryError(request.width, request.height, request.colorMode);
     if (!error.isEmpty())
         return error;
-    auto render = [&](TDisplay display) {
+    // A picture the memory could not hold gives no frame: the slot keeps its
+    // content and the command sends nothing.
+    auto render = [&](TDisplay display, QByteArray &slot) {
         const QImage picture = DrawPage(font, display, request.width, request.height, request.text);
-        return BuildPageFrame(picture, display, request.colorMode, request.effect,
-                              request.runSpeed, request.showTime);
+        QByteArray frame = BuildPageFrame(picture, display, request.colorMode, request.effect,
+                                          request.runSpeed, request.showTime);
+        if (frame.isEmpty())
+            return false;
+        slot = frame;
+        return true;
     };
-    if (request.portraitOn)
-        portraitFrame = render(TDisplay::Portrait);
-    if (request.landscapeOn)
-        landscapeFrame = render(TDisplay::Landscape);
-    else if (request.landscapeDouble)
-        landscapeFrame = render(TDisplay::Double);
+    const QString noMemory = QStringLiteral("内存不足，无法生成显示屏数据，未发送");
+    if (request.portraitOn && !render(TDisplay::Portrait, portraitFrame))
+        return noMemory;
+    if (request.landscapeOn && !render(TDisplay::Landscape, landscapeFrame))
+        return noMemory;
+    if (!request.landscapeOn && request.landscapeDouble && !render(TDisplay::Double, landscapeFrame))
+        return noMemory;
     return QString();
 }

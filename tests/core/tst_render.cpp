@@ -261,6 +261,8 @@ void TestRender::refusedGeometryBuildsNothing()
     }
     QVERIFY(BuildPageFrame(QImage(16, 8, QImage::Format_RGB32), TDisplay::Landscape, 3, 0, 0, 0)
                 .isEmpty());
+    // A picture the memory could not hold.
+    QVERIFY(BuildPageFrame(QImage(), TDisplay::Landscape, 1, 0, 0, 0).isEmpty());
 }
 
 void TestRender::randomRecordsNeverCrash()
