@@ -21,12 +21,12 @@ PageStore::PageStore()
 
 QString PageStore::decode(const QByteArray &raw) const
 {
-    return m_utf8 ? QString::fromUtf8(raw) : FromGbk(raw);
+    return m_utf8 ? QString::fromUtf8(raw) : FromGbkKeepingBytes(raw);
 }
 
 QByteArray PageStore::encode(const QString &text) const
 {
-    return m_utf8 ? text.toUtf8() : ToGbk(text);
+    return m_utf8 ? text.toUtf8() : ToGbkKeepingBytes(text);
 }
 
 void PageStore::clear()

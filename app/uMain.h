@@ -37,6 +37,7 @@ public:
     // The project: record, current file name and flags.
     TProjectState Project;
     TProjectRecord &Record() { return Project.ProjectRecord; }
+    const TProjectRecord &Record() const { return Project.ProjectRecord; }
 
     // Project life cycle.
     void LoadProject(const QString &path);
@@ -65,7 +66,7 @@ public:
     QImage LandImage;       // W x H, what Img_Land shows
     // Draws the page into the previews of the enabled displays.
     void PreviewPage(const TProjectRecord &record, const QString &text);
-    // A page that becomes selected in LstView_Page is previewed.
+    // An item of LstView_Page that becomes selected is previewed.
     void ConnectPreview();
     // Builds the page frames of the enabled displays into PortraitFrame and
     // LandscapeFrame. False when the project's display values cannot be drawn:
@@ -138,10 +139,12 @@ private:
     void RepaintPreviews();
     void BuildPageList();
     void LoadScenario(const QString &path);
+    QString ScenarioPath() const;   // ScenarioFile, empty when blank
     void ReplaceStoreAndList(const std::function<void()> &edit, int select);
 
     Prompter *m_prompter;
     HotKey *m_hotKey = nullptr;
     bool m_shown = false;
     bool m_exiting = false;
+    QString m_unreadableScenario;   // a scenario that exists but could not be read
 };

@@ -4,11 +4,9 @@
 #include "app/PageStore.h"
 #include "app/ProjectFile.h"
 #include "app/RecordFields.h"
-#include "render/uPack.h"
 #include "render/uRender.h"
 
 #include <QBuffer>
-
 #include <QFile>
 #include <QGuiApplication>
 #include <QStringList>
@@ -67,74 +65,50 @@ void CmdProject(Cli &cli)
     }
 }
 
-// Takes the first argument as a name of the table; the usage lists the names.
-template <class Table>
-typename Table::const_iterator Find(const Table &table, Cli &cli, const QString &usage)
+// Takes "NAME VALUE" out of the arguments; an empty text when NAME is absent.
+QString TakeOption(QStringList &args, const QString &name, const QString &usage)
 {
-    const auto found = table.find(cli.args.value(0));
-    if (found == table.end()) {
-        QStringList names;
-        for (const auto &entry : table)
-            names << entry.first;
-        Usage(usage + names.join(QLatin1Char('|')) + QStringLiteral(" ..."));
-    }
-    cli.args.removeFirst();
-    return found;
-}
-
-// Takes "NAME VALUE" out of the arguments; empty when it is not there.
-QString TakeOption(Cli &cli, const QString &name)
-{
-    const int at = cli.args.indexOf(name);
+    const int at = args.indexOf(name);
     if (at < 0)
         return QString();
-    if (at + 1 >= cli.args.size())
-        Usage(name + QStringLiteral(" VALUE"));
-    const QString value = cli.args.at(at + 1);
-    cli.args.remove(at, 2);
+    if (at + 1 >= args.size())
+        Usage(usage);
+    const QString value = args.at(at + 1);
+    args.remove(at, 2);
     return value;
 }
 
-// Both frame slots as a command leaves them: slot 1 the portrait display's,
-// slot 2 the landscape display's.
-struct Slots {
+// The two frame slots a command hands to a transmission.
+struct FrameSlots {
     QByteArray slot1, slot2;
 };
 
-// A page frame built the way the main window builds it; refused geometry fails.
-void RenderInto(Slots &built, const TProjectRecord &record, const QString &text, uint8_t effect,
-                uint8_t runSpeed, uint8_t showTime)
+// The page frames of the project's enabled displays; a display that is not
+// enabled gets an empty slot.
+FrameSlots PageFrames(const TProjectRecord &record, const QString &text, uint8_t effect,
+                      uint8_t runSpeed, uint8_t showTime)
 {
-    const QString error =
-        RenderPageFrames(TPageFont::FromRecord(record),
-                         PageRequestFor(record, text, effect, runSpeed, showTime), built.slot1,
-                         built.slot2);
+    FrameSlots frames;
+    const QString error = RenderPageFrames(PageFontOf(record),
+                                           PageRequestOf(record, text, effect, runSpeed, showTime),
+                                           frames.slot1, frames.slot2);
     if (!error.isEmpty())
         throw VelmoraError(error);
+    return frames;
 }
 
-void FramePage(Cli &cli, Slots &built)
+// The frame builders of "frames", by command name.
+const std::map<QString, std::function<FrameSlots(Cli &)>> &FrameBuilders()
 {
-    if (cli.args.size() != 1)
-        Usage(QStringLiteral("velmora-cli frames page TEXT"));
-    const TProjectRecord &r = cli.record;
-    RenderInto(built, r, cli.args.first(), r.Stunt, r.RunSpeed, r.ShowTime);
-}
-
-void FrameClear(Cli &cli, Slots &built)
-{
-    if (!cli.args.isEmpty())
-        Usage(QStringLiteral("velmora-cli frames clear"));
-    RenderInto(built, cli.record, QString(), 0, 0, 0);
-}
-
-// The frames of every command, by name; each builder fills the built.
-using FrameBuilder = std::function<void(Cli &, Slots &)>;
-const std::map<QString, FrameBuilder> &FrameBuilders()
-{
-    static const std::map<QString, FrameBuilder> builders = {
-        {QStringLiteral("page"), FramePage},
-        {QStringLiteral("clear"), FrameClear},
+    static const std::map<QString, std::function<FrameSlots(Cli &)>> builders = {
+        {QStringLiteral("page"),
+         [](Cli &cli) {
+             if (cli.args.size() < 2)
+                 Usage(QStringLiteral("velmora-cli frames page TEXT"));
+             const TProjectRecord &r = cli.record;
+             return PageFrames(r, cli.args.at(1), r.Stunt, r.RunSpeed, r.ShowTime);
+         }},
+        {QStringLiteral("clear"), [](Cli &cli) { return PageFrames(cli.record, QString(), 0, 0, 0); }},
     };
     return builders;
 }
@@ -144,39 +118,46 @@ QString SlotText(const QByteArray &frame)
     return frame.isEmpty() ? QStringLiteral("-") : QString::fromLatin1(frame.toHex());
 }
 
-// frames COMMAND [ARGS]
+// frames COMMAND [ARGS]: prints slot1 and slot2 as hex.
 void CmdFrames(Cli &cli)
 {
-    const auto builder = Find(FrameBuilders(), cli, QStringLiteral("velmora-cli frames "));
-    Slots built;
-    builder->second(cli, built);
-    Out() << "slot1 " << SlotText(built.slot1) << '\n' << "slot2 " << SlotText(built.slot2) << '\n';
+    const auto builder = FrameBuilders().find(cli.args.value(0));
+    if (builder == FrameBuilders().end()) {
+        QStringList names;
+        for (const auto &b : FrameBuilders())
+            names << b.first;
+        Usage(QStringLiteral("velmora-cli frames ") + names.join(QLatin1Char('|')) + QStringLiteral(" [ARGS]"));
+    }
+    const FrameSlots frames = builder->second(cli);
+    Out() << "slot1 " << SlotText(frames.slot1) << '\n' << "slot2 " << SlotText(frames.slot2) << '\n';
 }
 
 // render TEXT --display portrait|landscape|double --png OUT.png
 void CmdRender(Cli &cli)
 {
-    static const std::map<QString, TDisplay> displays = {
-        {QStringLiteral("portrait"), TDisplay::Portrait},
-        {QStringLiteral("landscape"), TDisplay::Landscape},
-        {QStringLiteral("double"), TDisplay::Double},
+    const QString usage =
+        QStringLiteral("velmora-cli render TEXT --display portrait|landscape|double --png OUT.png");
+    const QString display = TakeOption(cli.args, QStringLiteral("--display"), usage);
+    const QString png = TakeOption(cli.args, QStringLiteral("--png"), usage);
+    static const std::map<QString, TDisplayKind> kinds = {
+        {QStringLiteral("portrait"), TDisplayKind::Portrait},
+        {QStringLiteral("landscape"), TDisplayKind::Landscape},
+        {QStringLiteral("double"), TDisplayKind::LandscapeDouble},
     };
-    const auto display = displays.find(TakeOption(cli, QStringLiteral("--display")));
-    const QString png = TakeOption(cli, QStringLiteral("--png"));
-    if (display == displays.end() || png.isEmpty() || cli.args.size() != 1)
-        Usage(QStringLiteral("velmora-cli render TEXT --display portrait|landscape|double --png OUT.png"));
+    const auto kind = kinds.find(display);
+    if (cli.args.size() != 1 || kind == kinds.end() || png.isEmpty())
+        Usage(usage);
     const TProjectRecord &r = cli.record;
-    const QString error = FrameGeometryError(r.ScreenWidth, r.ScreenHeight, r.ColorMode);
+    const QString error = CheckDisplaySize(r.ScreenWidth, r.ScreenHeight);
     if (!error.isEmpty())
         throw VelmoraError(error);
-    const QImage picture = DrawPage(TPageFont::FromRecord(r), display->second, r.ScreenWidth,
-                                    r.ScreenHeight, cli.args.first());
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
+    const QImage picture =
+        DrawPage(PageFontOf(r), r.ScreenWidth, r.ScreenHeight, kind->second, cli.args.at(0));
+    QBuffer buffer;
     buffer.open(QIODevice::WriteOnly);
     if (!picture.save(&buffer, "PNG"))
         throw VelmoraError(QStringLiteral("cannot encode the picture as PNG"));
-    WriteFileSafely(png, bytes);
+    WriteFileSafely(png, buffer.data());
 }
 
 QByteArray ReadFileBytes(const QString &path)
@@ -206,10 +187,10 @@ void CmdPages(Cli &cli)
 const std::map<QString, std::function<void(Cli &)>> &Commands()
 {
     static const std::map<QString, std::function<void(Cli &)>> commands = {
-        {QStringLiteral("frames"), CmdFrames},
         {QStringLiteral("project"), CmdProject},
-        {QStringLiteral("pages"), CmdPages},
+        {QStringLiteral("frames"), CmdFrames},
         {QStringLiteral("render"), CmdRender},
+        {QStringLiteral("pages"), CmdPages},
     };
     return commands;
 }
@@ -217,15 +198,11 @@ const std::map<QString, std::function<void(Cli &)>> &Commands()
 // Takes "--project FILE" out of the arguments and loads the record.
 void LoadProjectOption(Cli &cli)
 {
-    const int at = cli.args.indexOf(QStringLiteral("--project"));
-    if (at < 0) {
+    const QString file = TakeOption(cli.args, QStringLiteral("--project"), QStringLiteral("--project FILE.prj"));
+    if (file.isEmpty())
         SetStartupDefaults(cli.record);
-        return;
-    }
-    if (at + 1 >= cli.args.size())
-        Usage(QStringLiteral("--project FILE.prj"));
-    ReadProjectFile(cli.args.at(at + 1), cli.record);
-    cli.args.remove(at, 2);
+    else
+        ReadProjectFile(file, cli.record);
 }
 
 // Only the tool's own one-line errors reach stderr, not the platform's chatter.
@@ -254,7 +231,15 @@ int main(int argc, char *argv[])
     try {
         if (!GbkAvailable())
             throw VelmoraError(QStringLiteral("this Qt cannot convert GBK text"));
-        const auto command = Find(Commands(), cli, QStringLiteral("velmora-cli "));
+        const QString name = cli.args.value(0);
+        const auto command = Commands().find(name);
+        if (command == Commands().end()) {
+            QStringList names;
+            for (const auto &c : Commands())
+                names << c.first;
+            Usage(QStringLiteral("velmora-cli ") + names.join(QLatin1Char('|')) + QStringLiteral(" ..."));
+        }
+        cli.args.removeFirst();
         LoadProjectOption(cli);
         command->second(cli);
         Out().flush();

@@ -1,62 +1,54 @@
-// Rendering speed: the automatic fit, drawing and packing of page frames, and
-// the fit measuring every size and spacing pair beside it.
-#include "render/TextRaster.h"
+// Page rendering speed: the automatic fit, drawing and packing of a page.
+// Prints the best and the median time per call of each case; run it a few
+// times on a quiet machine (Release build).
+#include "app/ProjectFile.h"
+#include "render/TextFace.h"
 #include "render/uRender.h"
 
 #include <QElapsedTimer>
+#include <QFont>
+#include <QFontMetrics>
 #include <QGuiApplication>
+
+#include <algorithm>
 #include <cstdio>
 #include <functional>
+#include <vector>
 
 namespace {
-// Mean milliseconds per call over enough calls to fill about half a second.
-double MeanMs(const std::function<void()> &call)
+// Microseconds per call: best and median of rounds of calls.
+void Time(const char *name, int callsPerRound, const std::function<void()> &call)
 {
-    call();   // faces and glyphs loaded once, as in a running show
-    QElapsedTimer timer;
-    timer.start();
-    int calls = 0;
-    do {
-        call();
-        ++calls;
-    } while (timer.nsecsElapsed() < 500000000LL);
-    return timer.nsecsElapsed() / 1e6 / calls;
+    for (int i = 0; i < 5; ++i)
+        call();   // warm the font and glyph caches
+    std::vector<double> rounds;
+    for (int round = 0; round < 15; ++round) {
+        QElapsedTimer timer;
+        timer.start();
+        for (int i = 0; i < callsPerRound; ++i)
+            call();
+        rounds.push_back(timer.nsecsElapsed() / 1000.0 / callsPerRound);
+    }
+    std::sort(rounds.begin(), rounds.end());
+    std::printf("%-58s best %9.1f us   median %9.1f us\n", name, rounds.front(),
+                rounds[rounds.size() / 2]);
 }
 
-
-double PageMs(const TPageRequest &request)
+// The fit as a plain Qt program writes it: a font per size, the line measured
+// at every spacing.
+TFit FitWithFontMetrics(const QString &family, const QString &text, int height, int limit)
 {
-    TPageFont font;
-    font.FontName = QStringLiteral("宋体");
-    QByteArray portrait, landscape;
-    return MeanMs([&] { RenderPageFrames(font, request, portrait, landscape); });
-}
-
-// The fit alone on the real rasteriser, once per size or once per pair.
-void FitFigures(int height, int width, const QString &text)
-{
-    TextRaster raster(QStringLiteral("宋体"));
-    const int characters = TextRaster::characterCount(text);
-    const double fast = MeanMs([&] {
-        FitAutomatic(height, width, characters, [&](int s) {
-            raster.setCharHeight(s);
-            return raster.naturalWidth(text);
-        });
-    });
-    int lastSize = -1;
-    const double naive = MeanMs([&] {
-        FitAutomaticByMeasuring(height, width, [&](int s, int e) {
-            if (s != lastSize)
-                raster.setCharHeight(s);   // a new font for each size
-            lastSize = s;
-            raster.setExtra(e);
-            return raster.width(text);
-        });
-        lastSize = -1;
-    });
-    std::printf("fit only, %d x %d, %d characters: one measurement per size %.3f ms, "
-                "every pair %.3f ms\n",
-                width, height, characters, fast, naive);
+    for (int size = height; size >= 8; --size) {
+        QFont font(family);
+        font.setPixelSize(size);
+        font.setStyleStrategy(QFont::NoAntialias);
+        for (int extra = size / 2; extra >= 0; --extra) {
+            font.setLetterSpacing(QFont::AbsoluteSpacing, extra);
+            if (QFontMetrics(font).horizontalAdvance(text) <= limit)
+                return {size, extra};
+        }
+    }
+    return {7, -1};
 }
 } // namespace
 
@@ -66,21 +58,42 @@ int main(int argc, char *argv[])
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
 
-    // Fits nowhere: wider than 512 pixels even at size 8 without spacing.
-    const QString tooWide = QString(70, QChar(0x5B57)) + QStringLiteral("ABC");
-    const QString typical = QStringLiteral("第一幕 春风又绿江南岸");
+    TPageFont font;
+    font.Name = QStringLiteral("宋体");
+    font.Align = 1;
+    const QString worst = QString(120, QChar(0x4E2D));   // fits at no size
+    const QString typical = QStringLiteral("第三幕 王：你来得正好，坐下说话。");
 
-    FitFigures(80, 512, tooWide);
-    FitFigures(32, 256, tooWide);
-    std::printf("worst case 512 x 80 dual colour double-sided page (target < 2 ms): %.3f ms\n",
-                PageMs(TPageRequest{512, 80, 2, false, false, true, tooWide}));
-    std::printf("typical 256 x 32 single colour landscape page (target < 0.5 ms): %.3f ms\n",
-                PageMs(TPageRequest{256, 32, 1, false, true, false, typical}));
-    std::printf("typical 256 x 32 dual colour portrait + landscape pages: %.3f ms\n",
-                PageMs(TPageRequest{256, 32, 2, true, true, false, typical}));
-    std::printf("worst case 512 x 80 portrait page: %.3f ms\n",
-                PageMs(TPageRequest{512, 80, 2, true, false, false, tooWide}));
-    std::printf("damaged project, 2048 x 1024 dual colour double-sided page: %.3f ms\n",
-                PageMs(TPageRequest{2048, 1024, 2, false, false, true, tooWide + tooWide}));
+    std::printf("Worst case: 120 characters on 512 x 80 (no size fits)\n");
+    TTextFace face(font.Name);
+    const TTextFace::Line line = face.prepare(worst);
+    const TFaceMeasurer measurer(face, line);
+    Time("fit, one measurement per size (73)", 200, [&] { FitAutomatic(measurer, 80, 512); });
+    Time("fit, every size and spacing (1,661 measurements)", 200,
+         [&] { FitAutomaticByScan(measurer, 80, 512); });
+    Time("fit, QFont + QFontMetrics per measurement (1,661)", 3,
+         [&] { FitWithFontMetrics(QStringLiteral("AR PL UMing CN"), worst, 80, 512); });
+
+    TPageRequest page;
+    page.Width = 512;
+    page.Height = 80;
+    page.ColorMode = 2;
+    page.LandscapeDouble = true;
+    page.Text = worst;
+    QByteArray portrait, landscape;
+    Time("page: fit + draw + pack, dual colour, double-sided 1024 x 80", 100,
+         [&] { RenderPageFrames(font, page, portrait, landscape); });
+
+    std::printf("\nTypical page: \"%s\" on 256 x 32, single colour\n", typical.toUtf8().constData());
+    page.Width = 256;
+    page.Height = 32;
+    page.ColorMode = 1;
+    page.LandscapeDouble = false;
+    page.LandscapeOn = true;
+    page.Text = typical;
+    Time("page: landscape display", 200, [&] { RenderPageFrames(font, page, portrait, landscape); });
+    page.PortraitOn = true;
+    Time("page: portrait and landscape display (default project)", 200,
+         [&] { RenderPageFrames(font, page, portrait, landscape); });
     return 0;
 }

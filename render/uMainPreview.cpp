@@ -1,8 +1,8 @@
-// The preview images of the main window and its page rendering.
+// The preview images and the page frames of the main window.
 #include "app/uMain.h"
 
+#include "app/PageListModel.h"
 #include "app/PageStore.h"
-#include "render/uPack.h"
 #include "render/uRender.h"
 
 #include <QGroupBox>
@@ -11,11 +11,27 @@
 #include <QPainter>
 #include <QTableView>
 
+namespace {
+// Copies the picture onto the preview image at (0, 0), cut at its edges.
+void CopyOnto(QImage &image, const QImage &picture)
+{
+    QPainter painter(&image);
+    painter.setCompositionMode(QPainter::CompositionMode_Source);
+    painter.drawImage(0, 0, picture);
+}
+} // namespace
+
 void TFrm_Main::ResizePreview(int width, int height)
 {
     // A damaged project may carry any size: the previews never exceed their
     // group boxes and never get a negative size.
-    Richedt_Screen->setWrapWidth(width + 7);
+    // Rewrapping renumbers the pages: a list still showing them follows.
+    const int wrap = qBound(1, width, 100000) + 7;
+    if (wrap != Richedt_Screen->wrapWidth()) {
+        Richedt_Screen->setWrapWidth(wrap);
+        if (PageList->isShown())
+            RebuildPageList();
+    }
     const int w = qBound(1, width, Grp_Land->width());
     const int h = qBound(1, height, Grp_Portrait->width());
 
@@ -30,47 +46,32 @@ void TFrm_Main::ResizePreview(int width, int height)
     RepaintPreviews();
 }
 
-namespace {
-// Onto the preview from its top-left corner; a preview that ResizePreview
-// clamped shows what fits.
-void ShowOn(QImage &preview, const QImage &picture)
-{
-    QPainter painter(&preview);
-    painter.setCompositionMode(QPainter::CompositionMode_Source);
-    painter.drawImage(0, 0, picture);
-}
-} // namespace
-
 void TFrm_Main::PreviewPage(const TProjectRecord &record, const QString &text)
 {
-    const int width = record.ScreenWidth;
-    const int height = record.ScreenHeight;
-    const QString error = FrameGeometryError(width, height, record.ColorMode);
+    const int width = record.ScreenWidth, height = record.ScreenHeight;
+    const QString error = CheckDisplaySize(width, height);
     if (!error.isEmpty()) {
         StatusPanel[2]->setText(error);
         return;
     }
-    const TPageFont font = TPageFont::FromRecord(record);
-    if (record.PortraitOn == 1) {
-        // The audience sees the controller picture turned a quarter turn
-        // clockwise: drawn pixel (x, y) shows at (H - 1 - y, x).
-        const QImage picture = DrawPage(font, TDisplay::Portrait, width, height, text);
-        ShowOn(PortraitImage, picture.transformed(QTransform().rotate(90)));
-    }
+    const TPageFont font = PageFontOf(record);
+    if (record.PortraitOn == 1)
+        CopyOnto(PortraitImage,
+                 TurnClockwise(DrawPage(font, width, height, TDisplayKind::Portrait, text)));
+    // A double-sided display is previewed as one face.
     if (record.LandscapeOn == 1 || record.LandscapeDouble == 1)
-        ShowOn(LandImage, DrawPage(font, TDisplay::Landscape, width, height, text));
+        CopyOnto(LandImage, DrawPage(font, width, height, TDisplayKind::Landscape, text));
     RepaintPreviews();
 }
 
 void TFrm_Main::ConnectPreview()
 {
-    // Only a row whose selected state turns on: selecting the row again, or
-    // losing the selection, leaves the previews as they are.
+    // Only a change to selected redraws: selecting the same item again does not.
     connect(LstView_Page->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             [this](const QItemSelection &selected) {
-                const QModelIndexList rows = selected.indexes();
-                if (!rows.isEmpty())
-                    PreviewPage(Record(), PageText(rows.first().row()));
+                for (const QItemSelectionRange &range : selected)
+                    for (int row = range.top(); row <= range.bottom(); ++row)
+                        PreviewPage(Record(), PageText(row));
             });
 }
 
@@ -78,11 +79,12 @@ bool TFrm_Main::RenderPage(int width, int height, int colorMode, bool portraitOn
                            bool landscapeDouble, const QString &text, uint8_t effect,
                            uint8_t runSpeed, uint8_t showTime)
 {
-    const TPageRequest request{width,           height, colorMode, portraitOn, landscapeOn,
-                               landscapeDouble, text,   effect,    runSpeed,   showTime};
-    const QString error =
-        RenderPageFrames(TPageFont::FromRecord(Record()), request, PortraitFrame, LandscapeFrame);
-    if (!error.isEmpty())
+    const TPageRequest request{width, height, colorMode, portraitOn, landscapeOn,
+                               landscapeDouble, text, effect, runSpeed, showTime};
+    const QString error = RenderPageFrames(PageFontOf(Record()), request, PortraitFrame, LandscapeFrame);
+    if (!error.isEmpty()) {
         StatusPanel[2]->setText(error);
-    return error.isEmpty();
+        return false;
+    }
+    return true;
 }

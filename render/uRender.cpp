@@ -1,184 +1,207 @@
 #include "render/uRender.h"
 
-#include "render/TextRaster.h"
 #include "render/uPack.h"
 
+#include <algorithm>
 #include <cstring>
 
-TPageFont TPageFont::FromRecord(const TProjectRecord &record)
+QString CheckDisplaySize(int width, int height)
+{
+    if (width < 8 || width > MaxDisplayWidth || width % 8 != 0)
+        return QStringLiteral("屏宽%1无效（应为8～%2且为8的倍数），未生成显示画面")
+            .arg(width).arg(MaxDisplayWidth);
+    if (height < 8 || height > MaxDisplayHeight)
+        return QStringLiteral("屏高%1无效（应为8～%2），未生成显示画面").arg(height).arg(MaxDisplayHeight);
+    return QString();
+}
+
+QString CheckDisplayGeometry(int width, int height, int colorMode)
+{
+    if (colorMode != 1 && colorMode != 2)
+        return QStringLiteral("颜色模式%1无效（应为单色或双基色），未生成显示画面").arg(colorMode);
+    return CheckDisplaySize(width, height);
+}
+
+TPageFont PageFontOf(const TProjectRecord &record)
 {
     TPageFont font;
-    font.FontName = record.FontName.text();
-    font.FontColor = record.FontColor;
-    font.FontHeight = record.FontHeight;
-    font.FontWidth = record.FontWidth;
-    font.TextAlign = record.TextAlign;
+    font.Name = record.FontName.text();
+    font.Color = record.FontColor;
+    font.Height = record.FontHeight;
+    font.Width = record.FontWidth;
+    font.Align = record.TextAlign;
     return font;
 }
 
-int FitExtra(int maxExtra, int limit, int characters, int widthAtNoExtra)
+TPageRequest PageRequestOf(const TProjectRecord &record, const QString &text, uint8_t effect,
+                           uint8_t runSpeed, uint8_t showTime)
 {
-    if (widthAtNoExtra > limit)
+    TPageRequest request;
+    request.Width = record.ScreenWidth;
+    request.Height = record.ScreenHeight;
+    request.ColorMode = record.ColorMode;
+    request.PortraitOn = record.PortraitOn == 1;
+    request.LandscapeOn = record.LandscapeOn == 1;
+    request.LandscapeDouble = record.LandscapeDouble == 1;
+    request.Text = text;
+    request.Effect = effect;
+    request.RunSpeed = runSpeed;
+    request.ShowTime = showTime;
+    return request;
+}
+
+// --- The fit -----------------------------------------------------------------
+
+int FitExtra(int width0, int characters, int maxExtra, int limit)
+{
+    if (width0 > limit || maxExtra < 0)
         return -1;
     if (characters <= 0)
-        return qMax(0, maxExtra);
-    return qMin(maxExtra, (limit - widthAtNoExtra) / characters);
+        return maxExtra;   // spacing changes nothing: the first try fits
+    return std::min(maxExtra, (limit - width0) / characters);
 }
 
-TFit FitAutomatic(int height, int limit, int characters,
-                  const std::function<int(int size)> &widthAtNoExtra)
+TFit FitAutomatic(const TFitMeasurer &measurer, int height, int limit)
 {
-    for (int s = height; s >= MinFitSize; --s) {
-        const int e = FitExtra(s / 2, limit, characters, widthAtNoExtra(s));
-        if (e >= 0)
-            return {s, e};
+    for (int size = height; size >= 8; --size) {
+        const int extra = FitExtra(measurer.width(size, 0), measurer.characters(), size / 2, limit);
+        if (extra >= 0)
+            return {size, extra};
     }
-    return {MinFitSize - 1, -1};
+    return {7, -1};
 }
 
-TFit FitAutomaticByMeasuring(int height, int limit,
-                             const std::function<int(int size, int extra)> &width)
+TFit FitAutomaticByScan(const TFitMeasurer &measurer, int height, int limit)
 {
-    for (int s = height; s >= MinFitSize; --s)
-        for (int e = s / 2; e >= 0; --e)
-            if (width(s, e) <= limit)
-                return {s, e};
-    return {MinFitSize - 1, -1};
+    for (int size = height; size >= 8; --size)
+        for (int extra = size / 2; extra >= 0; --extra)
+            if (measurer.width(size, extra) <= limit)
+                return {size, extra};
+    return {7, -1};
 }
 
-int AlignedX(uint8_t textAlign, int displayWidth, int textWidth)
+int TFaceMeasurer::width(int size, int extra) const
 {
-    switch (textAlign) {
-    case 1:
-        return (displayWidth - textWidth) / 2;
-    case 2:
-        return displayWidth - textWidth;
-    default:
-        return 0;
+    m_face.setCharHeight(size);
+    m_face.setExtra(extra);
+    return m_face.width(m_line);
+}
+
+namespace {
+int AlignedX(uint8_t align, int width, int textWidth)
+{
+    switch (align) {
+    case 1: return (width - textWidth) / 2;
+    case 2: return width - textWidth;
+    default: return 0;
     }
+}
+} // namespace
+
+TPageLayout LayoutPage(TTextFace &face, const TTextFace::Line &line, const TPageFont &font,
+                       int width, int height)
+{
+    TPageLayout layout{};
+    if (font.Height == 0) {
+        const TFit fit = FitAutomatic(TFaceMeasurer(face, line), height, width);
+        face.setCharHeight(fit.size);
+        layout.size = fit.size;
+        layout.extra = fit.extra;
+    } else {
+        face.setCellHeight(font.Height, font.Width >> 1);
+        face.setExtra(0);
+        layout.size = font.Height;
+        layout.extra = FitExtra(face.width(line), line.characters(), font.Height >> 1, width);
+    }
+    face.setExtra(layout.extra);
+    layout.textWidth = face.width(line);
+    layout.x = AlignedX(font.Align, width, layout.textWidth);
+    layout.y = (height - layout.size) / 2;
+    return layout;
+}
+
+// --- Pictures and frames -------------------------------------------------------
+
+QImage DrawPage(const TPageFont &font, int width, int height, TDisplayKind kind,
+                const QString &text)
+{
+    const bool doubleSided = kind == TDisplayKind::LandscapeDouble;
+    QImage picture(doubleSided ? 2 * width : width, height, QImage::Format_RGB32);
+    picture.fill(Qt::black);
+    TTextFace face(kind == TDisplayKind::Portrait ? QLatin1Char('@') + font.Name : font.Name);
+    const TTextFace::Line line = face.prepare(text);
+    const TPageLayout layout = LayoutPage(face, line, font, width, height);
+    face.draw(picture, layout.x, layout.y, line, ColorRefToRgb(font.Color));
+    if (doubleSided)
+        for (int y = 0; y < height; ++y) {
+            uchar *row = picture.scanLine(y);
+            std::memcpy(row + width * sizeof(QRgb), row, width * sizeof(QRgb));
+        }
+    return picture;
+}
+
+QImage TurnClockwise(const QImage &picture)
+{
+    return picture.transformed(QTransform().rotate(90));
 }
 
 uint8_t PortraitEffect(uint8_t effect)
 {
-    static const uint8_t turned[] = {0, 3, 4, 2, 1};
-    return effect < sizeof(turned) ? turned[effect] : 1;
+    static const uint8_t turned[] = {0, 3, 4, 2};
+    return effect < sizeof turned ? turned[effect] : 1;
 }
 
-TLineLayout LayOutLine(TextRaster &raster, const TPageFont &font, int width, int height,
-                       const QString &text)
+QByteArray BuildPageFrame(uint8_t address, uint8_t effect, uint8_t runSpeed, uint8_t showTime,
+                          const QImage &picture, int colorMode)
 {
-    const int characters = TextRaster::characterCount(text);
-    TLineLayout line{};
-    if (font.FontHeight == 0) {
-        const TFit fit = FitAutomatic(height, width, characters, [&](int size) {
-            raster.setCharHeight(size);
-            return raster.naturalWidth(text);
-        });
-        raster.setCharHeight(fit.size);
-        line.size = fit.size;
-        line.extra = fit.extra;
-    } else {
-        raster.setCellHeight(font.FontHeight, font.FontWidth >> 1);
-        line.size = font.FontHeight;
-        line.extra =
-            FitExtra(font.FontHeight >> 1, width, characters, raster.naturalWidth(text));
-    }
-    raster.setExtra(line.extra);
-    line.y = (height - line.size) / 2;
-    line.width = raster.width(text);
-    line.x = AlignedX(font.TextAlign, width, line.width);
-    return line;
-}
-
-namespace {
-
-// The colour reference keeps red in the low byte.
-QRgb TextColour(int32_t colourRef)
-{
-    const auto v = uint32_t(colourRef);
-    return qRgb(int(v & 0xFF), int((v >> 8) & 0xFF), int((v >> 16) & 0xFF));
-}
-
-void CopyLeftFaceRight(QImage &picture, int faceWidth)
-{
-    for (int y = 0; y < picture.height(); ++y) {
-        auto *line = reinterpret_cast<QRgb *>(picture.scanLine(y));
-        std::memcpy(line + faceWidth, line, size_t(faceWidth) * sizeof(QRgb));
-    }
-}
-
-} // namespace
-
-QImage DrawPage(const TPageFont &font, TDisplay display, int width, int height,
-                const QString &text)
-{
-    const bool doubleSided = display == TDisplay::Double;
-    QImage picture(doubleSided ? 2 * width : width, height, QImage::Format_RGB32);
-    picture.fill(Qt::black);
-    const QString face =
-        display == TDisplay::Portrait ? QLatin1Char('@') + font.FontName : font.FontName;
-    TextRaster raster(face);
-    const TLineLayout line = LayOutLine(raster, font, width, height, text);
-    if (!text.isEmpty())
-        raster.draw(picture, line.x, line.y, text, TextColour(font.FontColor));
-    if (doubleSided)
-        CopyLeftFaceRight(picture, width);
-    return picture;
-}
-
-QByteArray BuildPageFrame(const QImage &picture, TDisplay display, int colorMode, uint8_t effect,
-                          uint8_t runSpeed, uint8_t showTime)
-{
-    if ((colorMode != 1 && colorMode != 2) || picture.isNull() || picture.width() % 8 != 0)
-        return QByteArray();   // no frame rather than planes that were never packed
-    const int plane = PlaneBytes(picture.width(), picture.height());
-    const int planes = colorMode == 2 ? 2 : 1;
-    QByteArray frame(6 + planes * plane + 1, char(0xFF));
-    auto *bytes = reinterpret_cast<uint8_t *>(frame.data());
-    const bool portrait = display == TDisplay::Portrait;
-    bytes[0] = portrait ? AddrPortrait : AddrLandscape;
+    // A picture the memory could not hold gives no frame rather than one
+    // without planes.
+    if ((colorMode != 1 && colorMode != 2) || picture.isNull())
+        return QByteArray();
+    const int plane = (picture.width() / 8) * picture.height();
+    QByteArray frame(6 + colorMode * plane + 1, char(0xFF));
+    uint8_t *bytes = reinterpret_cast<uint8_t *>(frame.data());
+    bytes[0] = address;
     bytes[1] = CmdPage;
-    bytes[2] = portrait ? PortraitEffect(effect) : effect;
+    bytes[2] = effect;
     bytes[3] = 0;
     bytes[4] = runSpeed;
     bytes[5] = showTime;
-    PackBitmap(picture, picture.width(), picture.height(), colorMode, bytes + 6, bytes + 6 + plane);
+    PackBitmap(picture.width(), picture.height(), colorMode, picture, bytes + 6,
+               colorMode == 2 ? bytes + 6 + plane : nullptr);
     bytes[frame.size() - 1] = FrameEnd;
     return frame;
-}
-
-TPageRequest PageRequestFor(const TProjectRecord &record, const QString &text, uint8_t effect,
-                            uint8_t runSpeed, uint8_t showTime)
-{
-    return TPageRequest{record.ScreenWidth,     record.ScreenHeight,     record.ColorMode,
-                        record.PortraitOn == 1, record.LandscapeOn == 1, record.LandscapeDouble == 1,
-                        text,                   effect,                  runSpeed,
-                        showTime};
 }
 
 QString RenderPageFrames(const TPageFont &font, const TPageRequest &request,
                          QByteArray &portraitFrame, QByteArray &landscapeFrame)
 {
-    const QString error = FrameGeometryError(request.width, request.height, request.colorMode);
-    if (!error.isEmpty())
+    const bool landscape = request.LandscapeOn || request.LandscapeDouble;
+    const QString error = CheckDisplayGeometry(request.Width, request.Height, request.ColorMode);
+    if (!error.isEmpty()) {
+        if (request.PortraitOn)
+            portraitFrame.clear();
+        if (landscape)
+            landscapeFrame.clear();
         return error;
-    // A picture the memory could not hold gives no frame: the slot keeps its
-    // content and the command sends nothing.
-    auto render = [&](TDisplay display, QByteArray &slot) {
-        const QImage picture = DrawPage(font, display, request.width, request.height, request.text);
-        QByteArray frame = BuildPageFrame(picture, display, request.colorMode, request.effect,
-                                          request.runSpeed, request.showTime);
-        if (frame.isEmpty())
-            return false;
-        slot = frame;
-        return true;
+    }
+    const auto build = [&](uint8_t address, uint8_t effect, TDisplayKind kind) {
+        return BuildPageFrame(address, effect, request.RunSpeed, request.ShowTime,
+                              DrawPage(font, request.Width, request.Height, kind, request.Text),
+                              request.ColorMode);
     };
-    const QString noMemory = QStringLiteral("内存不足，无法生成显示屏数据，未发送");
-    if (request.portraitOn && !render(TDisplay::Portrait, portraitFrame))
-        return noMemory;
-    if (request.landscapeOn && !render(TDisplay::Landscape, landscapeFrame))
-        return noMemory;
-    if (!request.landscapeOn && request.landscapeDouble && !render(TDisplay::Double, landscapeFrame))
-        return noMemory;
+    const QString noMemory = QStringLiteral("内存不足，未生成显示画面");
+    if (request.PortraitOn) {
+        portraitFrame = build(AddrPortrait, PortraitEffect(request.Effect), TDisplayKind::Portrait);
+        if (portraitFrame.isEmpty())
+            return noMemory;
+    }
+    if (landscape) {
+        landscapeFrame = build(AddrLandscape, request.Effect,
+                               request.LandscapeOn ? TDisplayKind::Landscape
+                                                   : TDisplayKind::LandscapeDouble);
+        if (landscapeFrame.isEmpty())
+            return noMemory;
+    }
     return QString();
 }

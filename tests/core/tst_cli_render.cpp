@@ -71,8 +71,8 @@ void TestCliRender::framesPage()
     TProjectRecord record{};
     ReadProjectFile(p, record);
     QByteArray portrait, landscape;
-    RenderPageFrames(TPageFont::FromRecord(record),
-                     PageRequestFor(record, QStringLiteral("你好"), 1, 5, 10), portrait, landscape);
+    RenderPageFrames(PageFontOf(record),
+                     PageRequestOf(record, QStringLiteral("你好"), 1, 5, 10), portrait, landscape);
     QCOMPARE(frames[0], portrait);
     QCOMPARE(frames[1], landscape);
 
@@ -104,9 +104,9 @@ void TestCliRender::renderWritesThePicture()
     ReadProjectFile(p, record);
     const struct {
         const char *name;
-        TDisplay display;
-    } displays[] = {{"portrait", TDisplay::Portrait}, {"landscape", TDisplay::Landscape},
-                    {"double", TDisplay::Double}};
+        TDisplayKind display;
+    } displays[] = {{"portrait", TDisplayKind::Portrait}, {"landscape", TDisplayKind::Landscape},
+                    {"double", TDisplayKind::LandscapeDouble}};
     for (const auto &d : displays) {
         const QString png = m_dir->filePath(QString::fromLatin1(d.name) + QStringLiteral(".png"));
         const CliRun run = RunCli({QStringLiteral("render"), QStringLiteral("字幕Ab"), QStringLiteral("--display"),
@@ -115,7 +115,7 @@ void TestCliRender::renderWritesThePicture()
         QCOMPARE(run.code, 0);
         const QImage written(png, "PNG");
         QCOMPARE(written.convertToFormat(QImage::Format_RGB32),
-                 DrawPage(TPageFont::FromRecord(record), d.display, 256, 32, QStringLiteral("字幕Ab")));
+                 DrawPage(PageFontOf(record), 256, 32, d.display, QStringLiteral("字幕Ab")));
     }
 }
 
@@ -128,9 +128,11 @@ void TestCliRender::refusals()
     QVERIFY(run.out.isEmpty());
     QVERIFY(run.err.contains(QStringLiteral("颜色模式")));
     QCOMPARE(run.err.count(QLatin1Char('\n')), 1);
+    // The drawn picture needs no colour mode, but a drawable size.
+    const QString narrow = project({QStringLiteral("ScreenWidth=250")});
     const QString png = m_dir->filePath(QStringLiteral("never.png"));
     run = RunCli({QStringLiteral("render"), QStringLiteral("x"), QStringLiteral("--display"),
-               QStringLiteral("landscape"), QStringLiteral("--png"), png, QStringLiteral("--project"), bad});
+               QStringLiteral("landscape"), QStringLiteral("--png"), png, QStringLiteral("--project"), narrow});
     QVERIFY(run.code != 0);
     QVERIFY(!QFile::exists(png));
     run = RunCli({QStringLiteral("render"), QStringLiteral("x"), QStringLiteral("--display"),

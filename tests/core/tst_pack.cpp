@@ -1,39 +1,33 @@
-// Bit planes of drawn pictures and the two bit functions behind them.
+// The bit-plane packer and its two bit functions.
 #include "app/Struct.h"
 #include "render/uPack.h"
 
+#include <QImage>
+#include <QRandomGenerator>
 #include <QtTest>
-#include <vector>
 
 namespace {
-QImage Picture(int width, int height, QRgb fill = qRgb(0, 0, 0))
+const QRgb Dark = qRgb(0, 0, 0), Red = qRgb(255, 0, 0), Green = qRgb(0, 255, 0),
+           Yellow = qRgb(255, 255, 0);
+
+QImage Picture(int width, int height, QRgb fill = Dark)
 {
     QImage picture(width, height, QImage::Format_RGB32);
     picture.fill(fill);
     return picture;
 }
 
-struct Planes {
-    QByteArray red, green;
+// Packs into buffers of 64 bytes preset to 0x55, so bytes not written show.
+struct Packed {
+    QByteArray red = QByteArray(64, 0x55), green = QByteArray(64, 0x55);
 };
-
-// Packs into buffers one byte longer than needed, guarded by 0x5A, so writes
-// past a plane show.
-Planes Pack(const QImage &picture, int colorMode)
+Packed Pack(const QImage &picture, int colorMode, int width = -1, int height = -1)
 {
-    const int n = PlaneBytes(picture.width(), picture.height());
-    QByteArray red(n + 1, char(0x5A)), green(n + 1, char(0x5A));
-    PackBitmap(picture, picture.width(), picture.height(), colorMode,
-               reinterpret_cast<uint8_t *>(red.data()), reinterpret_cast<uint8_t *>(green.data()));
-    return {red, green};
-}
-
-QByteArray Bytes(std::initializer_list<int> values)
-{
-    QByteArray bytes;
-    for (int v : values)
-        bytes.append(char(v));
-    return bytes;
+    Packed p;
+    PackBitmap(width < 0 ? picture.width() : width, height < 0 ? picture.height() : height,
+               colorMode, picture, reinterpret_cast<uint8_t *>(p.red.data()),
+               reinterpret_cast<uint8_t *>(p.green.data()));
+    return p;
 }
 } // namespace
 
@@ -42,177 +36,165 @@ class TestPack : public QObject {
 private slots:
     void workedValues_data();
     void workedValues();
-    void oddBitsAreHighByteOfDeinterleave();
-    void singlePixelGroups();
-    void thresholdsInclusiveAt128_data();
-    void thresholdsInclusiveAt128();
-    void singleColourIgnoresGreen();
-    void rowsInRasterOrder();
-    void widthsThatAreNotWholeGroups();
+    void bitFunctionsAgree();
+    void randomGroupsMatchTheWord();
+    void edgePictures();
+    void thresholds_data();
+    void thresholds();
+    void widthsNotMultipleOfEight();
     void otherColourModesTouchNothing();
     void otherFormatsAndShortPictures();
-    void geometryCheck();
 };
 
 void TestPack::workedValues_data()
 {
     QTest::addColumn<int>("word");
-    QTest::addColumn<QRgb>("pixel");   // the same colour for all eight pixels, or 0
-    QTest::addColumn<int>("odd");
+    QTest::addColumn<QList<QRgb>>("pixels");
+    QTest::addColumn<int>("oddBits");
     QTest::addColumn<int>("deinterleaved");
-    QTest::newRow("eight red") << 0xAAAA << qRgb(255, 0, 0) << 0x00 << 0x00FF;
-    QTest::newRow("eight green") << 0x5555 << qRgb(0, 255, 0) << 0xFF << 0xFF00;
-    QTest::newRow("eight yellow") << 0xFFFF << qRgb(255, 255, 0) << 0x00 << 0x0000;
-    QTest::newRow("eight dark") << 0x0000 << qRgb(0, 0, 0) << 0xFF << 0xFFFF;
-    QTest::newRow("yellow then dark") << 0xC000 << QRgb(0) << 0x7F << 0x7F7F;
-    QTest::newRow("dark then red") << 0x0002 << QRgb(0) << 0xFE << 0xFEFF;
+    const QList<QRgb> seven(7, Dark);
+    QTest::newRow("eight red") << 0xAAAA << QList<QRgb>(8, Red) << 0x00 << 0x00FF;
+    QTest::newRow("eight green") << 0x5555 << QList<QRgb>(8, Green) << 0xFF << 0xFF00;
+    QTest::newRow("eight yellow") << 0xFFFF << QList<QRgb>(8, Yellow) << 0x00 << 0x0000;
+    QTest::newRow("eight dark") << 0x0000 << QList<QRgb>(8, Dark) << 0xFF << 0xFFFF;
+    QTest::newRow("yellow first") << 0xC000 << (QList<QRgb>{Yellow} + seven) << 0x7F << 0x7F7F;
+    QTest::newRow("red last") << 0x0002 << (seven + QList<QRgb>{Red}) << 0xFE << 0xFEFF;
 }
 
 void TestPack::workedValues()
 {
     QFETCH(int, word);
-    QFETCH(QRgb, pixel);
-    QFETCH(int, odd);
+    QFETCH(QList<QRgb>, pixels);
+    QFETCH(int, oddBits);
     QFETCH(int, deinterleaved);
-    QCOMPARE(int(PackOddBits(uint16_t(word))), odd);
+    QCOMPARE(int(PackOddBits(uint16_t(word))), oddBits);
     QCOMPARE(int(DeinterleaveBits(uint16_t(word))), deinterleaved);
-    if (pixel == 0 && word != 0)
-        return;   // the mixed rows are checked pixel by pixel below
-    const Planes planes = Pack(Picture(8, 1, pixel), 2);
-    QCOMPARE(uint8_t(planes.red[0]), uint8_t(deinterleaved >> 8));
-    QCOMPARE(uint8_t(planes.green[0]), uint8_t(deinterleaved & 0xFF));
+
+    QImage picture = Picture(8, 1);
+    for (int x = 0; x < 8; ++x)
+        picture.setPixel(x, 0, pixels.at(x));
+    const Packed single = Pack(picture, 1);
+    QCOMPARE(uint8_t(single.red.at(0)), uint8_t(oddBits));
+    QCOMPARE(single.red.at(1), char(0x55));
+    QCOMPARE(single.green.at(0), char(0x55));   // single colour leaves green alone
+    const Packed dual = Pack(picture, 2);
+    QCOMPARE(uint8_t(dual.red.at(0)), uint8_t(deinterleaved >> 8));
+    QCOMPARE(uint8_t(dual.green.at(0)), uint8_t(deinterleaved & 0xFF));
 }
 
-void TestPack::oddBitsAreHighByteOfDeinterleave()
+void TestPack::bitFunctionsAgree()
 {
     for (int v = 0; v <= 0xFFFF; ++v)
-        QCOMPARE(PackOddBits(uint16_t(v)), uint8_t(DeinterleaveBits(uint16_t(v)) >> 8));
+        QCOMPARE(int(PackOddBits(uint16_t(v))), DeinterleaveBits(uint16_t(v)) >> 8);
 }
 
-void TestPack::singlePixelGroups()
+// A picture built from a group word packs to the word's planes: the pixel at
+// 8b + 7 - j carries bits 2j + 1 (red) and 2j (green).
+void TestPack::randomGroupsMatchTheWord()
 {
-    QImage picture = Picture(8, 1);
-    picture.setPixel(0, 0, qRgb(255, 255, 0));
-    QCOMPARE(Pack(picture, 2).red.left(1), Bytes({0x7F}));   // word 0xC000
-    QCOMPARE(Pack(picture, 2).green.left(1), Bytes({0x7F}));
-    picture = Picture(8, 1);
-    picture.setPixel(7, 0, qRgb(255, 0, 0));
-    QCOMPARE(Pack(picture, 2).red.left(1), Bytes({0xFE}));   // word 0x0002
-    QCOMPARE(Pack(picture, 2).green.left(1), Bytes({0xFF}));
-
-    QImage wide = Picture(16, 1);
-    wide.setPixel(0, 0, qRgb(255, 0, 0));
-    QCOMPARE(Pack(wide, 1).red, Bytes({0x7F, 0xFF, 0x5A}));
-    QCOMPARE(Pack(wide, 1).green, Bytes({0x5A, 0x5A, 0x5A}));   // untouched in single colour
-    QCOMPARE(Pack(wide, 2).green, Bytes({0xFF, 0xFF, 0x5A}));
-    wide = Picture(16, 1);
-    wide.setPixel(15, 0, qRgb(255, 255, 0));
-    QCOMPARE(Pack(wide, 2).red, Bytes({0xFF, 0xFE, 0x5A}));
-    QCOMPARE(Pack(wide, 2).green, Bytes({0xFF, 0xFE, 0x5A}));
+    QRandomGenerator random(7);
+    for (int trial = 0; trial < 200; ++trial) {
+        const uint16_t word = uint16_t(random.bounded(0x10000));
+        QImage picture = Picture(8, 1);
+        for (int j = 0; j < 8; ++j)
+            picture.setPixel(7 - j, 0,
+                             qRgb(word & (2u << (2 * j)) ? 200 : 10, word & (1u << (2 * j)) ? 200 : 10, 0));
+        const Packed dual = Pack(picture, 2);
+        QCOMPARE(uint8_t(dual.red.at(0)), uint8_t(DeinterleaveBits(word) >> 8));
+        QCOMPARE(uint8_t(dual.green.at(0)), uint8_t(DeinterleaveBits(word)));
+    }
 }
 
-void TestPack::thresholdsInclusiveAt128_data()
+void TestPack::edgePictures()
+{
+    const Packed dark = Pack(Picture(32, 2), 2);
+    QCOMPARE(dark.red.left(8), QByteArray(8, char(0xFF)));
+    QCOMPARE(dark.green.left(8), QByteArray(8, char(0xFF)));
+    QCOMPARE(dark.red.at(8), char(0x55));
+
+    QImage first = Picture(16, 1);
+    first.setPixel(0, 0, Red);
+    QCOMPARE(Pack(first, 1).red.left(3), QByteArray::fromHex("7FFF55"));
+    QCOMPARE(Pack(first, 2).green.left(2), QByteArray::fromHex("FFFF"));
+
+    QImage last = Picture(16, 1);
+    last.setPixel(15, 0, Yellow);
+    QCOMPARE(Pack(last, 2).red.left(2), QByteArray::fromHex("FFFE"));
+    QCOMPARE(Pack(last, 2).green.left(2), QByteArray::fromHex("FFFE"));
+
+    // Single colour sees red only.
+    QCOMPARE(Pack(Picture(16, 2, Green), 1).red.left(4), QByteArray(4, char(0xFF)));
+
+    // Rows from the top, no reversal.
+    QImage rows = Picture(8, 2);
+    for (int x = 0; x < 8; ++x)
+        rows.setPixel(x, 0, Red);
+    QCOMPARE(Pack(rows, 1).red.left(2), QByteArray::fromHex("00FF"));
+}
+
+void TestPack::thresholds_data()
 {
     QTest::addColumn<QRgb>("colour");
-    QTest::addColumn<bool>("red");
-    QTest::addColumn<bool>("green");
-    QTest::newRow("dark green") << qRgb(0, 128, 0) << false << true;
+    QTest::addColumn<bool>("redLit");
+    QTest::addColumn<bool>("greenLit");
+    QTest::newRow("0,128,0") << qRgb(0, 128, 0) << false << true;
     QTest::newRow("127,255,0") << qRgb(127, 255, 0) << false << true;
-    QTest::newRow("maroon") << qRgb(128, 0, 0) << true << false;
-    QTest::newRow("grey") << qRgb(128, 128, 128) << true << true;
-    QTest::newRow("white") << qRgb(255, 255, 255) << true << true;
-    QTest::newRow("blue") << qRgb(0, 0, 255) << false << false;
-    QTest::newRow("127,127,255") << qRgb(127, 127, 255) << false << false;
+    QTest::newRow("128,0,0") << qRgb(128, 0, 0) << true << false;
+    QTest::newRow("128,128,128") << qRgb(128, 128, 128) << true << true;
+    QTest::newRow("255,255,255") << qRgb(255, 255, 255) << true << true;
+    QTest::newRow("0,0,255") << qRgb(0, 0, 255) << false << false;
+    QTest::newRow("127,127,0") << qRgb(127, 127, 0) << false << false;
 }
 
-void TestPack::thresholdsInclusiveAt128()
+void TestPack::thresholds()
 {
     QFETCH(QRgb, colour);
-    QFETCH(bool, red);
-    QFETCH(bool, green);
-    const Planes planes = Pack(Picture(8, 1, colour), 2);
-    QCOMPARE(uint8_t(planes.red[0]), uint8_t(red ? 0x00 : 0xFF));
-    QCOMPARE(uint8_t(planes.green[0]), uint8_t(green ? 0x00 : 0xFF));
+    QFETCH(bool, redLit);
+    QFETCH(bool, greenLit);
+    const Packed p = Pack(Picture(8, 1, colour), 2);
+    QCOMPARE(p.red.at(0), redLit ? char(0x00) : char(0xFF));
+    QCOMPARE(p.green.at(0), greenLit ? char(0x00) : char(0xFF));
 }
 
-void TestPack::singleColourIgnoresGreen()
+void TestPack::widthsNotMultipleOfEight()
 {
-    const Planes planes = Pack(Picture(32, 4, qRgb(0, 255, 0)), 1);
-    QCOMPARE(planes.red, QByteArray(16, char(0xFF)) + char(0x5A));
-}
+    const Packed narrow = Pack(Picture(7, 4, Red), 2);
+    QCOMPARE(narrow.red, QByteArray(64, 0x55));
+    QCOMPARE(narrow.green, QByteArray(64, 0x55));
 
-void TestPack::rowsInRasterOrder()
-{
-    QImage picture = Picture(8, 2);
-    for (int x = 0; x < 8; ++x)
-        picture.setPixel(x, 0, qRgb(255, 0, 0));
-    QCOMPARE(Pack(picture, 1).red, Bytes({0x00, 0xFF, 0x5A}));
-
-    // Group b of row y is byte y * groups + b.
-    QImage grid = Picture(24, 3);
-    grid.setPixel(8 + 3, 2, qRgb(255, 0, 0));
-    const QByteArray red = Pack(grid, 1).red;
-    for (int i = 0; i < 9; ++i)
-        QCOMPARE(uint8_t(red[i]), uint8_t(i == 2 * 3 + 1 ? 0xEF : 0xFF));
-}
-
-void TestPack::widthsThatAreNotWholeGroups()
-{
-    QCOMPARE(Pack(Picture(7, 3, qRgb(255, 0, 0)), 2).red, Bytes({0x5A}));
-    QCOMPARE(Pack(Picture(7, 3, qRgb(255, 0, 0)), 2).green, Bytes({0x5A}));
-
-    QImage picture = Picture(20, 2);
+    // Width 20: two bytes a row; columns 16 to 19 are lit but ignored.
+    QImage wide = Picture(20, 2);
     for (int y = 0; y < 2; ++y)
         for (int x = 16; x < 20; ++x)
-            picture.setPixel(x, y, qRgb(255, 255, 0));   // ignored columns
-    picture.setPixel(8, 1, qRgb(255, 0, 0));
-    QCOMPARE(Pack(picture, 2).red, Bytes({0xFF, 0xFF, 0xFF, 0x7F, 0x5A}));
-    QCOMPARE(Pack(picture, 2).green, Bytes({0xFF, 0xFF, 0xFF, 0xFF, 0x5A}));
+            wide.setPixel(x, y, Red);
+    wide.setPixel(8, 1, Red);
+    QCOMPARE(Pack(wide, 1).red.left(5), QByteArray::fromHex("FFFFFF7F55"));
 }
 
 void TestPack::otherColourModesTouchNothing()
 {
-    for (int mode : {0, 3, -1, 1000}) {
-        const Planes planes = Pack(Picture(16, 2, qRgb(255, 255, 0)), mode);
-        QCOMPARE(planes.red, QByteArray(5, char(0x5A)));
-        QCOMPARE(planes.green, QByteArray(5, char(0x5A)));
+    for (int mode : {0, 3, -1, 256}) {
+        const Packed p = Pack(Picture(16, 2, Yellow), mode);
+        QCOMPARE(p.red, QByteArray(64, 0x55));
+        QCOMPARE(p.green, QByteArray(64, 0x55));
     }
 }
 
 void TestPack::otherFormatsAndShortPictures()
 {
-    // Another pixel format gives the same planes as the drawing format.
     QImage picture = Picture(16, 2);
-    picture.setPixel(3, 0, qRgb(0, 128, 0));
-    picture.setPixel(12, 1, qRgb(200, 30, 0));
-    const Planes direct = Pack(picture, 2);
-    const Planes converted = Pack(picture.convertToFormat(QImage::Format_RGB888), 2);
-    QCOMPARE(converted.red, direct.red);
-    QCOMPARE(converted.green, direct.green);
-
-    // Asked for more than the picture holds: the missing pixels are dark.
-    const QImage small = Picture(8, 1, qRgb(255, 0, 0));
-    std::vector<uint8_t> red(4, 0x5A), green(4, 0x5A);
-    PackBitmap(small, 16, 2, 2, red.data(), green.data());
-    QCOMPARE(red, (std::vector<uint8_t>{0x00, 0xFF, 0xFF, 0xFF}));
-    QCOMPARE(green, (std::vector<uint8_t>{0xFF, 0xFF, 0xFF, 0xFF}));
+    picture.setPixel(3, 0, Red);
+    picture.setPixel(9, 1, Green);
+    const Packed reference = Pack(picture, 2);
+    for (QImage::Format format : {QImage::Format_RGB888, QImage::Format_Indexed8, QImage::Format_RGB16}) {
+        const Packed other = Pack(picture.convertToFormat(format), 2);
+        QCOMPARE(other.red, reference.red);
+        QCOMPARE(other.green, reference.green);
+    }
+    // Asked for more than the picture holds: the rest reads as dark.
+    const Packed beyond = Pack(Picture(8, 1, Red), 1, 16, 2);
+    QCOMPARE(beyond.red.left(5), QByteArray::fromHex("00FFFFFF55"));
 }
 
-void TestPack::geometryCheck()
-{
-    QVERIFY(FrameGeometryError(256, 32, 1).isEmpty());
-    QVERIFY(FrameGeometryError(512, 80, 2).isEmpty());
-    QVERIFY(FrameGeometryError(8, 8, 1).isEmpty());
-    QVERIFY(FrameGeometryError(MaxFrameWidth, MaxFrameHeight, 2).isEmpty());
-    for (int mode : {0, 3, -2})
-        QVERIFY(FrameGeometryError(256, 32, mode).contains(QStringLiteral("颜色模式")));
-    for (int width : {0, -8, 7, 20, 250, MaxFrameWidth + 8, INT_MIN})
-        QVERIFY2(FrameGeometryError(width, 32, 1).contains(QStringLiteral("屏宽")),
-                 qPrintable(QString::number(width)));
-    for (int height : {7, 0, -1, MaxFrameHeight + 1, INT_MAX})
-        QVERIFY2(FrameGeometryError(256, height, 2).contains(QStringLiteral("屏高")),
-                 qPrintable(QString::number(height)));
-}
-
-QTEST_GUILESS_MAIN(TestPack)
+QTEST_MAIN(TestPack)
 #include "tst_pack.moc"
