@@ -2,46 +2,6 @@
 
 #include "app/Errors.h"
 
-#include <QMutexLocker>
-
-void WireLog::append(const QString &line)
-{
-    QMutexLocker lock(&m_mutex);
-    m_lines.append(line);
-}
-
-QStringList WireLog::lines() const
-{
-    QMutexLocker lock(&m_mutex);
-    return m_lines;
-}
-
-QByteArray WireLog::text() const
-{
-    QByteArray out;
-    for (const QString &line : lines())
-        out += line.toUtf8() + '\n';
-    return out;
-}
-
-void WireLog::clear()
-{
-    QMutexLocker lock(&m_mutex);
-    m_lines.clear();
-    m_wrongParity = 0;
-}
-
-void WireLog::addBytesOnWrongParity(int count)
-{
-    QMutexLocker lock(&m_mutex);
-    m_wrongParity += count;
-}
-
-int WireLog::bytesOnWrongParity() const
-{
-    QMutexLocker lock(&m_mutex);
-    return m_wrongParity;
-}
 
 RecordingPort::RecordingPort(const QString &name, std::shared_ptr<WireLog> log,
                              std::shared_ptr<LinkClock> clock, RecordingOptions options)

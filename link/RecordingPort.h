@@ -1,38 +1,10 @@
-// A port that records the line instead of driving it: the wire log.
-//
-//     open <port name> <baud>
-//     <ms> parity mark|space
-//     <ms> write mark|space <hex bytes>
-//     <ms> close
-//
-// Times are milliseconds since the port was opened, three decimals. A parity
-// line appears only when an open port changes its parity.
+// A port that records the line instead of driving it: the wire log (link/
+// WireLog.h), times with three decimals. A parity line appears only when an
+// open port changes its parity.
 #pragma once
 
 #include "link/SerialPort.h"
-
-#include <QMutex>
-#include <QStringList>
-
-// The lines of one or more transmissions; shared between the worker thread
-// that writes them and whoever reads them afterwards.
-class WireLog {
-public:
-    void append(const QString &line);
-    QStringList lines() const;
-    QByteArray text() const;   // UTF-8, one line each, each ended by '\n'
-    void clear();
-
-    // With a modelled driver queue: bytes that were still queued when the
-    // parity changed, and so went out with a parity they were not written with.
-    void addBytesOnWrongParity(int count);
-    int bytesOnWrongParity() const;
-
-private:
-    mutable QMutex m_mutex;
-    QStringList m_lines;
-    int m_wrongParity = 0;
-};
+#include "link/WireLog.h"
 
 struct RecordingOptions {
     bool refuseOpen = false;   // the device is missing or busy

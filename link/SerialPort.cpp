@@ -70,6 +70,8 @@ void SerialPort::open()
         return;
     openDevice();
     m_open = true;
+    if (m_observer)
+        m_observer->opened();
 }
 
 void SerialPort::write(const QByteArray &bytes)
@@ -77,6 +79,8 @@ void SerialPort::write(const QByteArray &bytes)
     if (!m_open)
         throw VelmoraError(QStringLiteral("the port %1 is not open").arg(m_name));
     writeDevice(bytes, WriteTimeoutMs(int(bytes.size())));
+    if (m_observer)
+        m_observer->written(bytes, m_parity == Mark);
 }
 
 void SerialPort::close() noexcept
@@ -85,6 +89,8 @@ void SerialPort::close() noexcept
         return;
     m_open = false;
     closeDevice();
+    if (m_observer)
+        m_observer->closed();
 }
 
 QString ComPortName(int comPort)

@@ -27,6 +27,16 @@ std::shared_ptr<LinkClock> SystemClock();
 // Blocks the calling thread for at least ms milliseconds.
 void PauseAtLeast(int ms);
 
+// Told of what an open port does, on the worker's thread (the LED monitor's
+// tap). The bytes are reported once the driver has taken them.
+class SerialPortObserver {
+public:
+    virtual ~SerialPortObserver() = default;
+    virtual void opened() = 0;
+    virtual void written(const QByteArray &bytes, bool mark) = 0;
+    virtual void closed() = 0;
+};
+
 class SerialPort {
 public:
     enum Parity { Mark, Space };
@@ -60,6 +70,9 @@ public:
     // Harmless when the port is not open.
     void close() noexcept;
 
+    // Not owned; null for none. Set before open.
+    void setObserver(SerialPortObserver *observer) { m_observer = observer; }
+
     static int WriteTimeoutMs(int bytes) { return 1000 + 100 * bytes; }
 
 protected:
@@ -83,6 +96,7 @@ private:
     int m_dataBits = 8;
     int m_stopBits = 1;
     bool m_open = false;
+    SerialPortObserver *m_observer = nullptr;
 };
 
 // Makes the port object for a port name; called on the worker's thread.

@@ -3,6 +3,7 @@
 #include "app/uMain.h"
 
 #include "app/Prompter.h"
+#include "link/WireTap.h"
 
 #include <QAction>
 #include <QApplication>
@@ -67,8 +68,10 @@ bool TFrm_Main::StartTransmission(const QByteArray &frame1, const QByteArray &fr
     // selection move must not be taken by a new request.
     if (CurrentSendThread.load() || m_finishingSend)
         return false;
+    TLinkEnvironment environment = LinkEnvironment;
+    environment.observer = Tap;   // the LED monitor follows every transmission
     m_sendThread = new TSendThread(ComPortName(Record().ComPort), Record().BaudRate, frame1,
-                                   frame2, caption, this, LinkEnvironment);
+                                   frame2, caption, this, environment);
     PauseAtLeast(10);
     return true;
 }

@@ -51,6 +51,7 @@ void TSendThread::Transmit()
     m_port = m_environment.ports(FPortName);
     if (!m_port)
         throw VelmoraError(FPortName + QStringLiteral(": no such serial port"));
+    m_port->setObserver(m_environment.observer);
     m_port->setBaudRate(FBaudRate == 9600 ? 9600 : 57600);
     SetLine(SerialPort::Mark);
     m_port->open();

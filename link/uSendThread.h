@@ -37,10 +37,12 @@ public:
     const QString text;
 };
 
-// What carries a transmission: the ports and the clock of the pauses.
+// What carries a transmission: the ports, the clock of the pauses, and who
+// is told of every write (may be null).
 struct TLinkEnvironment {
     SerialPortFactory ports = SystemPorts();
     std::shared_ptr<LinkClock> clock = SystemClock();
+    SerialPortObserver *observer = nullptr;
 };
 
 class TSendThread : public QThread {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "link/RecordingPort.h"
+#include "link/WireLog.h"
 #include "link/uSendThread.h"
 
 #include <QEventLoop>
@@ -85,21 +86,13 @@ inline LinkRun Transmit(const QByteArray &frame1, const QByteArray &frame2,
     return {log->lines(), collector.messages, collector.idleAtDone, log->bytesOnWrongParity()};
 }
 
-// "<ms> write <parity> <hex>" lines of a wire log, parsed.
-struct WireWrite {
-    double ms;
-    QString parity;
-    QByteArray bytes;
-};
-
-inline QList<WireWrite> Writes(const QStringList &wire)
+// The write events of a wire log.
+inline QVector<WireEvent> Writes(const QStringList &wire)
 {
-    QList<WireWrite> out;
-    for (const QString &line : wire) {
-        const QStringList f = line.split(QLatin1Char(' '));
-        if (f.size() == 4 && f.at(1) == QLatin1String("write"))
-            out.append({f.at(0).toDouble(), f.at(2), QByteArray::fromHex(f.at(3).toLatin1())});
-    }
+    QVector<WireEvent> out;
+    for (const WireEvent &e : ParseWireLog((wire.join(QLatin1Char('\n')) + QLatin1Char('\n')).toUtf8()))
+        if (e.kind == WireEvent::Write)
+            out.append(e);
     return out;
 }
 

@@ -1,7 +1,7 @@
 // velmora-cli project new|show|set, run as operators run it.
-#include "app/ProjectFile.h"
-
 #include "CliRun.h"
+
+#include "app/ProjectFile.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -19,14 +19,14 @@ void TestCliProject::newShowSet()
 {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("x.prj"));
-    QCOMPARE(Cli({QStringLiteral("project"), QStringLiteral("new"), path}).code, 0);
+    QCOMPARE(RunCli({QStringLiteral("project"), QStringLiteral("new"), path}).code, 0);
     QFile f(path);
     QVERIFY(f.open(QIODevice::ReadOnly));
     TProjectRecord expected{};
     SetStartupDefaults(expected);
     QCOMPARE(f.readAll(), QByteArray(reinterpret_cast<const char *>(&expected), sizeof expected));
 
-    CliRun show = Cli({QStringLiteral("project"), QStringLiteral("show"), path});
+    CliRun show = RunCli({QStringLiteral("project"), QStringLiteral("show"), path});
     QCOMPARE(show.code, 0);
     const QStringList lines = show.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     QCOMPARE(lines.first(), QStringLiteral("ComPort=1"));
@@ -34,7 +34,7 @@ void TestCliProject::newShowSet()
     QVERIFY(lines.contains(QStringLiteral("FontName=宋体")));
     QVERIFY(show.err.isEmpty());
 
-    QCOMPARE(Cli({QStringLiteral("project"), QStringLiteral("set"), path,
+    QCOMPARE(RunCli({QStringLiteral("project"), QStringLiteral("set"), path,
                   QStringLiteral("ScreenWidth=512"), QStringLiteral("TempText=欢迎光临")}).code, 0);
     TProjectRecord r{};
     ReadProjectFile(path, r);
@@ -46,7 +46,7 @@ void TestCliProject::errorsAreOneLine()
 {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("x.prj"));
-    QCOMPARE(Cli({QStringLiteral("project"), QStringLiteral("new"), path}).code, 0);
+    QCOMPARE(RunCli({QStringLiteral("project"), QStringLiteral("new"), path}).code, 0);
     const QList<QStringList> bad = {
         {QStringLiteral("nonsense")},
         {QStringLiteral("project"), QStringLiteral("show"), dir.filePath(QStringLiteral("missing.prj"))},
@@ -54,7 +54,7 @@ void TestCliProject::errorsAreOneLine()
         {QStringLiteral("project"), QStringLiteral("set"), path, QStringLiteral("Stunt=300")},
     };
     for (const QStringList &args : bad) {
-        const CliRun run = Cli(args);
+        const CliRun run = RunCli(args);
         QVERIFY2(run.code != 0, qPrintable(args.join(QLatin1Char(' '))));
         QCOMPARE(run.err.count(QLatin1Char('\n')), 1);
     }
@@ -72,17 +72,17 @@ void TestCliProject::pagesOfScenario()
     QVERIFY(f.open(QIODevice::WriteOnly));
     f.write("A\r\n\r\n\xb5\xda\xb6\xfe\r\n");   // "第二" in GBK
     f.close();
-    const CliRun run = Cli({QStringLiteral("pages"), QStringLiteral("--scenario"), scenario});
+    const CliRun run = RunCli({QStringLiteral("pages"), QStringLiteral("--scenario"), scenario});
     QCOMPARE(run.code, 0);
     QCOMPARE(run.out, QStringLiteral("1\tA\n2\t\n3\t第二\n"));
     QVERIFY(run.err.isEmpty());
 
     // Without --scenario the project's scenario is used.
     const QString project = dir.filePath(QStringLiteral("p.prj"));
-    QCOMPARE(Cli({QStringLiteral("project"), QStringLiteral("new"), project}).code, 0);
-    QCOMPARE(Cli({QStringLiteral("project"), QStringLiteral("set"), project,
+    QCOMPARE(RunCli({QStringLiteral("project"), QStringLiteral("new"), project}).code, 0);
+    QCOMPARE(RunCli({QStringLiteral("project"), QStringLiteral("set"), project,
                   QStringLiteral("ScenarioFile=") + scenario}).code, 0);
-    QCOMPARE(Cli({QStringLiteral("pages"), QStringLiteral("--project"), project}).out, run.out);
+    QCOMPARE(RunCli({QStringLiteral("pages"), QStringLiteral("--project"), project}).out, run.out);
 }
 
 QTEST_MAIN(TestCliProject)

@@ -253,7 +253,7 @@ void TestSendThread::parityWaitsForTheDriverQueue()
     const double byteMs = 11.0 * 1000 / 57600;
     double lineFree = 0;
     int parityLines = 0;
-    QList<WireWrite> writes = Writes(run.wire);
+    QVector<WireEvent> writes = Writes(run.wire);
     for (const QString &line : run.wire.mid(1)) {
         const double at = StampOf(line);
         if (line.contains(QLatin1String(" parity "))) {

@@ -8,6 +8,7 @@
 #include "app/PageStore.h"
 #include "app/Prompter.h"
 #include "app/uMain.h"
+#include "link/WireTap.h"
 
 #include <QAction>
 #include <QApplication>
@@ -161,6 +162,10 @@ void TestMainLink::resetShowsTheTransmission()
     QCOMPARE(m_w->PortraitFrame, QByteArray::fromHex("02f6"));
     QVERIFY(m_w->LandscapeFrame.isEmpty());
     QVERIFY(m_w->Project.ProjectSaved);
+    // The LED monitor's tap saw both frames, whatever port the worker used.
+    const ControllerSimulator &seen = m_w->Tap->simulator();
+    QTRY_VERIFY(seen.display(1) && seen.display(1)->resets == 1);
+    QCOMPARE(seen.display(2)->resets, 1);
 }
 
 void TestMainLink::brightnessSteps()
@@ -360,7 +365,7 @@ void TestMainLink::pageFramesGoToTheConfiguredDisplays()
     showPages({"序幕", "第一场"}, 0);
     QTest::keyClick(m_w->LstView_Page, Qt::Key_Space);
     idle(1);
-    const QList<WireWrite> writes = Writes(m_log->lines());
+    const QVector<WireEvent> writes = Writes(m_log->lines());
     QCOMPARE(writes.size(), 6);
     QCOMPARE(writes.at(0).bytes.toHex(), QByteArray("0202"));
     QCOMPARE(writes.at(1).bytes.toHex(), QByteArray("f3"));
@@ -495,7 +500,7 @@ void TestMainLink::clearDisplayAfterControlCommand()
     m_w->ClearDisplay();
     QVERIFY(!m_w->Project.AdvanceAfterSend);
     idle(2);
-    const QList<WireWrite> writes = Writes(m_log->lines());
+    const QVector<WireEvent> writes = Writes(m_log->lines());
     QCOMPARE(writes.size(), 3);
     QCOMPARE(writes.at(0).bytes.toHex(), QByteArray("0202"));
     QCOMPARE(writes.at(2).bytes.left(4).toHex(), QByteArray("00000000"));
