@@ -16,6 +16,7 @@
 
 namespace {
 std::atomic<int64_t> LastWriteEndNs{0};
+std::atomic<int64_t> OpenedNs{0};
 
 // A recording port that notes when each write has returned.
 class TimedPort : public RecordingPort {
@@ -23,6 +24,11 @@ public:
     using RecordingPort::RecordingPort;
 
 protected:
+    void openDevice() override
+    {
+        RecordingPort::openDevice();
+        OpenedNs.store(SystemClock()->nowNs());
+    }
     void writeDevice(const QByteArray &bytes, int timeoutMs) override
     {
         RecordingPort::writeDevice(bytes, timeoutMs);
@@ -46,6 +52,7 @@ struct Figures {
     double floorMs;
     std::vector<double> overheadMs;
     std::vector<double> renderMs;   // the part of the overhead spent drawing
+    std::vector<double> startMs;    // from the trigger to the port open, drawing included
 };
 
 Figures Measure(const TProjectRecord &record, int driverQueue, int runs)
@@ -58,7 +65,7 @@ Figures Measure(const TProjectRecord &record, int driverQueue, int runs)
     const double pauses = 5 + 50 + 50 + 10 + 5;
     const double lineMs =
         driverQueue < 0 ? 0 : (sizes.frame1.size() + 1 + sizes.frame2.size() + 1) * 11000.0 / 57600;
-    Figures f{pauses + lineMs, {}, {}};
+    Figures f{pauses + lineMs, {}, {}, {}};
     RecordingOptions options;
     options.driverQueue = driverQueue;
     for (int i = 0; i < runs; ++i) {
@@ -72,9 +79,11 @@ Figures Measure(const TProjectRecord &record, int driverQueue, int runs)
         f.renderMs.push_back(double(SystemClock()->nowNs() - trigger) / 1e6);
         RunTransmission(ComPortName(1), 57600, page.frame1, page.frame2, page.caption, environment);
         f.overheadMs.push_back(double(LastWriteEndNs.load() - trigger) / 1e6 - f.floorMs);
+        f.startMs.push_back(double(OpenedNs.load() - trigger) / 1e6);
     }
     std::sort(f.overheadMs.begin(), f.overheadMs.end());
     std::sort(f.renderMs.begin(), f.renderMs.end());
+    std::sort(f.startMs.begin(), f.startMs.end());
     return f;
 }
 
@@ -83,8 +92,9 @@ void Report(QTextStream &out, const char *what, const Figures &f)
     const auto &v = f.overheadMs;
     out << what << ": floor " << QString::number(f.floorMs, 'f', 1) << " ms, overhead min "
         << QString::number(v.front(), 'f', 3) << " median " << QString::number(v[v.size() / 2], 'f', 3)
-        << " max " << QString::number(v.back(), 'f', 3) << " ms, of it drawing (median) "
-        << QString::number(f.renderMs[f.renderMs.size() / 2], 'f', 3) << " ms (" << v.size()
+        << " max " << QString::number(v.back(), 'f', 3) << " ms; medians of its parts: drawing "
+        << QString::number(f.renderMs[f.renderMs.size() / 2], 'f', 3) << " ms, trigger to open "
+        << QString::number(f.startMs[f.startMs.size() / 2], 'f', 3) << " ms (" << v.size()
         << " runs)\n";
 }
 } // namespace

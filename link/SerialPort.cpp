@@ -16,10 +16,15 @@ public:
     }
     void sleepUntilNs(int64_t deadline) override
     {
-        // sleep_for may wake early on some systems: sleep until the clock
-        // itself says the time has passed.
-        for (int64_t now = nowNs(); now < deadline; now = nowNs())
-            std::this_thread::sleep_for(std::chrono::nanoseconds(deadline - now));
+        // The thread sleeps to within a millisecond of the deadline, then
+        // stays runnable until the clock says the time has passed: a pause is
+        // never shorter than asked, and a woken sleeper's scheduling delay
+        // does not lengthen it much.
+        constexpr int64_t Spin = 1000000;
+        for (int64_t now = nowNs(); now < deadline - Spin; now = nowNs())
+            std::this_thread::sleep_for(std::chrono::nanoseconds(deadline - Spin - now));
+        while (nowNs() < deadline)
+            std::this_thread::yield();
     }
 };
 } // namespace
