@@ -97,7 +97,11 @@ QString LoadTempTextFile(const QString &path)
         throw VelmoraError(file.errorString());
     // No GBK trail byte is a CR or LF, so line ends can go before decoding.
     bytes.replace('\r', QByteArray()).replace('\n', QByteArray());
-    return FromGbk(bytes);
+    // The decoder drops a lead byte left over at the very end; a final LF
+    // makes it show as a replacement character instead, and is removed again.
+    QString text = FromGbk(bytes + '\n');
+    text.chop(1);
+    return text;
 }
 
 TColorComboBox::TColorComboBox(QWidget *parent) : QComboBox(parent)
