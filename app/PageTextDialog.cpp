@@ -17,6 +17,9 @@ GbkLengthValidator::GbkLengthValidator(int maxBytes, QLineEdit *edit)
 
 QValidator::State GbkLengthValidator::validate(QString &input, int &) const
 {
+    // A character GBK cannot hold would be stored as '?': it is not taken.
+    if (!IsGbkEncodable(input))
+        return Invalid;
     const int bytes = ToGbk(input).size();
     return (bytes <= m_maxBytes || bytes <= m_acceptedBytes) ? Acceptable : Invalid;
 }

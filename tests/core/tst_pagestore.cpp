@@ -4,6 +4,7 @@
 #include "app/PageListModel.h"
 #include "app/PageStore.h"
 
+#include <QRandomGenerator>
 #include <QtTest>
 
 namespace {
@@ -46,6 +47,8 @@ private slots:
     void untouchedFileRoundTrips();
     void utf8WithMarkStaysUtf8();
     void listModel();
+    void undecodableBytesSurviveAnEditOfTheirLine();
+    void keepingBytesCodecRoundTrips();
 };
 
 void TestPageStore::linesBecomePages()
@@ -209,6 +212,30 @@ void TestPageStore::listModel()
     model.clearList();
     QCOMPARE(model.rowCount(), 0);
     QCOMPARE(store.pageCount(), 3);
+}
+
+void TestPageStore::undecodableBytesSurviveAnEditOfTheirLine()
+{
+    // The bad bytes sit in the second page of a wrapped line; editing the
+    // first page rewrites the line but keeps them.
+    const QByteArray bad("\xff\x81");
+    PageStore store = Store(ToGbk(Long()) + bad + "\r\n");
+    QVERIFY(store.pageCount() >= 2);
+    store.replacePage(0, QStringLiteral("甲"));
+    QVERIFY(store.save().endsWith(bad + "\r\n"));
+    QVERIFY(store.save().startsWith(ToGbk(QStringLiteral("甲"))));
+}
+
+void TestPageStore::keepingBytesCodecRoundTrips()
+{
+    QRandomGenerator rng(7);
+    for (int round = 0; round < 200; ++round) {
+        QByteArray bytes(int(rng.bounded(64)), '\0');
+        for (char &c : bytes)
+            c = char(rng.bounded(256));
+        QCOMPARE(ToGbkKeepingBytes(FromGbkKeepingBytes(bytes)), bytes);
+    }
+    QCOMPARE(FromGbkKeepingBytes(ToGbk(QStringLiteral("中文ab€"))), QStringLiteral("中文ab€"));
 }
 
 QTEST_MAIN(TestPageStore)

@@ -1,5 +1,6 @@
 // The page list of the main window: import, the three editing commands with
 // their dialogs and messages, and the scenario saved with the project.
+#include "TestFiles.h"
 #include "ScriptedPrompter.h"
 
 #include "app/AppPaths.h"
@@ -13,6 +14,7 @@
 
 #include <QApplication>
 #include <QFile>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -22,19 +24,6 @@
 #include <memory>
 
 namespace {
-void WriteRaw(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
-}
-
-QByteArray ReadRaw(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
 // Answers the next modal page dialog: types text (when given) and presses a button.
 void AnswerDialog(std::function<void(TPageTextDialog *)> answer)
 {
@@ -66,6 +55,9 @@ private slots:
     void saveRewritesScenario();
     void openWithMissingScenarioKeepsPages();
     void startupReloadsScenario();
+    void unstorablePathRefused();
+    void unreadableScenarioNotOverwritten();
+    void widthChangeRenumbersShownList();
 
 private:
     std::unique_ptr<TFrm_Main> start();
@@ -260,6 +252,49 @@ void TestPageList::startupReloadsScenario()
     QCOMPARE(w->PageCount(), 3);
     QCOMPARE(w->PageText(2), QStringLiteral("three"));
     QCOMPARE(w->Richedt_Screen->wrapWidth(), 263);
+}
+
+void TestPageList::unstorablePathRefused()
+{
+    auto w = start();
+    import(*w, "A\r\n");
+    const QString longPath = m_dir->filePath(QString(300, QLatin1Char('x')) + QStringLiteral(".txt"));
+    m_prompter.openPaths = {longPath};
+    w->Btn_LoadScenarioClick();
+    QCOMPARE(m_prompter.errors.size(), 1);
+    QCOMPARE(w->Record().ScenarioFile.text(), m_scenario);
+    QCOMPARE(w->PageCount(), 1);
+}
+
+void TestPageList::unreadableScenarioNotOverwritten()
+{
+    // The project names a scenario that exists but cannot be read (here a
+    // folder): the error is shown, and saving does not replace it.
+    const QString folder = m_dir->filePath(QStringLiteral("scenario.txt"));
+    QVERIFY(QDir().mkpath(folder));
+    TProjectRecord r{};
+    SetStartupDefaults(r);
+    r.ScenarioFile.setText(folder);
+    const QString path = m_dir->filePath(QStringLiteral("show.prj"));
+    WriteProjectFile(path, r);
+    WriteRegString(QStringLiteral("CurFileName"), path);
+    auto w = start();
+    QCOMPARE(m_prompter.errors.size(), 1);
+    w->SaveClick();
+    QCOMPARE(m_prompter.errors.size(), 2);
+    QVERIFY(QFileInfo(folder).isDir());
+    QVERIFY(!w->Project.ProjectSaved);   // the pages did not reach the disk
+}
+
+void TestPageList::widthChangeRenumbersShownList()
+{
+    auto w = start();
+    import(*w, ToGbk(QString(60, QChar(0x5B57)) + QStringLiteral("\r\n尾")));
+    const int narrow = w->PageCount();
+    QVERIFY(narrow > 2);
+    w->ResizePreview(512, 32);
+    QVERIFY(w->PageCount() < narrow);
+    QCOMPARE(w->PageText(w->PageCount() - 1), QStringLiteral("尾"));
 }
 
 QTEST_MAIN(TestPageList)
