@@ -2,6 +2,7 @@
 // over the display picture.
 #include "app/Errors.h"
 #include "link/BmpPicture.h"
+#include "TestFiles.h"
 
 #include <QBuffer>
 #include <QFile>
@@ -11,16 +12,6 @@
 #include <functional>
 
 namespace {
-QString ErrorOf(const std::function<void()> &f)
-{
-    try {
-        f();
-    } catch (const VelmoraError &e) {
-        return e.text();
-    }
-    return QString();
-}
-
 QByteArray BmpBytes(const QImage &image)
 {
     QByteArray bytes;
@@ -54,9 +45,7 @@ class TestBmpPicture : public QObject {
     QString Write(const QString &name, const QByteArray &bytes)
     {
         const QString path = m_dir.filePath(name);
-        QFile f(path);
-        if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size())
-            qFatal("cannot write test file");
+        WriteRaw(path, bytes);
         return path;
     }
 
@@ -108,34 +97,25 @@ private slots:
         QTest::newRow("header only") << good.left(54);
         QTest::newRow("truncated rows") << good.left(good.size() / 2);
         QTest::newRow("signature only") << QByteArray("BM");
-        QByteArray wide = good;
-        PutU32(wide, 18, 100000);
-        QTest::newRow("huge width") << wide;
-        QByteArray tall = good;
-        PutU32(tall, 22, 0x40000000);
-        QTest::newRow("huge height") << tall;
-        QByteArray many = good;
-        PutU32(many, 18, 5000);
+        // The saved 32 x 32 bitmap with one header field changed.
+        const auto patched = [&good](int at, uint32_t value) {
+            QByteArray bytes = good;
+            PutU32(bytes, at, value);
+            return bytes;
+        };
+        QTest::newRow("huge width") << patched(18, 100000);
+        QTest::newRow("huge height") << patched(22, 0x40000000);
+        QByteArray many = patched(18, 5000);
         PutU32(many, 22, 5000);
         QTest::newRow("too many pixels") << many;
-        QByteArray zero = good;
-        PutU32(zero, 18, 0);
-        QTest::newRow("zero width") << zero;
+        QTest::newRow("zero width") << patched(18, 0);
         QByteArray depth = good;
-        depth[28] = 7;
+        depth[28] = 7;   // bits per pixel, a 16-bit field
         QTest::newRow("bit depth 7") << depth;
-        QByteArray jpeg = good;
-        PutU32(jpeg, 30, 4);
-        QTest::newRow("embedded jpeg") << jpeg;
-        QByteArray header = good;
-        PutU32(header, 14, 64);
-        QTest::newRow("unknown header size") << header;
-        QByteArray offset = good;
-        PutU32(offset, 10, uint32_t(good.size()));
-        QTest::newRow("pixels beyond the end") << offset;
-        QByteArray rle = good;
-        PutU32(rle, 30, 1);   // RLE8 with 32 bits per pixel
-        QTest::newRow("rle with wrong depth") << rle;
+        QTest::newRow("embedded jpeg") << patched(30, 4);
+        QTest::newRow("unknown header size") << patched(14, 64);
+        QTest::newRow("pixels beyond the end") << patched(10, uint32_t(good.size()));
+        QTest::newRow("rle with wrong depth") << patched(30, 1);   // RLE8 at 32 bits per pixel
     }
     void refusesWhatIsNotABitmap()
     {

@@ -1,6 +1,7 @@
 // The temporary-message dialog and the LOGO/welcome dialog: what they show
 // from the record, what their buttons hand on, and the project flag.
 #include "ScriptedPrompter.h"
+#include "TestFiles.h"
 
 #include "app/Gbk.h"
 #include "app/ProjectFile.h"
@@ -43,10 +44,7 @@ struct TempCalls {
 QString WriteFile(const QTemporaryDir &dir, const QString &name, const QByteArray &bytes)
 {
     const QString path = dir.filePath(name);
-    QFile f(path);
-    if (!f.open(QIODevice::WriteOnly))
-        qFatal("cannot write test file");
-    f.write(bytes);
+    WriteRaw(path, bytes);
     return path;
 }
 } // namespace
