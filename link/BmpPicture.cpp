@@ -1,6 +1,7 @@
 #include "link/BmpPicture.h"
 
 #include "app/Errors.h"
+#include "render/TextFace.h"
 
 #include <QFile>
 #include <QImageReader>
@@ -115,6 +116,19 @@ QImage LoadBmpFile(const QString &path)
     return image;
 }
 
+namespace {
+// The colours a 16-colour display bitmap can hold, as drawing onto it leaves them.
+QImage ToPalette(QImage image)
+{
+    for (int y = 0; y < image.height(); ++y) {
+        auto *row = reinterpret_cast<QRgb *>(image.scanLine(y));
+        for (int x = 0; x < image.width(); ++x)
+            row[x] = NearestPaletteColour(row[x]) | 0xFF000000u;
+    }
+    return image;
+}
+} // namespace
+
 QImage StretchPicture(const QImage &picture, int width, int height, bool doubleSided)
 {
     const auto stretch = [](const QImage &source, int w, int h) {
@@ -122,12 +136,13 @@ QImage StretchPicture(const QImage &picture, int width, int height, bool doubleS
             .convertToFormat(QImage::Format_RGB32);
     };
     if (!doubleSided)
-        return stretch(picture, width, height);
+        return ToPalette(stretch(picture, width, height));
     QImage result(2 * width, height, QImage::Format_RGB32);
     result.fill(Qt::black);
     const QImage left = stretch(picture, width - 1, height);
     QPainter painter(&result);
     painter.drawImage(0, 0, left);
     painter.drawImage(width, 0, stretch(left, width, height));
-    return result;
+    painter.end();
+    return ToPalette(result);
 }

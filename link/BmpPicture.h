@@ -20,7 +20,7 @@ constexpr int64_t MaxBmpPixels = 4096 * 4096;
 QImage LoadBmpFile(const QString &path);
 
 // The picture stretched over a width x height display without smoothing,
-// ignoring its aspect ratio (RGB32). Double-sided: 2 width x height; the
+// ignoring its aspect ratio, in the 16 palette colours (RGB32). Double-sided: 2 width x height; the
 // picture fills columns 0 .. width-2 of the left face, column width-1 stays
 // black, and the right face is those width-1 columns stretched to width.
 QImage StretchPicture(const QImage &picture, int width, int height, bool doubleSided);
