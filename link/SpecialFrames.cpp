@@ -48,6 +48,19 @@ void StoreTempMessage(TProjectRecord &record, const TTempMessage &message)
     record.TempShowTime = message.ShowTime;
 }
 
+TTempMessage StoredTempMessage(const TProjectRecord &record, const QString &text)
+{
+    TTempMessage m;
+    m.Text = text;
+    m.FontName = record.TempFontName.text();
+    m.FontColor = record.TempFontColor;
+    m.FontHeight = record.TempFontHeight;
+    m.Stunt = record.TempStunt;
+    m.RunSpeed = record.TempRunSpeed;
+    m.ShowTime = record.TempShowTime;
+    return m;
+}
+
 namespace {
 constexpr uint8_t TempMessageCommand = 0xF7;
 constexpr uint8_t LogoCommand = 0xF4;
@@ -118,10 +131,7 @@ void BuildTempMessageFrames(TProjectRecord &record, const TTempMessage &message,
     StoreTempMessage(record, message);
     CheckGeometry(record);
     // Drawn with the face, colour and height as stored, the text as given.
-    TTempMessage stored = message;
-    stored.FontName = record.TempFontName.text();
-    stored.FontColor = record.TempFontColor;
-    stored.FontHeight = record.TempFontHeight;
+    const TTempMessage stored = StoredTempMessage(record, message.Text);
     const int w = record.ScreenWidth, h = record.ScreenHeight;
     QByteArray portrait, landscape;
     if (Portrait(record))

@@ -24,6 +24,8 @@ struct TTempMessage {
 // Text and face are cut to 255 GBK bytes in the record; the transmission
 // draws the text as given.
 void StoreTempMessage(TProjectRecord &record, const TTempMessage &message);
+// The stored settings with another text, as the command-line tool sends them.
+TTempMessage StoredTempMessage(const TProjectRecord &record, const QString &text);
 
 // Segments of a temporary message: one display width of the text picture each,
 // the last one possibly partly filled (0 for an empty text).
