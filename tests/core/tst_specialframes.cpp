@@ -1,8 +1,11 @@
 // The temporary message cut into display-wide segments, the LOGO and welcome
 // pictures, their frames and what they store.
+#include "SimFrames.h"
 #include "TestFiles.h"
 #include "app/ProjectFile.h"
 #include "app/Struct.h"
+#include "link/ControllerSimulator.h"
+#include "link/BmpPicture.h"
 #include "link/SpecialFrames.h"
 
 #include <QTemporaryDir>
@@ -30,20 +33,6 @@ QImage RedText(int width, int height)
     QImage image(width, height, QImage::Format_RGB32);
     image.fill(qRgb(255, 0, 0));
     return image;
-}
-
-TProjectRecord Screen(int width, int height, int colorMode, bool portrait, bool landscape,
-                       bool doubleSided)
-{
-    TProjectRecord r{};
-    SetStartupDefaults(r);
-    r.ScreenWidth = width;
-    r.ScreenHeight = height;
-    r.ColorMode = colorMode;
-    r.PortraitOn = portrait;
-    r.LandscapeOn = landscape;
-    r.LandscapeDouble = doubleSided;
-    return r;
 }
 
 TTempMessage Message(const QString &text, uint8_t stunt = 2)
@@ -169,7 +158,7 @@ private slots:
 
     void doubleSidedDualColourSegments()
     {
-        TProjectRecord r = Screen(128, 16, 2, false, false, true);
+        TProjectRecord r = DisplayProject(128, 16, 2, false, false, true);
         QByteArray portrait = "old", landscape;
         BuildTempMessageFrames(r, Message(QStringLiteral("双面屏临时信息 ABC")), portrait, landscape);
         QVERIFY(portrait.isEmpty());
@@ -185,7 +174,7 @@ private slots:
 
     void emptyTextAndPortraitEffect()
     {
-        TProjectRecord r = Screen(64, 16, 1, true, true, false);
+        TProjectRecord r = DisplayProject(64, 16, 1, true, true, false);
         QByteArray portrait, landscape;
         BuildTempMessageFrames(r, Message(QString()), portrait, landscape);
         QCOMPARE(portrait, QByteArray::fromHex("02f700aa"));
@@ -205,7 +194,7 @@ private slots:
     void tooWideIsRefusedAfterStoring()
     {
         const QString text(3000, QChar(0x4E2D));   // 3000 x 16 pixels > 255 x 64
-        TProjectRecord r = Screen(64, 16, 1, false, true, false);
+        TProjectRecord r = DisplayProject(64, 16, 1, false, true, false);
         QByteArray portrait = "p", landscape = "l";
         QVERIFY(ErrorOf([&] { BuildTempMessageFrames(r, Message(text), portrait, landscape); })
                     .startsWith(QStringLiteral("临时信息太长")));
@@ -228,7 +217,7 @@ private slots:
             for (int y = 0; y < 32; ++y)
                 half.setPixel(x, y, qRgb(255, 0, 0));
         const QString land = SaveBmp(dir, "land.bmp", half);
-        TProjectRecord r = Screen(256, 32, 1, false, true, false);
+        TProjectRecord r = DisplayProject(256, 32, 1, false, true, false);
         QByteArray portrait = "old", landscape;
         BuildLogoFrames(r, land, QString(), portrait, landscape);
         QVERIFY(portrait.isEmpty());
@@ -245,7 +234,7 @@ private slots:
         // Double-sided: column W-1 of the left face stays black.
         QImage white(8, 8, QImage::Format_RGB32);
         white.fill(Qt::white);
-        TProjectRecord d = Screen(64, 16, 1, false, false, true);
+        TProjectRecord d = DisplayProject(64, 16, 1, false, false, true);
         BuildLogoFrames(d, SaveBmp(dir, "w.bmp", white), QString(), portrait, landscape);
         QCOMPARE(landscape.size(), 3 + 256);
         for (int y = 0; y < 16; ++y)
@@ -257,7 +246,7 @@ private slots:
         QTemporaryDir dir;
         QImage green(10, 4, QImage::Format_RGB32);
         green.fill(qRgb(0, 255, 0));
-        TProjectRecord r = Screen(64, 16, 2, true, false, false);
+        TProjectRecord r = DisplayProject(64, 16, 2, true, false, false);
         r.ColorMode = 1;
         QByteArray portrait, landscape = "old";
         BuildWelcomeFrames(r, SaveBmp(dir, "g.bmp", green), portrait, landscape);
@@ -271,6 +260,35 @@ private slots:
         QCOMPARE(portrait.mid(3 + 128, 128), QByteArray(128, 0));
     }
 
+    void controllerTakesTheFrames()
+    {
+        // The simulated controller reads back every segment and the LOGO as drawn.
+        QTemporaryDir dir;
+        TProjectRecord r = DisplayProject(128, 16, 2, false, false, true);
+        const QImage text = RandomPicture(300, 16, 7);
+        const QByteArray temp = TempMessageFrame(1, text, 128, true, 2, Message(QString(), 4));
+        QImage picture = RandomPicture(128, 16, 9);
+        QByteArray portrait, logo;
+        BuildLogoFrames(r, SaveBmp(dir, "p.bmp", picture), QString(), portrait, logo);
+        ControllerSimulator sim;
+        sim.configureFrom(r);
+        for (const QByteArray &f : {temp, logo}) {
+            sim.feed(f.left(1), true, 0);
+            sim.feed(f.mid(1), false, 0);
+        }
+        const SimDisplayState *d = sim.display(1);
+        QVERIFY(d);
+        QCOMPARE(d->malformed, 0);
+        QCOMPARE(d->tempMessage.size(), 3);
+        for (int k = 0; k < 3; ++k) {
+            QCOMPARE(d->tempMessage[k].effect, 4);
+            QCOMPARE(d->tempMessage[k].picture.convertToFormat(QImage::Format_RGB32),
+                     Thresholded(TempSegment(text, k, 128, true), 2));
+        }
+        QCOMPARE(d->logo.convertToFormat(QImage::Format_RGB32),
+                 Thresholded(StretchPicture(picture, 128, 16, true), 2));
+    }
+
     void badPicturesStopBeforeAnyFrame()
     {
         QTemporaryDir dir;
@@ -279,7 +297,7 @@ private slots:
         const QString good = SaveBmp(dir, "r.bmp", red);
         const QString rtf = dir.filePath("w.rtf");
         WriteRaw(rtf, "{\\rtf1 hello}");
-        TProjectRecord r = Screen(64, 16, 1, true, true, false);
+        TProjectRecord r = DisplayProject(64, 16, 1, true, true, false);
         QByteArray portrait = "p", landscape = "l";
         // The portrait path is empty although the portrait display is on.
         QVERIFY(ErrorOf([&] { BuildLogoFrames(r, good, QString(), portrait, landscape); })
@@ -292,7 +310,7 @@ private slots:
         QCOMPARE(r.WelcomeFile.text(), rtf);
         QCOMPARE(landscape, QByteArray("l"));
         // Display values a damaged project may carry are refused, not drawn.
-        TProjectRecord bad = Screen(60, 16, 1, true, false, false);
+        TProjectRecord bad = DisplayProject(60, 16, 1, true, false, false);
         QVERIFY(!ErrorOf([&] { BuildLogoFrames(bad, good, good, portrait, landscape); }).isEmpty());
         QVERIFY(!ErrorOf([&] { BuildTempMessageFrames(bad, Message(QStringLiteral("a")), portrait, landscape); }).isEmpty());
         QCOMPARE(portrait, QByteArray("p"));
