@@ -1,4 +1,4 @@
-// Runs the built velmora-cli as operators run it.
+// Runs the built velmora-cli as an operator would and collects what it says.
 #pragma once
 
 #include <QProcess>
@@ -10,7 +10,7 @@ struct CliRun {
     QString out, err;
 };
 
-inline CliRun Cli(const QStringList &args)
+inline CliRun RunCli(const QStringList &args)
 {
     QProcess p;
     p.start(QStringLiteral(VELMORA_CLI), args);
