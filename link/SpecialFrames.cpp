@@ -21,6 +21,8 @@ QImage TempSegment(const QImage &text, int k, int displayWidth, bool doubleSided
         text.format() == QImage::Format_RGB32 ? text : text.convertToFormat(QImage::Format_RGB32);
     const int height = source.height();
     QImage segment(doubleSided ? 2 * displayWidth : displayWidth, height, QImage::Format_RGB32);
+    if (segment.isNull())
+        throw VelmoraError(QStringLiteral("内存不足，临时信息未发送。"));
     segment.fill(Qt::black);
     const int first = k * displayWidth;
     const int columns = qBound(0, source.width() - first, displayWidth);
@@ -104,6 +106,8 @@ QImage DrawTempText(const TTempMessage &message, int displayWidth, int displayHe
     if (TempSegmentCount(width, displayWidth) > MaxTempSegments(displayWidth, displayHeight))
         TooWide(displayWidth, displayHeight);
     QImage text(qMax(width, 0), displayHeight, QImage::Format_RGB32);
+    if (width > 0 && text.isNull())
+        throw VelmoraError(QStringLiteral("内存不足，临时信息未发送。"));
     text.fill(Qt::black);
     face.draw(text, 0, (displayHeight - height) / 2, line, ColorRefToRgb(message.FontColor));
     return text;

@@ -32,7 +32,8 @@ TTempMessage StoredTempMessage(const TProjectRecord &record, const QString &text
 int TempSegmentCount(int textWidth, int displayWidth);
 // Segment k (0-based) of the text picture: columns k W .. k W + W - 1 copied
 // to the left of a black W x H picture (2W x H double-sided, the same slice
-// in both faces). Columns beyond the text picture stay black.
+// in both faces). Columns beyond the text picture stay black. Throws
+// VelmoraError when the picture cannot be allocated.
 QImage TempSegment(const QImage &text, int k, int displayWidth, bool doubleSided);
 
 // --- Temporary message ---------------------------------------------------
