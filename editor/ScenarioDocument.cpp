@@ -1,0 +1,64 @@
+#include "editor/ScenarioDocument.h"
+
+#include "app/Errors.h"
+#include "app/Gbk.h"
+#include "app/ProjectFile.h"
+#include "editor/RtfReader.h"
+
+#include <QFile>
+#include <QTextCursor>
+#include <QTextDocument>
+
+void LoadScenarioDocument(const QString &path, QTextDocument *document,
+                          const QTextCharFormat &charFormat, const QTextBlockFormat &blockFormat)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw VelmoraError(file.errorString());
+    const QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        throw VelmoraError(file.errorString());
+    SetScenarioContent(bytes, document, charFormat, blockFormat);
+}
+
+void SetScenarioContent(const QByteArray &bytes, QTextDocument *document,
+                        const QTextCharFormat &charFormat, const QTextBlockFormat &blockFormat)
+{
+    if (IsRtf(bytes))
+        ReadRtf(bytes, document);
+    else
+        SetPlainContent(FromGbk(bytes), document, charFormat, blockFormat);
+}
+
+void SetPlainContent(const QString &text, QTextDocument *document,
+                     const QTextCharFormat &charFormat, const QTextBlockFormat &blockFormat)
+{
+    QString lines = text;
+    lines.remove(QChar(0));
+    lines.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    lines.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+
+    const bool undo = document->isUndoRedoEnabled();
+    document->setUndoRedoEnabled(false);
+    document->clear();
+    QTextCursor cursor(document);
+    cursor.setBlockFormat(blockFormat);
+    cursor.setBlockCharFormat(charFormat);
+    cursor.insertText(lines, charFormat);
+    document->setUndoRedoEnabled(undo);
+}
+
+QByteArray ScenarioFileBytes(const QTextDocument &document)
+{
+    // toPlainText ends every paragraph, line break and table cell with "\n"
+    // and leaves U+FFFC where a pasted picture stood.
+    QString text = document.toPlainText();
+    text.remove(QChar(QChar::ObjectReplacementCharacter));
+    text.replace(QLatin1Char('\n'), QLatin1String("\r\n"));
+    return ToGbk(text);
+}
+
+void SaveScenarioDocument(const QString &path, const QTextDocument &document)
+{
+    WriteFileSafely(path, ScenarioFileBytes(document));
+}
