@@ -61,25 +61,18 @@ struct WordEntry {
     char16_t symbol;   // the character of Word::Symbol
 };
 
+// Destinations whose content is not document text.
+const char *const SkippedDestinations[] = {
+    "info", "pict", "object", "stylesheet", "header", "headerl", "headerr", "headerf", "footer",
+    "footerl", "footerr", "footerf", "footnote", "annotation", "fldinst", "themedata",
+    "colorschememapping", "latentstyles", "datastore", "xmlnstbl", "listtable",
+    "listoverridetable", "rsidtbl", "generator", "revtbl", "filetbl", "pntext", "pntxta", "pntxtb",
+    "pn", "listtext", "bkmkstart", "bkmkend", "nonshppict", "shp", "do", "objdata", "userprops",
+    "docvar", "template", "xe", "tc", "txe", "ftnsep", "ftnsepc", "ftncn", "aftnsep", "aftnsepc",
+    "aftncn",
+};
+
 const WordEntry Words[] = {
-    // Destinations whose content is not document text.
-    {"info", Word::Skip, 0}, {"pict", Word::Skip, 0}, {"object", Word::Skip, 0},
-    {"stylesheet", Word::Skip, 0}, {"header", Word::Skip, 0}, {"headerl", Word::Skip, 0},
-    {"headerr", Word::Skip, 0}, {"headerf", Word::Skip, 0}, {"footer", Word::Skip, 0},
-    {"footerl", Word::Skip, 0}, {"footerr", Word::Skip, 0}, {"footerf", Word::Skip, 0},
-    {"footnote", Word::Skip, 0}, {"annotation", Word::Skip, 0}, {"fldinst", Word::Skip, 0},
-    {"themedata", Word::Skip, 0}, {"colorschememapping", Word::Skip, 0},
-    {"latentstyles", Word::Skip, 0}, {"datastore", Word::Skip, 0}, {"xmlnstbl", Word::Skip, 0},
-    {"listtable", Word::Skip, 0}, {"listoverridetable", Word::Skip, 0},
-    {"rsidtbl", Word::Skip, 0}, {"generator", Word::Skip, 0}, {"revtbl", Word::Skip, 0},
-    {"filetbl", Word::Skip, 0}, {"pntext", Word::Skip, 0}, {"pntxta", Word::Skip, 0},
-    {"pntxtb", Word::Skip, 0}, {"pn", Word::Skip, 0}, {"listtext", Word::Skip, 0},
-    {"bkmkstart", Word::Skip, 0}, {"bkmkend", Word::Skip, 0}, {"nonshppict", Word::Skip, 0},
-    {"shp", Word::Skip, 0}, {"do", Word::Skip, 0}, {"objdata", Word::Skip, 0},
-    {"userprops", Word::Skip, 0}, {"docvar", Word::Skip, 0}, {"template", Word::Skip, 0},
-    {"xe", Word::Skip, 0}, {"tc", Word::Skip, 0}, {"txe", Word::Skip, 0},
-    {"ftnsep", Word::Skip, 0}, {"ftnsepc", Word::Skip, 0}, {"ftncn", Word::Skip, 0},
-    {"aftnsep", Word::Skip, 0}, {"aftnsepc", Word::Skip, 0}, {"aftncn", Word::Skip, 0},
     {"fonttbl", Word::FontTable, 0}, {"colortbl", Word::ColorTable, 0},
     {"ansicpg", Word::AnsiCpg, 0}, {"deff", Word::Deff, 0}, {"f", Word::F, 0},
     {"fcharset", Word::FCharset, 0}, {"b", Word::B, 0}, {"i", Word::I, 0},
@@ -103,6 +96,9 @@ const WordEntry *FindWord(const QByteArray &name)
 {
     static const QHash<QByteArray, const WordEntry *> table = [] {
         QHash<QByteArray, const WordEntry *> t;
+        static const WordEntry skip{"", Word::Skip, 0};
+        for (const char *name : SkippedDestinations)
+            t.insert(QByteArray(name), &skip);
         for (const WordEntry &e : Words)
             t.insert(QByteArray(e.name), &e);
         return t;

@@ -481,11 +481,7 @@ void TFrm_Tablet::SetStartingValues()
     RichEdit1->setCurrentCharFormat(m_defaultCharFormat);
 
     RichEdit1->setAlignment(Qt::AlignLeft);
-    {
-        const QSignalBlocker blocker(Edt_LineSpace);
-        ShowTwentieths(StartingTwentieths);
-    }
-    SetLineSpacing(StartingTwentieths);
+    ShowTwentieths(StartingTwentieths);   // the box's change applies it
     RichEdit1->document()->clearUndoRedoStacks();
     RichEdit1->document()->setModified(false);
 
@@ -746,27 +742,11 @@ void TFrm_Tablet::Edt_LineSpaceChange()
     SetLineSpacing(ShownTwentieths());
 }
 
-// Paragraphs that already have the spacing are left alone, so showing a
-// value never marks the document changed.
 void TFrm_Tablet::SetLineSpacing(int twentieths)
 {
-    const QTextCursor cursor = RichEdit1->textCursor();
-    QTextDocument *doc = RichEdit1->document();
-    const int end = cursor.selectionEnd();
-    bool same = true;
-    for (QTextBlock b = doc->findBlock(cursor.selectionStart()); b.isValid(); b = b.next()) {
-        const QTextBlockFormat f = b.blockFormat();
-        same = same && f.hasProperty(LineSpacing::Property)
-               && LineSpacing::Twentieths(f) == twentieths;
-        if (b.contains(end) || b.position() > end)
-            break;
-    }
-    if (same)
-        return;
     QTextBlockFormat format;
     LineSpacing::Apply(format, twentieths);
-    QTextCursor edit = cursor;
-    edit.mergeBlockFormat(format);
+    RichEdit1->textCursor().mergeBlockFormat(format);
 }
 
 // The format bar shows the selection. The line-spacing box is only shown
