@@ -60,6 +60,7 @@ TFrm_Main::TFrm_Main(Prompter *prompter, QWidget *parent)
     BuildToolBar();
     BuildClientArea();
     BuildStatusBar();
+    BuildPageList();
 
     Project.SentByClick = false;
     m_hotKey = new HotKey(this);
@@ -302,6 +303,7 @@ void TFrm_Main::StartupLoad()
     Project.ProjectUntitled = false;
     Project.ProjectSaved = true;
     ResizePreview(Record().ScreenWidth, Record().ScreenHeight);
+    Guarded([this] { ReloadScenario(); });
 }
 
 void TFrm_Main::LoadProject(const QString &path)
@@ -341,6 +343,7 @@ void TFrm_Main::SaveProject(const QString &path)
     UpdateTitle();
     WriteRegString(QStringLiteral("CurFileName"), Project.CurFileName);
     Project.ProjectUntitled = false;
+    SaveScenario();
     Project.ProjectSaved = true;
 }
 
@@ -358,6 +361,7 @@ bool TFrm_Main::SaveProjectAs()
     Project.ProjectSaved = true;
     UpdateTitle();
     WriteRegString(QStringLiteral("CurFileName"), Project.CurFileName);
+    SaveScenario();
     return true;
 }
 
@@ -411,6 +415,7 @@ void TFrm_Main::OpenClick()
             Project.ProjectUntitled = false;
             Project.ProjectSaved = true;
             ResizePreview(Record().ScreenWidth, Record().ScreenHeight);
+            Guarded([this] { ReloadScenario(); });   // reported; the Open goes on
         }
         UpdateTitle();
         WriteRegString(QStringLiteral("CurFileName"), Project.CurFileName);

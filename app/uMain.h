@@ -11,6 +11,8 @@
 #include <functional>
 
 class HotKey;
+class PageListModel;
+class PageStore;
 class Prompter;
 class QAction;
 class QGroupBox;
@@ -35,6 +37,7 @@ public:
     // The project: record, current file name and flags.
     TProjectState Project;
     TProjectRecord &Record() { return Project.ProjectRecord; }
+    const TProjectRecord &Record() const { return Project.ProjectRecord; }
 
     // Project life cycle.
     void LoadProject(const QString &path);
@@ -77,6 +80,16 @@ public:
     int PageCount() const;                // rows of LstView_Page
     QString PageText(int index) const;    // the "内容" column of row index
     void SelectPage(int index);           // selects row index and makes it current
+    void RebuildPageList();
+    void ClearPageList();                 // empties the list; the store keeps its lines
+    void ReloadScenario();                // start-up and Open: the project's scenario, if it exists
+    void SaveScenario();                  // inside Save and Save As: the store to ScenarioFile
+    void Btn_LoadScenarioClick();
+    void Btn_ModifyClick();
+    void Btn_InputStrClick();
+    void Btn_DeleteClick();
+    PageStore *Richedt_Screen;            // the page store
+    PageListModel *PageList;              // the model LstView_Page shows
     // --- end of page list -------------------------------------------------
 
 
@@ -123,9 +136,14 @@ private:
     bool NeedsSavePrompt() const;
     void AskToSaveOnExit();
     void RepaintPreviews();
+    void BuildPageList();
+    void LoadScenario(const QString &path);
+    QString ScenarioPath() const;   // ScenarioFile, empty when blank
+    void ReplaceStoreAndList(const std::function<void()> &edit, int select);
 
     Prompter *m_prompter;
     HotKey *m_hotKey = nullptr;
     bool m_shown = false;
     bool m_exiting = false;
+    QString m_unreadableScenario;   // a scenario that exists but could not be read
 };

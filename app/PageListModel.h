@@ -1,0 +1,28 @@
+// The page list as a model over the page store: column "幕号" the page number,
+// column "内容" the page text. The list can be emptied while the store keeps
+// its lines; RebuildPageList shows them again.
+#pragma once
+
+#include "app/PageStore.h"
+
+#include <QAbstractTableModel>
+
+class PageListModel : public QAbstractTableModel {
+    Q_OBJECT
+public:
+    explicit PageListModel(PageStore &store, QObject *parent = nullptr);
+
+    void RebuildPageList();   // shows every page of the store
+    void clearList();         // an empty list; the store is untouched
+    bool isShown() const { return m_shown; }
+
+    int rowCount(const QModelIndex &parent = QModelIndex()) const override;
+    int columnCount(const QModelIndex &parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex &index, int role) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+
+private:
+    PageStore &m_store;
+    bool m_shown = false;
+    int m_rows = 0;
+};

@@ -1,0 +1,255 @@
+#include "app/PageStore.h"
+
+#include "app/Gbk.h"
+#include "render/Faces.h"
+
+#include <QFontMetrics>
+#include <algorithm>
+
+namespace {
+const QByteArray Utf8Mark("\xEF\xBB\xBF");
+const QByteArray CrLf("\r\n");
+} // namespace
+
+PageStore::PageStore()
+{
+    EnsureFaceSubstitutions();
+    m_font = QFont(QStringLiteral("MS Sans Serif"));
+    m_font.setPixelSize(11);
+    m_firstPage.push_back(0);
+}
+
+QString PageStore::decode(const QByteArray &raw) const
+{
+    return m_utf8 ? QString::fromUtf8(raw) : FromGbkKeepingBytes(raw);
+}
+
+QByteArray PageStore::encode(const QString &text) const
+{
+    return m_utf8 ? text.toUtf8() : ToGbkKeepingBytes(text);
+}
+
+void PageStore::clear()
+{
+    m_lines.clear();
+    m_utf8 = false;
+    reindex(0);
+}
+
+void PageStore::load(const QByteArray &bytes)
+{
+    clear();
+    m_utf8 = bytes.startsWith(Utf8Mark);
+    const char *data = bytes.constData();
+    int pos = m_utf8 ? Utf8Mark.size() : 0;
+    const int size = bytes.size();
+    while (pos < size) {
+        int end = pos;
+        while (end < size && data[end] != '\r' && data[end] != '\n')
+            ++end;
+        int next = end;
+        if (next < size)
+            next += (data[next] == '\r' && next + 1 < size && data[next + 1] == '\n') ? 2 : 1;
+        Line line;
+        line.raw = bytes.mid(pos, end - pos);
+        line.ending = bytes.mid(end, next - end);
+        line.text = decode(line.raw);
+        wrap(line);
+        m_lines.push_back(std::move(line));
+        pos = next;
+    }
+    reindex(0);
+}
+
+QByteArray PageStore::save() const
+{
+    QByteArray out;
+    if (m_utf8)
+        out += Utf8Mark;
+    for (size_t i = 0; i < m_lines.size(); ++i) {
+        const Line &line = m_lines[i];
+        out += line.edited ? encode(line.text) : line.raw;
+        // Every line but the last needs an end; the last keeps what it had.
+        out += (line.ending.isEmpty() && i + 1 < m_lines.size()) ? CrLf : line.ending;
+    }
+    return out;
+}
+
+void PageStore::setWrapWidth(int pixels)
+{
+    if (pixels == m_wrapWidth)
+        return;
+    m_wrapWidth = pixels;
+    for (Line &line : m_lines)
+        wrap(line);
+    reindex(0);
+}
+
+namespace {
+// CJK text may break before or after any character.
+bool BreaksAnywhere(QChar c)
+{
+    const ushort u = c.unicode();
+    return (u >= 0x2E80 && u <= 0x9FFF) || (u >= 0xAC00 && u <= 0xD7AF) || (u >= 0xF900 && u <= 0xFAFF)
+        || (u >= 0xFF00 && u <= 0xFFEF);
+}
+} // namespace
+
+int PageStore::advance(QChar c) const
+{
+    const ushort u = c.unicode();
+    if (u < m_advances.size() && m_advances[u] >= 0)
+        return m_advances[u];
+    const int width = c.isLowSurrogate() ? 0 : QFontMetrics(m_font).horizontalAdvance(c);
+    if (m_advances.size() <= u)
+        m_advances.resize(size_t(u) + 1, -1);
+    m_advances[u] = width;
+    return width;
+}
+
+// Greedy wrapping: a page ends after the last blank that still fits, or at
+// any character of CJK text; a word wider than the page is cut where it must.
+void PageStore::wrap(Line &line) const
+{
+    line.breaks.clear();
+    const QString &text = line.text;
+    int start = 0;       // first character of the current page
+    int width = 0;       // width of text[start, i)
+    int lastBreak = -1;  // best break position found in the current page
+    int widthAtBreak = 0;
+    for (int i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (i > start && BreaksAnywhere(c)) {
+            lastBreak = i;
+            widthAtBreak = width;
+        }
+        const int w = advance(c);
+        if (c == QLatin1Char(' ')) {
+            // Blanks hang at the end of a page; a break comes after them.
+            width += w;
+            lastBreak = i + 1;
+            widthAtBreak = width;
+            continue;
+        }
+        if (width + w > m_wrapWidth && i > start) {
+            const int at = lastBreak > start ? lastBreak : i;
+            line.breaks.push_back(at);
+            width -= (at == i) ? width : widthAtBreak;
+            start = at;
+            lastBreak = -1;
+        }
+        width += w;
+        if (BreaksAnywhere(c)) {
+            lastBreak = i + 1;
+            widthAtBreak = width;
+        }
+    }
+}
+
+void PageStore::reindex(int fromLine)
+{
+    m_firstPage.resize(m_lines.size() + 1);
+    if (fromLine == 0)
+        m_firstPage[0] = 0;
+    for (size_t i = size_t(std::max(fromLine, 0)); i < m_lines.size(); ++i)
+        m_firstPage[i + 1] = m_firstPage[i] + 1 + int(m_lines[i].breaks.size());
+}
+
+PageStore::Position PageStore::locate(int page) const
+{
+    const auto it = std::upper_bound(m_firstPage.begin(), m_firstPage.end(), page);
+    const int line = int(it - m_firstPage.begin()) - 1;
+    return {line, page - m_firstPage[size_t(line)]};
+}
+
+int PageStore::segmentStart(const Line &line, int segment) const
+{
+    return segment == 0 ? 0 : line.breaks[size_t(segment - 1)];
+}
+
+int PageStore::segmentEnd(const Line &line, int segment) const
+{
+    return size_t(segment) < line.breaks.size() ? line.breaks[size_t(segment)] : line.text.size();
+}
+
+QString PageStore::page(int index) const
+{
+    if (index < 0 || index >= pageCount())
+        return QString();
+    const Position p = locate(index);
+    const Line &line = m_lines[size_t(p.line)];
+    const int start = segmentStart(line, p.segment);
+    QString text = line.text.mid(start, segmentEnd(line, p.segment) - start);
+    // A page broken at a blank carries the blank at its end; it is not shown.
+    if (size_t(p.segment) < line.breaks.size())
+        while (text.endsWith(QLatin1Char(' ')))
+            text.chop(1);
+    return text;
+}
+
+void PageStore::setText(int lineIndex, const QString &text)
+{
+    Line &line = m_lines[size_t(lineIndex)];
+    line.text = text;
+    line.edited = true;
+    if (!line.ending.isEmpty())
+        line.ending = CrLf;
+    wrap(line);
+    reindex(lineIndex);
+}
+
+void PageStore::replacePage(int index, const QString &text)
+{
+    if (index < 0 || index >= pageCount())
+        return;
+    const Position p = locate(index);
+    const Line &line = m_lines[size_t(p.line)];
+    const int start = segmentStart(line, p.segment);
+    // The blank a page was broken at stays, so the next page keeps its word.
+    const int length = page(index).size();
+    QString replaced = line.text;
+    replaced.replace(start, length, text);
+    setText(p.line, replaced);
+}
+
+int PageStore::insertAfterPage(int index, const QString &text)
+{
+    const int at = (index < 0 || index >= pageCount()) ? textLineCount() : locate(index).line + 1;
+    Line line;
+    line.text = text;
+    line.edited = true;
+    line.ending = CrLf;
+    wrap(line);
+    // The line before keeps its own end; if it had none (the file's last
+    // line), it gets one now that a line follows.
+    m_lines.insert(m_lines.begin() + at, std::move(line));
+    if (at + 1 == textLineCount() && at > 0 && m_lines[size_t(at - 1)].ending.isEmpty()) {
+        m_lines[size_t(at - 1)].ending = CrLf;
+        m_lines[size_t(at)].ending.clear();
+    }
+    reindex(at);
+    return m_firstPage[size_t(at)];
+}
+
+void PageStore::deletePage(int index)
+{
+    if (index < 0 || index >= pageCount())
+        return;
+    const Position p = locate(index);
+    Line &line = m_lines[size_t(p.line)];
+    if (line.breaks.empty()) {
+        // The whole text line goes, with its line end; a last line's missing
+        // end passes to the line that becomes last.
+        const bool last = p.line + 1 == textLineCount();
+        const QByteArray ending = line.ending;
+        m_lines.erase(m_lines.begin() + p.line);
+        if (last && p.line > 0)
+            m_lines[size_t(p.line - 1)].ending = ending;
+        reindex(p.line);
+        return;
+    }
+    const int start = segmentStart(line, p.segment);
+    QString rest = line.text;
+    rest.remove(start, segmentEnd(line, p.segment) - start);
+    setText(p.line, rest);
+}

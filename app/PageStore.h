@@ -1,0 +1,70 @@
+// The page store: the scenario's text lines and the pages (display lines) they
+// wrap into at the display's width. Unedited lines keep their original bytes,
+// so saving a project never damages what the operator did not touch.
+#pragma once
+
+#include <QByteArray>
+#include <QFont>
+#include <QString>
+#include <QStringList>
+#include <vector>
+
+class PageStore {
+public:
+    PageStore();
+
+    // Replaces the store with the bytes of a scenario file: GBK, or UTF-8
+    // when the file starts with a byte-order mark. CR LF, LF and CR end lines.
+    void load(const QByteArray &bytes);
+    void clear();
+    // The file image: unedited lines as they were read, edited ones encoded
+    // again and ended with CR LF.
+    QByteArray save() const;
+
+    // Wrap width in pixels (ScreenWidth + 7); rewraps every line.
+    void setWrapWidth(int pixels);
+    int wrapWidth() const { return m_wrapWidth; }
+
+    int textLineCount() const { return int(m_lines.size()); }
+    QString textLine(int index) const { return m_lines[size_t(index)].text; }
+    int pageCount() const { return m_firstPage.empty() ? 0 : m_firstPage.back(); }
+    QString page(int index) const;
+
+    // Editing at a page (display line). A page that continues a wrapped text
+    // line is a part of that line.
+    void replacePage(int index, const QString &text);
+    // Inserts a new text line after the text line of page index; returns the
+    // index of the new page.
+    int insertAfterPage(int index, const QString &text);
+    void deletePage(int index);
+
+private:
+    struct Line {
+        QByteArray raw;        // bytes as read, without the line end
+        QByteArray ending;     // the line end as read ("\r\n", "\n", "\r" or none)
+        QString text;
+        bool edited = false;
+        std::vector<int> breaks;   // start offsets of the pages after the first
+    };
+    struct Position {
+        int line;
+        int segment;
+    };
+
+    void wrap(Line &line) const;
+    int advance(QChar c) const;   // cached width of one character
+    void reindex(int fromLine);
+    Position locate(int page) const;
+    int segmentStart(const Line &line, int segment) const;
+    int segmentEnd(const Line &line, int segment) const;
+    QString decode(const QByteArray &raw) const;
+    QByteArray encode(const QString &text) const;
+    void setText(int lineIndex, const QString &text);
+
+    std::vector<Line> m_lines;
+    std::vector<int> m_firstPage;   // m_firstPage[i] = pages before line i; back() = total
+    bool m_utf8 = false;
+    int m_wrapWidth = 263;
+    QFont m_font;
+    mutable std::vector<int> m_advances;   // by UTF-16 code unit, -1 = not measured
+};
