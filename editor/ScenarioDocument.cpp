@@ -21,13 +21,20 @@ void LoadScenarioDocument(const QString &path, QTextDocument *document,
     SetScenarioContent(bytes, document, charFormat, blockFormat);
 }
 
+// Text files are read as the page list reads them: UTF-8 after a byte-order
+// mark, else GBK with the bytes that are no GBK character kept, so that they
+// are written back as they were.
 void SetScenarioContent(const QByteArray &bytes, QTextDocument *document,
                         const QTextCharFormat &charFormat, const QTextBlockFormat &blockFormat)
 {
+    static const QByteArray Utf8Mark("\xEF\xBB\xBF");
     if (IsRtf(bytes))
         ReadRtf(bytes, document);
+    else if (bytes.startsWith(Utf8Mark))
+        SetPlainContent(QString::fromUtf8(bytes.mid(Utf8Mark.size())), document, charFormat,
+                        blockFormat);
     else
-        SetPlainContent(FromGbk(bytes), document, charFormat, blockFormat);
+        SetPlainContent(FromGbkKeepingBytes(bytes), document, charFormat, blockFormat);
 }
 
 void SetPlainContent(const QString &text, QTextDocument *document,
@@ -48,14 +55,25 @@ void SetPlainContent(const QString &text, QTextDocument *document,
     document->setUndoRedoEnabled(undo);
 }
 
-QByteArray ScenarioFileBytes(const QTextDocument &document)
+QString ScenarioFileText(const QTextDocument &document)
 {
     // toPlainText ends every paragraph, line break and table cell with "\n"
     // and leaves U+FFFC where a pasted picture stood.
     QString text = document.toPlainText();
     text.remove(QChar(QChar::ObjectReplacementCharacter));
     text.replace(QLatin1Char('\n'), QLatin1String("\r\n"));
-    return ToGbk(text);
+    return text;
+}
+
+QByteArray ScenarioFileBytes(const QTextDocument &document)
+{
+    return ToGbkKeepingBytes(ScenarioFileText(document));
+}
+
+bool ScenarioFileKeepsText(const QTextDocument &document)
+{
+    const QString text = ScenarioFileText(document);
+    return FromGbkKeepingBytes(ToGbkKeepingBytes(text)) == text;
 }
 
 void SaveScenarioDocument(const QString &path, const QTextDocument &document)

@@ -1,5 +1,6 @@
 // Scenario files as the editor reads and writes them: read as RTF when the
-// content is RTF, else as GBK text; always written as GBK text, CR LF.
+// content is RTF, else as text (GBK, or UTF-8 after a byte-order mark);
+// always written as GBK text, CR LF.
 #pragma once
 
 #include <QByteArray>
@@ -22,7 +23,11 @@ void SetScenarioContent(const QByteArray &bytes, QTextDocument *document,
 void SetPlainContent(const QString &text, QTextDocument *document,
                      const QTextCharFormat &charFormat, const QTextBlockFormat &blockFormat);
 
-// The document's text without formats, one line per paragraph, GBK, CR LF.
+// The document's text without formats, one line per paragraph, CR LF.
+QString ScenarioFileText(const QTextDocument &document);
+// That text in GBK; a character GBK cannot hold becomes '?'.
 QByteArray ScenarioFileBytes(const QTextDocument &document);
+// False when the file would not give the text back (a character GBK cannot hold).
+bool ScenarioFileKeepsText(const QTextDocument &document);
 // Writes ScenarioFileBytes safely. Throws VelmoraError.
 void SaveScenarioDocument(const QString &path, const QTextDocument &document);

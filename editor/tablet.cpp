@@ -42,6 +42,8 @@ namespace {
 const QString Untitled = QStringLiteral("未命名");
 const QString Filter = QStringLiteral("Txt文档(*.txt)|*.txt|Rtf文档(*.rtf)|*.rtf");
 const QString DefaultSuffix = QStringLiteral("rtf");
+const QString UnstorableText =
+    QStringLiteral("文档中有无法以GBK保存的字符，保存后将变为“?”。是否继续保存？");
 const QString StartingFace = QStringLiteral("宋体");
 const QString StartingSize = QStringLiteral("12");
 constexpr int StartingTwentieths = 15;
@@ -562,8 +564,14 @@ bool TFrm_Tablet::OpenDocument(const QString &path)
     return true;
 }
 
+// A character GBK cannot hold would be written as '?': the operator decides.
 bool TFrm_Tablet::WriteDocument(const QString &path)
 {
+    if (!ScenarioFileKeepsText(*RichEdit1->document())
+        && m_prompter->message(this, UnstorableText, QStringLiteral("提示"), Prompter::Warning,
+                               Prompter::Yes | Prompter::No)
+               != Prompter::Yes)
+        return false;
     try {
         SaveScenarioDocument(path, *RichEdit1->document());
         return true;

@@ -18,3 +18,9 @@ inline QByteArray ReadRaw(const QString &path)
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
+
+// A file of tests/data.
+inline QByteArray ReadTestData(const char *name)
+{
+    return ReadRaw(qEnvironmentVariable("VELMORA_TEST_DATA") + QLatin1Char('/') + QLatin1String(name));
+}

@@ -1,5 +1,7 @@
 // The RTF reader: samples shaped like the files common word processors write,
 // code pages and Unicode, and malformed input.
+#include "TestFiles.h"
+
 #include "editor/LineSpacing.h"
 #include "editor/RtfReader.h"
 
@@ -10,14 +12,6 @@
 #include <QtTest>
 
 namespace {
-QByteArray Sample(const char *name)
-{
-    QFile f(qEnvironmentVariable("VELMORA_TEST_DATA") + QLatin1Char('/') + QLatin1String(name));
-    if (!f.open(QIODevice::ReadOnly))
-        qFatal("missing test data %s", name);
-    return f.readAll();
-}
-
 QStringList Paragraphs(const QTextDocument &doc)
 {
     QStringList lines;
@@ -81,7 +75,7 @@ void TestRtfReader::recognisesRtf()
 void TestRtfReader::wordPadSample()
 {
     QTextDocument doc;
-    ReadRtf(Sample("wordpad.rtf"), &doc);
+    ReadRtf(ReadTestData("wordpad.rtf"), &doc);
     QCOMPARE(Paragraphs(doc), (QStringList{QStringLiteral("第一幕"), QStringLiteral("你好，世界"),
                                            QStringLiteral("Center line\u2028second\tend")}));
 
@@ -111,7 +105,7 @@ void TestRtfReader::wordPadSample()
 void TestRtfReader::libreOfficeSample()
 {
     QTextDocument doc;
-    ReadRtf(Sample("libreoffice.rtf"), &doc);
+    ReadRtf(ReadTestData("libreoffice.rtf"), &doc);
     QCOMPARE(Paragraphs(doc), (QStringList{QStringLiteral("第二幕"),
                                            QStringLiteral("欢迎 Stage caption“Go”"),
                                            QStringLiteral("Exact")}));
@@ -135,7 +129,7 @@ void TestRtfReader::libreOfficeSample()
 void TestRtfReader::wordSample()
 {
     QTextDocument doc;
-    ReadRtf(Sample("word.rtf"), &doc);
+    ReadRtf(ReadTestData("word.rtf"), &doc);
     // Big5 text with an ASCII trail byte, \u negative, a field's result, a
     // picture and \bin data skipped.
     QCOMPARE(Paragraphs(doc),

@@ -1,4 +1,6 @@
 // Scenario files in the editor: RTF or GBK text in, GBK text with CR LF out.
+#include "TestFiles.h"
+
 #include "app/Errors.h"
 #include "app/Gbk.h"
 #include "editor/ScenarioDocument.h"
@@ -11,19 +13,6 @@
 #include <QtTest>
 
 namespace {
-void WriteRaw(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
-}
-
-QByteArray Sample(const char *name)
-{
-    QFile f(qEnvironmentVariable("VELMORA_TEST_DATA") + QLatin1Char('/') + QLatin1String(name));
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
 QStringList Paragraphs(const QTextDocument &doc)
 {
     QStringList lines;
@@ -40,6 +29,8 @@ private slots:
     void rtfContentWhateverTheName();
     void formatsAreNotWritten();
     void picturesAndLineBreaks();
+    void textFilesComeBackAsTheyWere();
+    void charactersGbkCannotHold();
     void unreadableFileLeavesDocument();
     void unwritablePathThrows();
 };
@@ -71,7 +62,7 @@ void TestScenarioDocument::rtfContentWhateverTheName()
 {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("scene.txt"));
-    WriteRaw(path, Sample("wordpad.rtf"));
+    WriteRaw(path, ReadTestData("wordpad.rtf"));
     QTextDocument doc;
     LoadScenarioDocument(path, &doc, QTextCharFormat(), QTextBlockFormat());
     QCOMPARE(doc.firstBlock().text(), QStringLiteral("第一幕"));
@@ -90,7 +81,7 @@ void TestScenarioDocument::formatsAreNotWritten()
 {
     QTemporaryDir dir;
     QTextDocument doc;
-    SetScenarioContent(Sample("libreoffice.rtf"), &doc, QTextCharFormat(), QTextBlockFormat());
+    SetScenarioContent(ReadTestData("libreoffice.rtf"), &doc, QTextCharFormat(), QTextBlockFormat());
     const QString path = dir.filePath(QStringLiteral("x.rtf"));
     SaveScenarioDocument(path, doc);
     QFile f(path);
@@ -110,6 +101,33 @@ void TestScenarioDocument::picturesAndLineBreaks()
     c.insertBlock();
     c.insertText(QStringLiteral("d"));
     QCOMPARE(ScenarioFileBytes(doc), QByteArray("ab\r\nc\t\r\nd"));
+}
+
+void TestScenarioDocument::textFilesComeBackAsTheyWere()
+{
+    // Bytes that are no GBK character survive an open and a save.
+    QTextDocument doc;
+    const QByteArray damaged = ToGbk(QStringLiteral("好")) + "\xFF" + ToGbk(QStringLiteral("坏")) + "\x81\r\nz";
+    SetScenarioContent(damaged, &doc, QTextCharFormat(), QTextBlockFormat());
+    QCOMPARE(doc.blockCount(), 2);
+    QVERIFY(ScenarioFileKeepsText(doc));
+    QCOMPARE(ScenarioFileBytes(doc), damaged);
+
+    // UTF-8 after a byte-order mark, as the page list reads it; written as GBK.
+    SetScenarioContent("\xEF\xBB\xBF" + QStringLiteral("第一幕\r\n").toUtf8(), &doc,
+                       QTextCharFormat(), QTextBlockFormat());
+    QCOMPARE(doc.firstBlock().text(), QStringLiteral("第一幕"));
+    QCOMPARE(ScenarioFileBytes(doc), ToGbk(QStringLiteral("第一幕\r\n")));
+}
+
+void TestScenarioDocument::charactersGbkCannotHold()
+{
+    QTextDocument doc;
+    doc.setPlainText(QStringLiteral("幕한"));
+    QVERIFY(!ScenarioFileKeepsText(doc));
+    QCOMPARE(ScenarioFileBytes(doc), ToGbk(QStringLiteral("幕")) + "?");
+    doc.setPlainText(QStringLiteral("幕€·—"));
+    QVERIFY(ScenarioFileKeepsText(doc));
 }
 
 void TestScenarioDocument::unreadableFileLeavesDocument()

@@ -1,6 +1,7 @@
 // The scenario editor: files and their questions, the close query, the
 // format bar and its synchronisation with the caret.
 #include "ScriptedPrompter.h"
+#include "TestFiles.h"
 
 #include "app/AppPaths.h"
 #include "app/Gbk.h"
@@ -24,24 +25,6 @@
 #include <memory>
 
 namespace {
-QByteArray ReadRaw(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-void WriteRaw(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size())
-        qFatal("cannot write %s", qPrintable(path));
-}
-
-QByteArray Sample(const char *name)
-{
-    return ReadRaw(qEnvironmentVariable("VELMORA_TEST_DATA") + QLatin1Char('/') + QLatin1String(name));
-}
-
 QString Title(const QString &name) { return name + QStringLiteral(" - 剧本编辑"); }
 
 // Types into the editor as the operator would (also characters without a key).
@@ -99,6 +82,7 @@ private slots:
     void formatsAreNotSaved();
     void rtfContentOpensFormattedWhateverTheName();
     void failedOpenAndSaveKeepTheName();
+    void charactersGbkCannotHoldAreAskedAbout();
     void newReplacesWithoutAsking();
     void closeQuery();
     void sizeBox();
@@ -230,7 +214,7 @@ void TestTablet::formatsAreNotSaved()
 
 void TestTablet::rtfContentOpensFormattedWhateverTheName()
 {
-    WriteRaw(path(QStringLiteral("scene.txt")), Sample("wordpad.rtf"));
+    WriteRaw(path(QStringLiteral("scene.txt")), ReadTestData("wordpad.rtf"));
     auto w = start();
     m_prompter.openPaths << path(QStringLiteral("scene.txt"));
     w->BtnOpen->trigger();
@@ -266,6 +250,25 @@ void TestTablet::failedOpenAndSaveKeepTheName()
     QCOMPARE(m_prompter.errors.size(), 2);
     QCOMPARE(w->windowTitle(), Title(QStringLiteral("未命名")));
     QVERIFY(w->RichEdit1->document()->isModified());
+}
+
+void TestTablet::charactersGbkCannotHoldAreAskedAbout()
+{
+    auto w = start();
+    Type(*w, QStringLiteral("幕한"));
+    m_prompter.answers << Prompter::No;
+    m_prompter.savePaths << path(QStringLiteral("k.txt"));
+    QVERIFY(!w->S1Click());
+    QCOMPARE(m_prompter.messages.size(), 1);
+    QCOMPARE(m_prompter.messages.first().caption, QStringLiteral("提示"));
+    QVERIFY(!QFile::exists(path(QStringLiteral("k.txt"))));
+    QCOMPARE(w->DocumentName(), QStringLiteral("未命名"));
+    QVERIFY(w->RichEdit1->document()->isModified());
+
+    m_prompter.answers << Prompter::Yes;
+    m_prompter.savePaths << path(QStringLiteral("k.txt"));
+    QVERIFY(w->S1Click());
+    QCOMPARE(ReadRaw(path(QStringLiteral("k.txt"))), ToGbk(QStringLiteral("幕")) + "?");
 }
 
 void TestTablet::newReplacesWithoutAsking()
@@ -493,7 +496,7 @@ void TestTablet::stylesAndAlignment()
 
 void TestTablet::barFollowsTheCaret()
 {
-    WriteRaw(path(QStringLiteral("mixed.rtf")), Sample("libreoffice.rtf"));
+    WriteRaw(path(QStringLiteral("mixed.rtf")), ReadTestData("libreoffice.rtf"));
     auto w = start();
     m_prompter.openPaths << path(QStringLiteral("mixed.rtf"));
     w->O1Click();
