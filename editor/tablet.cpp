@@ -359,7 +359,7 @@ void TFrm_Tablet::BuildFormatBar()
     ComboBox3->setObjectName(QStringLiteral("ComboBox3"));
     ComboBox3->addItems({QStringLiteral("红"), QStringLiteral("黄"), QStringLiteral("绿")});
     ComboBox3->setItemDelegate(new ColourDelegate(ComboBox3));
-    ComboBox3->setMinimumWidth(64);
+    ComboBox3->setMinimumWidth(80);
 
     ComboBox2 = new QComboBox(Panel2);
     ComboBox2->setObjectName(QStringLiteral("ComboBox2"));
