@@ -582,21 +582,35 @@ void TestTablet::colourSwatches()
     }
 }
 
+// The operator's road: 剧本, write, save, close, import the file as pages.
 void TestTablet::mainWindowOpensEditor()
 {
     TFrm_Main main(&m_prompter);
     main.show();
     QVERIFY(main.ToolButton3->isEnabled());
+    const QString scenario = path(QStringLiteral("Documents/show.rtf"));
     QString title;
     QTimer::singleShot(0, [&] {
-        QWidget *modal = QApplication::activeModalWidget();
-        if (auto *tablet = qobject_cast<TFrm_Tablet *>(modal)) {
-            title = tablet->windowTitle();
-            tablet->close();
-        }
+        auto *tablet = qobject_cast<TFrm_Tablet *>(QApplication::activeModalWidget());
+        if (!tablet)
+            return;
+        title = tablet->windowTitle();
+        Type(*tablet, QStringLiteral("第一幕"));
+        QTest::keyClick(tablet->RichEdit1, Qt::Key_Return);
+        Type(*tablet, QStringLiteral("第二幕"));
+        m_prompter.savePaths << scenario;
+        tablet->N11Click();
+        tablet->close();
     });
     main.ToolButton3->trigger();
     QCOMPARE(title, Title(QStringLiteral("未命名")));
+    QVERIFY(!QApplication::activeModalWidget());
+
+    m_prompter.openPaths << scenario;
+    main.Btn_LoadScenarioClick();
+    QCOMPARE(main.PageCount(), 2);
+    QCOMPARE(main.PageText(0), QStringLiteral("第一幕"));
+    QCOMPARE(main.PageText(1), QStringLiteral("第二幕"));
 }
 
 QTEST_MAIN(TestTablet)
