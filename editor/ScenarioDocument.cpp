@@ -1,24 +1,16 @@
 #include "editor/ScenarioDocument.h"
 
-#include "app/Errors.h"
 #include "app/Gbk.h"
 #include "app/ProjectFile.h"
 #include "editor/RtfReader.h"
 
-#include <QFile>
 #include <QTextCursor>
 #include <QTextDocument>
 
 void LoadScenarioDocument(const QString &path, QTextDocument *document,
                           const QTextCharFormat &charFormat, const QTextBlockFormat &blockFormat)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        throw VelmoraError(file.errorString());
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        throw VelmoraError(file.errorString());
-    SetScenarioContent(bytes, document, charFormat, blockFormat);
+    SetScenarioContent(ReadWholeFile(path), document, charFormat, blockFormat);
 }
 
 // Text files are read as the page list reads them: UTF-8 after a byte-order
