@@ -177,7 +177,8 @@ void TFrm_Main::BuildToolBar()
     connect(TolBtn_Open, &QAction::triggered, this, &TFrm_Main::OpenClick);
     connect(TolBtn_Save, &QAction::triggered, this, &TFrm_Main::SaveClick);
     connect(TolBtn_Exit, &QAction::triggered, this, &TFrm_Main::ExitClick);
-    for (QAction *a : {ToolButton3, TolBtn_Font, TlBtn_Main, TolBtn_Light})
+    connect(ToolButton3, &QAction::triggered, this, &TFrm_Main::ToolButton3Click);
+    for (QAction *a : {TolBtn_Font, TlBtn_Main, TolBtn_Light})
         a->setEnabled(false);
 }
 

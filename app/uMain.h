@@ -110,6 +110,7 @@ public:
 
 
     // --- Dialogs ----------------------------------------------------------
+    void ToolButton3Click();   // the scenario editor, modal
     // --- end of dialogs ---------------------------------------------------
 
 

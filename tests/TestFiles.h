@@ -33,3 +33,9 @@ inline QString ErrorOf(const std::function<void()> &f)
     }
     return QString();
 }
+
+// A file of tests/data.
+inline QByteArray ReadTestData(const char *name)
+{
+    return ReadRaw(qEnvironmentVariable("VELMORA_TEST_DATA") + QLatin1Char('/') + QLatin1String(name));
+}
