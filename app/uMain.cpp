@@ -184,10 +184,10 @@ void TFrm_Main::BuildToolBar()
     connect(TolBtn_Open, &QAction::triggered, this, &TFrm_Main::OpenClick);
     connect(TolBtn_Save, &QAction::triggered, this, &TFrm_Main::SaveClick);
     connect(TolBtn_Exit, &QAction::triggered, this, &TFrm_Main::ExitClick);
+    connect(ToolButton3, &QAction::triggered, this, &TFrm_Main::ToolButton3Click);
     connect(TlBtn_Main, &QAction::triggered, this, &TFrm_Main::TlBtn_MainClick);
     connect(TolBtn_Light, &QAction::triggered, this, &TFrm_Main::StepBrightness);
-    for (QAction *a : {ToolButton3, TolBtn_Font})
-        a->setEnabled(false);
+    TolBtn_Font->setEnabled(false);
 }
 
 void TFrm_Main::BuildClientArea()

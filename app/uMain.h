@@ -155,6 +155,7 @@ public:
 
 
     // --- Dialogs ----------------------------------------------------------
+    void ToolButton3Click();   // the scenario editor, modal
     // --- end of dialogs ---------------------------------------------------
 
 

@@ -6,6 +6,7 @@
 #include "app/RecordFields.h"
 #include "link/Frames.h"
 #include "link/RecordingPort.h"
+#include "link/SpecialFrames.h"
 #include "link/uSendThread.h"
 #include "link/WireLog.h"
 #include "render/uRender.h"
@@ -128,6 +129,31 @@ const std::map<QString, TransmissionBuilder> &Transmissions()
         {QStringLiteral("clear"),
          [](Cli &cli) {
              return PageTransmission(cli.record, QString(), 0, 0, 0, ClearDisplayCaption());
+         }},
+        {QStringLiteral("temp"),
+         [](Cli &cli) {
+             if (cli.args.isEmpty())
+                 Usage(QStringLiteral("COMMAND temp TEXT"));
+             TTransmission t{{}, {}, TempMessageCaption()};
+             BuildTempMessageFrames(cli.record, StoredTempMessage(cli.record, cli.args.takeFirst()),
+                                    t.frame1, t.frame2);
+             return t;
+         }},
+        {QStringLiteral("logo"),
+         [](Cli &cli) {
+             if (cli.args.size() < 2)
+                 Usage(QStringLiteral("COMMAND logo LAND.bmp PORT.bmp"));
+             TTransmission t{{}, {}, LogoCaption()};
+             BuildLogoFrames(cli.record, cli.args.at(0), cli.args.at(1), t.frame1, t.frame2);
+             return t;
+         }},
+        {QStringLiteral("welcome"),
+         [](Cli &cli) {
+             if (cli.args.isEmpty())
+                 Usage(QStringLiteral("COMMAND welcome FILE.bmp"));
+             TTransmission t{{}, {}, WelcomeCaption()};
+             BuildWelcomeFrames(cli.record, cli.args.at(0), t.frame1, t.frame2);
+             return t;
          }},
     };
     return table;

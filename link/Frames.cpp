@@ -59,6 +59,21 @@ QString ClearDisplayCaption()
     return QStringLiteral("发送清除显示屏内容命令");
 }
 
+QString TempMessageCaption()
+{
+    return QStringLiteral("发送主区域数据");
+}
+
+QString LogoCaption()
+{
+    return QStringLiteral("发送LOGO数据");
+}
+
+QString WelcomeCaption()
+{
+    return QStringLiteral("发送欢迎词数据");
+}
+
 TTransmission ResetTransmission(const TProjectRecord &r)
 {
     TTransmission t;

@@ -49,9 +49,12 @@ struct TTransmission {
 };
 
 // The captions of page transmissions: a page, and the blank page that
-// clears the display.
+// clears the display; and those of the temporary message, LOGO and welcome.
 QString PageCaption(const QString &pageText);
 QString ClearDisplayCaption();
+QString TempMessageCaption();
+QString LogoCaption();
+QString WelcomeCaption();
 
 TTransmission ResetTransmission(const TProjectRecord &record);
 TTransmission ScreenParamsTransmission(const TProjectRecord &record);
