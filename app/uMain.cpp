@@ -235,6 +235,8 @@ void TFrm_Main::BuildClientArea()
     Button1 = MakeButton("Button1", QStringLiteral("清屏(F4)"));
     Button1->hide();
     connect(Button1, &QPushButton::clicked, this, &TFrm_Main::ClearDisplay);
+    Btn_TempStr->setEnabled(true);
+    connect(Btn_TempStr, &QPushButton::clicked, this, &TFrm_Main::Btn_TempStrClick);
 
     GroupBox1 = new QGroupBox(QStringLiteral("自动发送"));
     GroupBox1->setObjectName(QStringLiteral("GroupBox1"));

@@ -14,6 +14,7 @@
 #include <functional>
 
 class HotKey;
+struct TTempMessage;
 class PageListModel;
 class PageStore;
 class Prompter;
@@ -156,6 +157,10 @@ public:
 
     // --- Dialogs ----------------------------------------------------------
     void ToolButton3Click();   // the scenario editor, modal
+    void Btn_TempStrClick();   // the temporary-message dialog, modal
+    // Stores the message, builds its frames and starts the transmission;
+    // false when it was refused (the operator is told why).
+    bool SendTempMessage(const TTempMessage &message);
     // --- end of dialogs ---------------------------------------------------
 
 

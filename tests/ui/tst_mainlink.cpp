@@ -25,6 +25,9 @@
 #include <QToolBar>
 #include <QtTest>
 
+#include "dialogs/uTempStr.h"
+#include <QLineEdit>
+
 #include <memory>
 
 namespace {
@@ -69,6 +72,7 @@ private slots:
     void init();
     void cleanup();
     void resetShowsTheTransmission();
+    void tempMessageFromItsDialog();
     void brightnessSteps();
     void screenParamsDoubleSidedOnly();
     void clearTempMessage();
@@ -552,6 +556,33 @@ void TestMainLink::undrawablePageSendsNothing()
     m_w->N8->trigger();
     idle(1);
     QCOMPARE(m_w->SelectedIndex(), 0);
+}
+
+void TestMainLink::tempMessageFromItsDialog()
+{
+    // The dialog opens with the stored text; OK stores and sends the message
+    // as a segmented 0xF7 frame; closing marks the project changed.
+    m_w = start();
+    m_w->Record().TempText.setText(QStringLiteral("旧"));
+    m_w->Project.ProjectSaved = true;
+    QString shown;
+    QTimer::singleShot(0, this, [&] {
+        if (auto *d = qobject_cast<TFrm_TempStr *>(QApplication::activeModalWidget())) {
+            shown = d->Edt_TempStr->text();
+            d->Edt_TempStr->setText(QStringLiteral("你好"));
+            d->Btn_OK->click();
+        }
+    });
+    m_w->Btn_TempStrClick();
+    idle(1);
+    QCOMPARE(shown, QStringLiteral("旧"));
+    QCOMPARE(m_w->Record().TempText.text(), QStringLiteral("你好"));
+    QVERIFY(!m_w->Project.ProjectSaved);
+    const QStringList wire = WithoutStamps(m_log->lines());
+    QVERIFY(wire.contains(QStringLiteral("write space f7")));
+    QVERIFY(wire.contains(QStringLiteral("write mark 0202")));
+    QVERIFY(wire.contains(QStringLiteral("write mark 0101")));
+    QVERIFY(windowIdle());
 }
 
 QTEST_MAIN(TestMainLink)
