@@ -134,9 +134,11 @@ void TFrm_Main::BuildMenus()
     connect(N_Save, &QAction::triggered, this, &TFrm_Main::SaveClick);
     connect(N_SaveAs, &QAction::triggered, this, &TFrm_Main::SaveAsClick);
     connect(N4, &QAction::triggered, this, &TFrm_Main::ExitClick);
+    connect(N6, &QAction::triggered, this, &TFrm_Main::N6Click);
+    connect(N_Font, &QAction::triggered, this, &TFrm_Main::N_FontClick);
 
     // Commands whose subsystems are not wired yet stay disabled.
-    for (QAction *a : {N6, N8, N3, N_Font, N1, N14, N_ClearScreen})
+    for (QAction *a : {N8, N3, N1, N14, N_ClearScreen})
         a->setEnabled(false);
 }
 
@@ -175,7 +177,8 @@ void TFrm_Main::BuildToolBar()
     connect(TolBtn_Open, &QAction::triggered, this, &TFrm_Main::OpenClick);
     connect(TolBtn_Save, &QAction::triggered, this, &TFrm_Main::SaveClick);
     connect(TolBtn_Exit, &QAction::triggered, this, &TFrm_Main::ExitClick);
-    for (QAction *a : {ToolButton3, TolBtn_Font, TlBtn_Main, TolBtn_Light})
+    connect(TolBtn_Font, &QAction::triggered, this, &TFrm_Main::N_FontClick);
+    for (QAction *a : {ToolButton3, TlBtn_Main, TolBtn_Light})
         a->setEnabled(false);
 }
 

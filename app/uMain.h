@@ -99,6 +99,9 @@ public:
 
 
     // --- Dialogs ----------------------------------------------------------
+    void N6Click();                     // access code, then the screen parameter dialog
+    void N_FontClick();                 // N_Font, TolBtn_Font
+    void BlankPreview(QImage &image);   // PortraitImage or LandImage, filled with black
     // --- end of dialogs ---------------------------------------------------
 
 
