@@ -53,7 +53,9 @@ public:
         painter->fillRect(r, option.palette.brush(QPalette::Base));
         painter->setPen(Qt::black);
         painter->setBrush(SwatchColor(index.row()));
-        painter->drawRect(QRect(QPoint(r.left() + 2, r.top() + 2), QPoint(r.left() + 37, r.bottom() - 2)));
+        // Outlined cells (L + 2, T + 2) up to, not including, (L + 38, B - 2);
+        // a stroked QRect covers one pixel more than its size.
+        painter->drawRect(r.left() + 2, r.top() + 2, 35, r.height() - 5);
         painter->setPen(option.palette.color(QPalette::Text));
         painter->drawText(QRect(r.left() + 42, r.top() + 1, r.width() - 42, r.height() - 1),
                           Qt::AlignLeft | Qt::AlignTop, index.data().toString());
