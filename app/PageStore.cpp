@@ -4,8 +4,6 @@
 #include "render/Faces.h"
 
 #include <QFontMetrics>
-#include <QTextLayout>
-#include <QTextOption>
 #include <algorithm>
 
 namespace {
@@ -23,12 +21,12 @@ PageStore::PageStore()
 
 QString PageStore::decode(const QByteArray &raw) const
 {
-    return m_utf8 ? QString::fromUtf8(raw) : FromGbk(raw);
+    return m_utf8 ? QString::fromUtf8(raw) : FromGbkKeepingBytes(raw);
 }
 
 QByteArray PageStore::encode(const QString &text) const
 {
-    return m_utf8 ? text.toUtf8() : ToGbk(text);
+    return m_utf8 ? text.toUtf8() : ToGbkKeepingBytes(text);
 }
 
 void PageStore::clear()
@@ -87,23 +85,65 @@ void PageStore::setWrapWidth(int pixels)
     reindex(0);
 }
 
+namespace {
+// CJK text may break before or after any character.
+bool BreaksAnywhere(QChar c)
+{
+    const ushort u = c.unicode();
+    return (u >= 0x2E80 && u <= 0x9FFF) || (u >= 0xAC00 && u <= 0xD7AF) || (u >= 0xF900 && u <= 0xFAFF)
+        || (u >= 0xFF00 && u <= 0xFFEF);
+}
+} // namespace
+
+int PageStore::advance(QChar c) const
+{
+    const ushort u = c.unicode();
+    if (u < m_advances.size() && m_advances[u] >= 0)
+        return m_advances[u];
+    const int width = c.isLowSurrogate() ? 0 : QFontMetrics(m_font).horizontalAdvance(c);
+    if (m_advances.size() <= u)
+        m_advances.resize(size_t(u) + 1, -1);
+    m_advances[u] = width;
+    return width;
+}
+
+// Greedy wrapping: a page ends after the last blank that still fits, or at
+// any character of CJK text; a word wider than the page is cut where it must.
 void PageStore::wrap(Line &line) const
 {
     line.breaks.clear();
-    const QFontMetrics metrics(m_font);
-    if (line.text.isEmpty() || metrics.horizontalAdvance(line.text) <= m_wrapWidth)
-        return;
-    QTextLayout layout(line.text, m_font);
-    QTextOption option;
-    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
-    layout.setTextOption(option);
-    layout.beginLayout();
-    for (QTextLine l = layout.createLine(); l.isValid(); l = layout.createLine()) {
-        l.setLineWidth(m_wrapWidth);
-        if (l.textStart() > 0)
-            line.breaks.push_back(l.textStart());
+    const QString &text = line.text;
+    int start = 0;       // first character of the current page
+    int width = 0;       // width of text[start, i)
+    int lastBreak = -1;  // best break position found in the current page
+    int widthAtBreak = 0;
+    for (int i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (i > start && BreaksAnywhere(c)) {
+            lastBreak = i;
+            widthAtBreak = width;
+        }
+        const int w = advance(c);
+        if (c == QLatin1Char(' ')) {
+            // Blanks hang at the end of a page; a break comes after them.
+            width += w;
+            lastBreak = i + 1;
+            widthAtBreak = width;
+            continue;
+        }
+        if (width + w > m_wrapWidth && i > start) {
+            const int at = lastBreak > start ? lastBreak : i;
+            line.breaks.push_back(at);
+            width -= (at == i) ? width : widthAtBreak;
+            start = at;
+            lastBreak = -1;
+        }
+        width += w;
+        if (BreaksAnywhere(c)) {
+            lastBreak = i + 1;
+            widthAtBreak = width;
+        }
     }
-    layout.endLayout();
 }
 
 void PageStore::reindex(int fromLine)
@@ -152,6 +192,8 @@ void PageStore::setText(int lineIndex, const QString &text)
     Line &line = m_lines[size_t(lineIndex)];
     line.text = text;
     line.edited = true;
+    if (!line.ending.isEmpty())
+        line.ending = CrLf;
     wrap(line);
     reindex(lineIndex);
 }

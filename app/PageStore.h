@@ -52,6 +52,7 @@ private:
     };
 
     void wrap(Line &line) const;
+    int advance(QChar c) const;   // cached width of one character
     void reindex(int fromLine);
     Position locate(int page) const;
     int segmentStart(const Line &line, int segment) const;
@@ -65,4 +66,5 @@ private:
     bool m_utf8 = false;
     int m_wrapWidth = 263;
     QFont m_font;
+    mutable std::vector<int> m_advances;   // by UTF-16 code unit, -1 = not measured
 };

@@ -9,15 +9,19 @@
 #include <QVBoxLayout>
 
 GbkLengthValidator::GbkLengthValidator(int maxBytes, QLineEdit *edit)
-    : QValidator(edit), m_maxBytes(maxBytes), m_edit(edit)
+    : QValidator(edit), m_maxBytes(maxBytes)
 {
+    connect(edit, &QLineEdit::textChanged, this,
+            [this](const QString &text) { m_acceptedBytes = ToGbk(text).size(); });
 }
 
 QValidator::State GbkLengthValidator::validate(QString &input, int &) const
 {
+    // A character GBK cannot hold would be stored as '?': it is not taken.
+    if (!IsGbkEncodable(input))
+        return Invalid;
     const int bytes = ToGbk(input).size();
-    const int current = ToGbk(m_edit->text()).size();
-    return (bytes <= m_maxBytes || bytes <= current) ? Acceptable : Invalid;
+    return (bytes <= m_maxBytes || bytes <= m_acceptedBytes) ? Acceptable : Invalid;
 }
 
 TPageTextDialog::TPageTextDialog(const QString &caption, const char *editName, QWidget *parent)

@@ -17,7 +17,7 @@ public:
 
 private:
     int m_maxBytes;
-    QLineEdit *m_edit;
+    int m_acceptedBytes = 0;   // length of the text the field last held
 };
 
 class TPageTextDialog : public QDialog {

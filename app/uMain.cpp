@@ -417,7 +417,7 @@ void TFrm_Main::OpenClick()
             Project.ProjectUntitled = false;
             Project.ProjectSaved = true;
             ResizePreview(Record().ScreenWidth, Record().ScreenHeight);
-            ReloadScenario();
+            Guarded([this] { ReloadScenario(); });   // reported; the Open goes on
         }
         UpdateTitle();
         WriteRegString(QStringLiteral("CurFileName"), Project.CurFileName);

@@ -37,6 +37,7 @@ public:
     // The project: record, current file name and flags.
     TProjectState Project;
     TProjectRecord &Record() { return Project.ProjectRecord; }
+    const TProjectRecord &Record() const { return Project.ProjectRecord; }
 
     // Project life cycle.
     void LoadProject(const QString &path);
@@ -139,10 +140,12 @@ private:
     void RepaintPreviews();
     void BuildPageList();
     void LoadScenario(const QString &path);
+    QString ScenarioPath() const;   // ScenarioFile, empty when blank
     void ReplaceStoreAndList(const std::function<void()> &edit, int select);
 
     Prompter *m_prompter;
     HotKey *m_hotKey = nullptr;
     bool m_shown = false;
     bool m_exiting = false;
+    QString m_unreadableScenario;   // a scenario that exists but could not be read
 };

@@ -3,6 +3,7 @@
 #include "app/uMain.h"
 
 #include "app/Errors.h"
+#include "app/Gbk.h"
 #include "app/PageListModel.h"
 #include "app/PageStore.h"
 #include "app/ProjectFile.h"
@@ -86,26 +87,48 @@ void TFrm_Main::RebuildPageList() { PageList->RebuildPageList(); }
 
 void TFrm_Main::ClearPageList() { PageList->clearList(); }
 
+QString TFrm_Main::ScenarioPath() const
+{
+    const QString path = Record().ScenarioFile.text();
+    return IsBlank(path) ? QString() : path;
+}
+
 void TFrm_Main::LoadScenario(const QString &path)
 {
-    // Read first: a file that cannot be read leaves the store as it was.
-    const QByteArray bytes = ReadWholeFile(path);
+    // Read first: a file that cannot be read leaves the store as it was, and
+    // is not overwritten by it at the next save.
+    QByteArray bytes;
+    try {
+        bytes = ReadWholeFile(path);
+    } catch (const VelmoraError &) {
+        m_unreadableScenario = path;
+        throw;
+    }
+    m_unreadableScenario.clear();
     Richedt_Screen->load(bytes);
     RebuildPageList();
 }
 
 void TFrm_Main::ReloadScenario()
 {
-    const QString path = TrimControl(Record().ScenarioFile.text());
+    const QString path = ScenarioPath();
     if (!path.isEmpty() && QFile::exists(path))
         LoadScenario(path);
 }
 
 void TFrm_Main::SaveScenario()
 {
-    const QString path = TrimControl(Record().ScenarioFile.text());
-    if (!path.isEmpty())
+    const QString path = ScenarioPath();
+    if (path.isEmpty())
+        return;
+    try {
+        if (path == m_unreadableScenario)
+            throw VelmoraError(QStringLiteral("剧本文件未能读入，没有覆盖它：") + path);
         WriteFileSafely(path, Richedt_Screen->save());
+    } catch (const VelmoraError &) {
+        Project.ProjectSaved = false;   // the pages are not on disk yet
+        throw;
+    }
 }
 
 void TFrm_Main::Btn_LoadScenarioClick()
@@ -116,11 +139,17 @@ void TFrm_Main::Btn_LoadScenarioClick()
         const QString path = m_prompter->openFile(this, request);
         if (path.isEmpty())
             return;
+        // The project stores the path as at most 255 GBK bytes; a path that
+        // does not fit would make the next save write the pages elsewhere.
+        const QByteArray stored = ToGbk(path);
+        if (!IsGbkEncodable(path) || stored.size() > 255)
+            throw VelmoraError(QStringLiteral("剧本文件的路径不能保存到工程中，请换一个文件名或文件夹：") + path);
         const bool exists = QFile::exists(path);
         const QByteArray bytes = exists ? ReadWholeFile(path) : QByteArray();
         Project.ProjectSaved = false;
         Record().ScenarioFile.setText(path);
         Richedt_Screen->load(bytes);
+        m_unreadableScenario.clear();
         RebuildPageList();
     });
 }

@@ -1,9 +1,11 @@
 // velmora-cli: the core of the program without a window.
 #include "app/Errors.h"
 #include "app/Gbk.h"
+#include "app/PageStore.h"
 #include "app/ProjectFile.h"
 #include "app/RecordFields.h"
 
+#include <QFile>
 #include <QGuiApplication>
 #include <QStringList>
 #include <QTextStream>
@@ -61,10 +63,35 @@ void CmdProject(Cli &cli)
     }
 }
 
+QByteArray ReadFileBytes(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw VelmoraError(QStringLiteral("%1: %2").arg(path, file.errorString()));
+    return file.readAll();
+}
+
+// pages [--scenario FILE]: the pages as the page store wraps them for the display.
+void CmdPages(Cli &cli)
+{
+    QString path = TrimControl(cli.record.ScenarioFile.text());
+    const int at = cli.args.indexOf(QStringLiteral("--scenario"));
+    if (at >= 0)
+        path = cli.args.value(at + 1);
+    if (path.isEmpty())
+        Usage(QStringLiteral("velmora-cli pages [--scenario FILE] [--project FILE.prj]"));
+    PageStore store;
+    store.setWrapWidth(cli.record.ScreenWidth + 7);
+    store.load(ReadFileBytes(path));
+    for (int i = 0; i < store.pageCount(); ++i)
+        Out() << (i + 1) << '\t' << store.page(i) << '\n';
+}
+
 const std::map<QString, std::function<void(Cli &)>> &Commands()
 {
     static const std::map<QString, std::function<void(Cli &)>> commands = {
         {QStringLiteral("project"), CmdProject},
+        {QStringLiteral("pages"), CmdPages},
     };
     return commands;
 }
@@ -97,6 +124,10 @@ int main(int argc, char *argv[])
     // Drawing text needs a GUI application, but never a display.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    // The offscreen platform asks for a runtime folder; the same one Qt would
+    // pick, named here so it does not warn about it on stderr.
+    if (qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR"))
+        qputenv("XDG_RUNTIME_DIR", QByteArray("/tmp/runtime-") + qgetenv("USER"));
     qInstallMessageHandler(QuietMessages);
     QGuiApplication app(argc, argv);
     QGuiApplication::setApplicationName(QStringLiteral("Velmora"));

@@ -1,6 +1,7 @@
 // The preview images of the main window.
 #include "app/uMain.h"
 
+#include "app/PageListModel.h"
 #include "app/PageStore.h"
 
 #include <QGroupBox>
@@ -10,7 +11,13 @@ void TFrm_Main::ResizePreview(int width, int height)
 {
     // A damaged project may carry any size: the previews never exceed their
     // group boxes and never get a negative size.
-    Richedt_Screen->setWrapWidth(width + 7);
+    // Rewrapping renumbers the pages: a list still showing them follows.
+    const int wrap = qBound(1, width, 100000) + 7;
+    if (wrap != Richedt_Screen->wrapWidth()) {
+        Richedt_Screen->setWrapWidth(wrap);
+        if (PageList->isShown())
+            RebuildPageList();
+    }
     const int w = qBound(1, width, Grp_Land->width());
     const int h = qBound(1, height, Grp_Portrait->width());
 

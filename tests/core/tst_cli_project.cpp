@@ -27,6 +27,7 @@ class TestCliProject : public QObject {
 private slots:
     void newShowSet();
     void errorsAreOneLine();
+    void pagesOfScenario();
 };
 
 void TestCliProject::newShowSet()
@@ -76,6 +77,27 @@ void TestCliProject::errorsAreOneLine()
     TProjectRecord r{};
     ReadProjectFile(path, r);
     QCOMPARE(int(r.Stunt), 0);
+}
+
+void TestCliProject::pagesOfScenario()
+{
+    QTemporaryDir dir;
+    const QString scenario = dir.filePath(QStringLiteral("s.txt"));
+    QFile f(scenario);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write("A\r\n\r\n\xb5\xda\xb6\xfe\r\n");   // "第二" in GBK
+    f.close();
+    const Run run = Cli({QStringLiteral("pages"), QStringLiteral("--scenario"), scenario});
+    QCOMPARE(run.code, 0);
+    QCOMPARE(run.out, QStringLiteral("1\tA\n2\t\n3\t第二\n"));
+    QVERIFY(run.err.isEmpty());
+
+    // Without --scenario the project's scenario is used.
+    const QString project = dir.filePath(QStringLiteral("p.prj"));
+    QCOMPARE(Cli({QStringLiteral("project"), QStringLiteral("new"), project}).code, 0);
+    QCOMPARE(Cli({QStringLiteral("project"), QStringLiteral("set"), project,
+                  QStringLiteral("ScenarioFile=") + scenario}).code, 0);
+    QCOMPARE(Cli({QStringLiteral("pages"), QStringLiteral("--project"), project}).out, run.out);
 }
 
 QTEST_MAIN(TestCliProject)

@@ -1,0 +1,242 @@
+// The page store: lines, wrapping into pages, editing at a page, and the
+// scenario file written back without damaging what was not edited.
+#include "app/Gbk.h"
+#include "app/PageListModel.h"
+#include "app/PageStore.h"
+
+#include <QRandomGenerator>
+#include <QtTest>
+
+namespace {
+QStringList Pages(const PageStore &store)
+{
+    QStringList pages;
+    for (int i = 0; i < store.pageCount(); ++i)
+        pages << store.page(i);
+    return pages;
+}
+
+PageStore Store(const QByteArray &bytes, int wrapWidth = 263)
+{
+    PageStore store;
+    store.setWrapWidth(wrapWidth);
+    store.load(bytes);
+    return store;
+}
+
+QString Long()
+{
+    return QStringLiteral("这是一行很长很长的字幕文字，它在二百五十六像素宽的显示屏上一定放不下，需要分成好几幕来显示。"
+                          "第二句同样很长，保证这一行至少折成三幕以上，用来检查续行的编辑。");
+}
+} // namespace
+
+class TestPageStore : public QObject {
+    Q_OBJECT
+private slots:
+    void linesBecomePages();
+    void lineEnds();
+    void longLineWrapsIntoConsecutivePages();
+    void rewrapAfterWidthChange();
+    void insertAfterPage();
+    void deletePages();
+    void replacePage();
+    void editsInsideWrappedLine();
+    void saveAfterEditsWritesGbkCrLf();
+    void untouchedFileRoundTrips_data();
+    void untouchedFileRoundTrips();
+    void utf8WithMarkStaysUtf8();
+    void listModel();
+    void undecodableBytesSurviveAnEditOfTheirLine();
+    void keepingBytesCodecRoundTrips();
+};
+
+void TestPageStore::linesBecomePages()
+{
+    QCOMPARE(Pages(Store("A\r\n\r\nB")), (QStringList{"A", "", "B"}));
+    QCOMPARE(Pages(Store("A\r\nB\r\n")), (QStringList{"A", "B"}));   // no extra page
+    QCOMPARE(Store("").pageCount(), 0);
+    QCOMPARE(Pages(Store("\r\n")), QStringList{""});
+    QCOMPARE(Pages(Store(ToGbk(QStringLiteral("第一幕\r\n第二幕")))),
+             (QStringList{QStringLiteral("第一幕"), QStringLiteral("第二幕")}));
+}
+
+void TestPageStore::lineEnds()
+{
+    // A lone LF or CR ends a line as CR LF does.
+    QCOMPARE(Pages(Store("A\nB\rC\r\nD")), (QStringList{"A", "B", "C", "D"}));
+    QCOMPARE(Pages(Store("A\r\r\nB")), (QStringList{"A", "", "B"}));
+}
+
+void TestPageStore::longLineWrapsIntoConsecutivePages()
+{
+    const PageStore store = Store(ToGbk(QStringLiteral("前\r\n") + Long() + QStringLiteral("\r\n后")));
+    QCOMPARE(store.textLineCount(), 3);
+    QVERIFY(store.pageCount() >= 4);
+    QCOMPARE(store.page(0), QStringLiteral("前"));
+    QCOMPARE(store.page(store.pageCount() - 1), QStringLiteral("后"));
+    QString joined;
+    for (int i = 1; i < store.pageCount() - 1; ++i)
+        joined += store.page(i);
+    QCOMPARE(joined, Long());
+
+    // Latin text breaks at blanks, which are not shown at the page's end.
+    const PageStore latin = Store(QByteArray("word ").repeated(40));
+    QVERIFY(latin.pageCount() > 1);
+    QVERIFY(latin.page(0).endsWith(QLatin1String("word")));
+}
+
+void TestPageStore::rewrapAfterWidthChange()
+{
+    PageStore store = Store(ToGbk(Long()), 263);
+    const int narrow = store.pageCount();
+    store.setWrapWidth(519);
+    QVERIFY(store.pageCount() < narrow);
+    store.setWrapWidth(263);
+    QCOMPARE(store.pageCount(), narrow);
+}
+
+void TestPageStore::insertAfterPage()
+{
+    PageStore store = Store("1\r\n2\r\n3\r\n4\r\n5\r\n");
+    QCOMPARE(store.insertAfterPage(2, QStringLiteral("new")), 3);
+    QCOMPARE(Pages(store), (QStringList{"1", "2", "3", "new", "4", "5"}));
+    QCOMPARE(store.save(), QByteArray("1\r\n2\r\n3\r\nnew\r\n4\r\n5\r\n"));
+
+    // After a last line without a line end, the file still ends without one.
+    PageStore open = Store("1\r\n2");
+    QCOMPARE(open.insertAfterPage(1, QStringLiteral("3")), 2);
+    QCOMPARE(open.save(), QByteArray("1\r\n2\r\n3"));
+}
+
+void TestPageStore::deletePages()
+{
+    PageStore store = Store("1\r\n2\r\n3\r\n4\r\n5");
+    store.deletePage(0);
+    QCOMPARE(Pages(store), (QStringList{"2", "3", "4", "5"}));
+    store.deletePage(3);
+    QCOMPARE(Pages(store), (QStringList{"2", "3", "4"}));
+    QCOMPARE(store.save(), QByteArray("2\r\n3\r\n4"));
+    store.deletePage(17);   // out of range: nothing
+    QCOMPARE(store.pageCount(), 3);
+}
+
+void TestPageStore::replacePage()
+{
+    PageStore store = Store("a\r\nb\r\nc\r\n");
+    store.replacePage(1, QStringLiteral("新的"));
+    QCOMPARE(Pages(store), (QStringList{"a", QStringLiteral("新的"), "c"}));
+    QCOMPARE(store.save(), QByteArray("a\r\n") + ToGbk(QStringLiteral("新的")) + "\r\nc\r\n");
+}
+
+void TestPageStore::editsInsideWrappedLine()
+{
+    // A page continuing a wrapped line is a part of that line: editing it
+    // changes that part and keeps the rest of the line.
+    PageStore store = Store(ToGbk(Long() + QStringLiteral("\r\n尾")));
+    const int wrapped = store.pageCount() - 1;
+    QVERIFY(wrapped >= 3);
+    const QString second = store.page(1);
+    store.replacePage(0, QStringLiteral("甲"));
+    QCOMPARE(store.textLineCount(), 2);
+    QVERIFY(store.textLine(0).startsWith(QStringLiteral("甲") + second));
+
+    PageStore del = Store(ToGbk(Long() + QStringLiteral("\r\n尾")));
+    const QString first = del.page(0);
+    del.deletePage(1);
+    QCOMPARE(del.textLineCount(), 2);
+    QVERIFY(del.textLine(0).startsWith(first));
+    QCOMPARE(del.textLine(0).size(), Long().size() - second.size());
+
+    // A page inserted after a wrapped line's first page follows the whole line.
+    PageStore ins = Store(ToGbk(Long() + QStringLiteral("\r\n尾")));
+    const int at = ins.insertAfterPage(0, QStringLiteral("插"));
+    QCOMPARE(ins.page(at), QStringLiteral("插"));
+    QCOMPARE(ins.textLine(1), QStringLiteral("插"));
+}
+
+void TestPageStore::saveAfterEditsWritesGbkCrLf()
+{
+    PageStore store = Store("x\ny\n");
+    store.replacePage(0, QStringLiteral("第一"));
+    QCOMPARE(store.save(), ToGbk(QStringLiteral("第一\r\n")) + "y\n");
+}
+
+void TestPageStore::untouchedFileRoundTrips_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::newRow("gbk crlf") << ToGbk(QStringLiteral("第一幕\r\n第二幕\r\n"));
+    QTest::newRow("no final end") << ToGbk(QStringLiteral("第一幕\r\n第二幕"));
+    QTest::newRow("invalid gbk") << QByteArray("ok\r\n\xff\xfe\x81 bad\r\n\x80\xa1\r\n");
+    QTest::newRow("mixed ends") << QByteArray("a\nb\rc\r\n\r\n");
+    QTest::newRow("nul bytes") << QByteArray("a\0b\r\n", 5);
+}
+
+void TestPageStore::untouchedFileRoundTrips()
+{
+    QFETCH(QByteArray, bytes);
+    PageStore store = Store(bytes);
+    QCOMPARE(store.save(), bytes);
+
+    // Editing one line leaves every byte of the others as it was.
+    store.replacePage(0, QStringLiteral("改"));
+    const QByteArray saved = store.save();
+    int firstEnd = 0;
+    while (bytes.at(firstEnd) != '\r' && bytes.at(firstEnd) != '\n')
+        ++firstEnd;
+    firstEnd += bytes.mid(firstEnd, 2) == "\r\n" ? 2 : 1;
+    QCOMPARE(saved, ToGbk(QStringLiteral("改\r\n")) + bytes.mid(firstEnd));
+}
+
+void TestPageStore::utf8WithMarkStaysUtf8()
+{
+    const QByteArray bytes = QByteArray("\xEF\xBB\xBF") + QStringLiteral("你好\r\n世界\r\n").toUtf8();
+    PageStore store = Store(bytes);
+    QCOMPARE(Pages(store), (QStringList{QStringLiteral("你好"), QStringLiteral("世界")}));
+    QCOMPARE(store.save(), bytes);
+    store.insertAfterPage(1, QStringLiteral("再见"));
+    QCOMPARE(store.save(), bytes + QStringLiteral("再见\r\n").toUtf8());
+}
+
+void TestPageStore::listModel()
+{
+    PageStore store = Store("A\r\n\r\nB");
+    PageListModel model(store);
+    QCOMPARE(model.rowCount(), 0);   // empty until rebuilt
+    model.RebuildPageList();
+    QCOMPARE(model.rowCount(), 3);
+    QCOMPARE(model.data(model.index(2, 0), Qt::DisplayRole).toString(), QStringLiteral("3"));
+    QCOMPARE(model.data(model.index(2, 1), Qt::DisplayRole).toString(), QStringLiteral("B"));
+    QCOMPARE(model.headerData(0, Qt::Horizontal, Qt::DisplayRole).toString(), QStringLiteral("幕号"));
+    QCOMPARE(model.headerData(1, Qt::Horizontal, Qt::DisplayRole).toString(), QStringLiteral("内容"));
+    model.clearList();
+    QCOMPARE(model.rowCount(), 0);
+    QCOMPARE(store.pageCount(), 3);
+}
+
+void TestPageStore::undecodableBytesSurviveAnEditOfTheirLine()
+{
+    // The bad bytes sit in the second page of a wrapped line; editing the
+    // first page rewrites the line but keeps them.
+    const QByteArray bad("\xff\x81");
+    PageStore store = Store(ToGbk(Long()) + bad + "\r\n");
+    QVERIFY(store.pageCount() >= 2);
+    store.replacePage(0, QStringLiteral("甲"));
+    QVERIFY(store.save().endsWith(bad + "\r\n"));
+    QVERIFY(store.save().startsWith(ToGbk(QStringLiteral("甲"))));
+}
+
+void TestPageStore::keepingBytesCodecRoundTrips()
+{
+    QRandomGenerator rng(7);
+    for (int round = 0; round < 200; ++round) {
+        QByteArray bytes(int(rng.bounded(64)), '\0');
+        for (char &c : bytes)
+            c = char(rng.bounded(256));
+        QCOMPARE(ToGbkKeepingBytes(FromGbkKeepingBytes(bytes)), bytes);
+    }
+    QCOMPARE(FromGbkKeepingBytes(ToGbk(QStringLiteral("中文ab€"))), QStringLiteral("中文ab€"));
+}
+
+QTEST_MAIN(TestPageStore)
+#include "tst_pagestore.moc"

@@ -1,0 +1,313 @@
+// The page list of the main window: import, the three editing commands with
+// their dialogs and messages, and the scenario saved with the project.
+#include "ScriptedPrompter.h"
+
+#include "app/AppPaths.h"
+#include "app/Gbk.h"
+#include "app/PageListModel.h"
+#include "app/PageStore.h"
+#include "app/ProjectFile.h"
+#include "app/uAdd.h"
+#include "app/uMain.h"
+#include "app/uModify.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QtTest>
+#include <functional>
+#include <memory>
+
+namespace {
+void WriteRaw(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+}
+
+QByteArray ReadRaw(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// Answers the next modal page dialog: types text (when given) and presses a button.
+void AnswerDialog(std::function<void(TPageTextDialog *)> answer)
+{
+    QTimer::singleShot(0, [answer] {
+        if (auto *d = qobject_cast<TPageTextDialog *>(QApplication::activeModalWidget()))
+            answer(d);
+    });
+}
+// Types text character by character, as a keyboard or input method would.
+void Type(QWidget *widget, const QString &text)
+{
+    for (const QChar c : text) {
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString(c));
+        QApplication::sendEvent(widget, &press);
+    }
+}
+} // namespace
+
+class TestPageList : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void importShowsNumberedPages();
+    void noSelectionMessages();
+    void modifyOkAndCancel();
+    void insertAfterThirdOfFive();
+    void deleteFirstAndFourth();
+    void typingStopsAt28Bytes();
+    void saveRewritesScenario();
+    void openWithMissingScenarioKeepsPages();
+    void startupReloadsScenario();
+    void unstorablePathRefused();
+    void unreadableScenarioNotOverwritten();
+    void widthChangeRenumbersShownList();
+
+private:
+    std::unique_ptr<TFrm_Main> start();
+    void import(TFrm_Main &w, const QByteArray &bytes);
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    ScriptedPrompter m_prompter;
+    QString m_scenario;
+};
+
+void TestPageList::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    QDir::setCurrent(m_dir->path());
+    AppPaths::setRegistryFile(m_dir->filePath(QStringLiteral("Velmora.ini")));
+    AppPaths::setSysSetupFile(m_dir->filePath(QStringLiteral("SysSetup")));
+    m_prompter = ScriptedPrompter();
+    m_scenario = m_dir->filePath(QStringLiteral("show.txt"));
+}
+
+std::unique_ptr<TFrm_Main> TestPageList::start()
+{
+    auto w = std::make_unique<TFrm_Main>(&m_prompter);
+    w->show();
+    return w;
+}
+
+void TestPageList::import(TFrm_Main &w, const QByteArray &bytes)
+{
+    WriteRaw(m_scenario, bytes);
+    m_prompter.openPaths = {m_scenario};
+    w.Btn_LoadScenarioClick();
+}
+
+void TestPageList::importShowsNumberedPages()
+{
+    auto w = start();
+    QVERIFY(w->Btn_LoadScenario->isEnabled());
+    import(*w, "A\r\n\r\nB\r\n");
+    QCOMPARE(m_prompter.openRequests.first().filter,
+             QStringLiteral("txt文档(*.txt)|*.txt|Rtf文档(*.rtf)|*.rtf|剧本文档(*.jb)|*.jb"));
+    QCOMPARE(w->PageCount(), 3);
+    QCOMPARE(w->PageText(0), QStringLiteral("A"));
+    QCOMPARE(w->PageText(1), QString());
+    QCOMPARE(w->PageList->data(w->PageList->index(2, 0), Qt::DisplayRole).toString(), QStringLiteral("3"));
+    QCOMPARE(w->Record().ScenarioFile.text(), m_scenario);
+    QVERIFY(!w->Project.ProjectSaved);
+
+    // A name that does not exist: an empty store, the name recorded.
+    m_prompter.openPaths = {m_dir->filePath(QStringLiteral("new.txt"))};
+    w->Btn_LoadScenarioClick();
+    QCOMPARE(w->PageCount(), 0);
+    QCOMPARE(w->Record().ScenarioFile.text(), m_dir->filePath(QStringLiteral("new.txt")));
+}
+
+void TestPageList::noSelectionMessages()
+{
+    auto w = start();
+    import(*w, "A\r\nB\r\n");
+    w->Project.ProjectSaved = true;
+    w->Btn_ModifyClick();
+    w->Btn_InputStrClick();
+    w->Btn_DeleteClick();
+    QCOMPARE(m_prompter.messages.size(), 3);
+    QCOMPARE(m_prompter.messages[0].text, QStringLiteral("请先选择一幕数据再进行修改"));
+    QCOMPARE(m_prompter.messages[1].text, QStringLiteral("请先选择一幕数据再进行插入"));
+    QCOMPARE(m_prompter.messages[2].text, QStringLiteral("请先选择一幕数据再进行删除"));
+    QCOMPARE(m_prompter.messages[2].icon, Prompter::Warning);
+    QCOMPARE(m_prompter.messages[2].caption, QStringLiteral("提示"));
+    QVERIFY(w->Project.ProjectSaved);
+    QCOMPARE(w->PageCount(), 2);
+}
+
+void TestPageList::modifyOkAndCancel()
+{
+    auto w = start();
+    import(*w, "A\r\nB\r\nC\r\n");
+    w->SelectPage(1);
+    QString shown;
+    AnswerDialog([&](TPageTextDialog *d) {
+        shown = d->edit()->text();
+        d->edit()->setText(QStringLiteral("乙"));
+        d->Btn_OK->click();
+    });
+    w->Btn_ModifyClick();
+    QCOMPARE(shown, QStringLiteral("B"));
+    QCOMPARE(w->PageText(1), QStringLiteral("乙"));
+    QCOMPARE(w->SelectedIndex(), 1);
+
+    w->Project.ProjectSaved = true;
+    AnswerDialog([](TPageTextDialog *d) {
+        d->edit()->setText(QStringLiteral("丙"));
+        d->Btn_Cancel->click();
+    });
+    w->Btn_ModifyClick();
+    QCOMPARE(w->PageText(1), QStringLiteral("乙"));
+    QVERIFY(!w->Project.ProjectSaved);   // cancel still counts as a change
+}
+
+void TestPageList::insertAfterThirdOfFive()
+{
+    auto w = start();
+    import(*w, "1\r\n2\r\n3\r\n4\r\n5\r\n");
+    w->SelectPage(2);
+    AnswerDialog([](TPageTextDialog *d) {
+        QVERIFY(d->edit()->text().isEmpty());
+        QCOMPARE(d->windowTitle(), QStringLiteral("插入一幕"));
+        d->edit()->setText(QStringLiteral("new"));
+        d->Btn_OK->click();
+    });
+    w->Btn_InputStrClick();
+    QCOMPARE(w->PageCount(), 6);
+    QCOMPARE(w->PageText(3), QStringLiteral("new"));
+    QCOMPARE(w->PageText(4), QStringLiteral("4"));
+    QCOMPARE(w->SelectedIndex(), 3);
+}
+
+void TestPageList::deleteFirstAndFourth()
+{
+    auto w = start();
+    import(*w, "1\r\n2\r\n3\r\n4\r\n5\r\n");
+    w->SelectPage(0);
+    w->Btn_DeleteClick();
+    QCOMPARE(w->PageCount(), 4);
+    QCOMPARE(w->SelectedIndex(), -1);
+    w->SelectPage(3);
+    w->Btn_DeleteClick();
+    QCOMPARE(w->PageCount(), 3);
+    QCOMPARE(w->SelectedIndex(), 2);
+    QCOMPARE(w->PageText(2), QStringLiteral("4"));
+    QVERIFY(m_prompter.messages.isEmpty());   // no question before a delete
+}
+
+void TestPageList::typingStopsAt28Bytes()
+{
+    TFrm_Add add(nullptr);
+    QTest::keyClicks(add.Edt_Add, QString(40, QLatin1Char('x')));
+    QCOMPARE(add.Edt_Add->text().size(), 28);
+
+    TFrm_Modify modify(nullptr);
+    modify.Edt_Modify->setText(QString(20, QChar(0x4E2D)));   // 40 bytes put there by the program
+    QCOMPARE(modify.Edt_Modify->text().size(), 20);
+    QTest::keyClick(modify.Edt_Modify, Qt::Key_Backspace);
+    QCOMPARE(modify.Edt_Modify->text().size(), 19);   // still shortened
+    Type(modify.Edt_Modify, QStringLiteral("中"));
+    QCOMPARE(modify.Edt_Modify->text().size(), 19);   // but not lengthened
+    modify.Edt_Modify->clear();
+    Type(modify.Edt_Modify, QString(20, QChar(0x4E2D)));
+    QCOMPARE(ToGbk(modify.Edt_Modify->text()).size(), 28);
+}
+
+void TestPageList::saveRewritesScenario()
+{
+    auto w = start();
+    import(*w, QByteArray("keep\xff\r\nb\nc"));
+    w->SelectPage(1);
+    AnswerDialog([](TPageTextDialog *d) {
+        d->edit()->setText(QStringLiteral("第二"));
+        d->Btn_OK->click();
+    });
+    w->Btn_ModifyClick();
+    w->SaveClick();   // the start-up project is titled "未命名": saved without a dialog
+    QCOMPARE(ReadRaw(m_scenario), QByteArray("keep\xff\r\n") + ToGbk(QStringLiteral("第二\r\nc")));
+    QVERIFY(QFile::exists(m_dir->filePath(QStringLiteral("未命名"))));
+}
+
+void TestPageList::openWithMissingScenarioKeepsPages()
+{
+    auto w = start();
+    import(*w, "A\r\nB\r\n");
+    TProjectRecord other{};
+    SetStartupDefaults(other);
+    other.ScenarioFile.setText(m_dir->filePath(QStringLiteral("gone.txt")));
+    const QString path = m_dir->filePath(QStringLiteral("other.prj"));
+    WriteProjectFile(path, other);
+    m_prompter.openPaths = {path};
+    w->OpenClick();
+    QCOMPARE(w->PageCount(), 2);
+    QCOMPARE(w->Record().ScenarioFile.text(), m_dir->filePath(QStringLiteral("gone.txt")));
+}
+
+void TestPageList::startupReloadsScenario()
+{
+    WriteRaw(m_scenario, "one\r\ntwo\r\nthree\r\n");
+    TProjectRecord r{};
+    SetStartupDefaults(r);
+    r.ScenarioFile.setText(m_scenario);
+    const QString path = m_dir->filePath(QStringLiteral("show.prj"));
+    WriteProjectFile(path, r);
+    WriteRegString(QStringLiteral("CurFileName"), path);
+    auto w = start();
+    QCOMPARE(w->PageCount(), 3);
+    QCOMPARE(w->PageText(2), QStringLiteral("three"));
+    QCOMPARE(w->Richedt_Screen->wrapWidth(), 263);
+}
+
+void TestPageList::unstorablePathRefused()
+{
+    auto w = start();
+    import(*w, "A\r\n");
+    const QString longPath = m_dir->filePath(QString(300, QLatin1Char('x')) + QStringLiteral(".txt"));
+    m_prompter.openPaths = {longPath};
+    w->Btn_LoadScenarioClick();
+    QCOMPARE(m_prompter.errors.size(), 1);
+    QCOMPARE(w->Record().ScenarioFile.text(), m_scenario);
+    QCOMPARE(w->PageCount(), 1);
+}
+
+void TestPageList::unreadableScenarioNotOverwritten()
+{
+    // The project names a scenario that exists but cannot be read (here a
+    // folder): the error is shown, and saving does not replace it.
+    const QString folder = m_dir->filePath(QStringLiteral("scenario.txt"));
+    QVERIFY(QDir().mkpath(folder));
+    TProjectRecord r{};
+    SetStartupDefaults(r);
+    r.ScenarioFile.setText(folder);
+    const QString path = m_dir->filePath(QStringLiteral("show.prj"));
+    WriteProjectFile(path, r);
+    WriteRegString(QStringLiteral("CurFileName"), path);
+    auto w = start();
+    QCOMPARE(m_prompter.errors.size(), 1);
+    w->SaveClick();
+    QCOMPARE(m_prompter.errors.size(), 2);
+    QVERIFY(QFileInfo(folder).isDir());
+    QVERIFY(!w->Project.ProjectSaved);   // the pages did not reach the disk
+}
+
+void TestPageList::widthChangeRenumbersShownList()
+{
+    auto w = start();
+    import(*w, ToGbk(QString(60, QChar(0x5B57)) + QStringLiteral("\r\n尾")));
+    const int narrow = w->PageCount();
+    QVERIFY(narrow > 2);
+    w->ResizePreview(512, 32);
+    QVERIFY(w->PageCount() < narrow);
+    QCOMPARE(w->PageText(w->PageCount() - 1), QStringLiteral("尾"));
+}
+
+QTEST_MAIN(TestPageList)
+#include "tst_pagelist.moc"
