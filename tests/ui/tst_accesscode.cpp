@@ -1,33 +1,20 @@
 // The access-code form in front of the screen parameter dialog: what it
 // refuses, how it recovers from a refusal, and that the guarded dialog and
 // the form close together.
-#include "ScriptedPrompter.h"
+#include "TestWindow.h"
 
-#include "app/AppPaths.h"
-#include "app/uMain.h"
 #include "dialogs/Password.h"
 #include "dialogs/uScreenSetup.h"
 
 #include <QAction>
-#include <QApplication>
-#include <QDir>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QStyle>
-#include <QTemporaryDir>
-#include <QTimer>
 #include <QtTest>
-#include <functional>
 #include <memory>
 
 namespace {
 const QString Code = QString::number(AccessCode);
-
-// Runs check on the next modal dialog once it is open.
-void WhenModal(const std::function<void(QWidget *)> &check)
-{
-    QTimer::singleShot(0, [check] { check(QApplication::activeModalWidget()); });
-}
 } // namespace
 
 class TestAccessCode : public QObject {
@@ -43,27 +30,19 @@ private slots:
     void cancelOpensNothing();
 
 private:
-    std::unique_ptr<TFrm_Main> m_main;
-    std::unique_ptr<QTemporaryDir> m_dir;
-    ScriptedPrompter m_prompter;
+    std::unique_ptr<TestWindow> m_window;
+    TFrm_Main *m_main = nullptr;
+    ScriptedPrompter *m_prompter = nullptr;
 };
 
 void TestAccessCode::init()
 {
-    m_dir = std::make_unique<QTemporaryDir>();
-    QDir::setCurrent(m_dir->path());
-    AppPaths::setRegistryFile(m_dir->filePath(QStringLiteral("Velmora.ini")));
-    AppPaths::setSysSetupFile(m_dir->filePath(QStringLiteral("SysSetup")));
-    m_prompter = ScriptedPrompter();
-    m_main = std::make_unique<TFrm_Main>(&m_prompter);
-    m_main->show();
+    m_window = std::make_unique<TestWindow>();
+    m_main = m_window->main.get();
+    m_prompter = &m_window->prompter;
 }
 
-void TestAccessCode::cleanup()
-{
-    m_main.reset();
-    m_dir.reset();
-}
+void TestAccessCode::cleanup() { m_window.reset(); }
 
 void TestAccessCode::form()
 {
@@ -102,8 +81,8 @@ void TestAccessCode::refusals()
     dialog.Password->setText(typed);
     dialog.OKBtn->click();
 
-    QCOMPARE(m_prompter.messages.size(), 1);
-    const ScriptedPrompter::Message &m = m_prompter.messages.first();
+    QCOMPARE(m_prompter->messages.size(), 1);
+    const ScriptedPrompter::Message &m = m_prompter->messages.first();
     QCOMPARE(m.text, QStringLiteral("输入密码错误！ "));
     QCOMPARE(m.caption, QStringLiteral("提示"));
     QCOMPARE(m.icon, Prompter::Question);
@@ -121,7 +100,7 @@ void TestAccessCode::enterAfterRefusalOpensGuardedDialog()
     dialog.show();
     QTest::keyClicks(dialog.Password, QStringLiteral("000"));
     QTest::keyClick(dialog.Password, Qt::Key_Return);
-    QCOMPARE(m_prompter.messages.size(), 1);
+    QCOMPARE(m_prompter->messages.size(), 1);
     QVERIFY(dialog.Password->text().isEmpty());
 
     bool guardedOpened = false;
@@ -137,7 +116,7 @@ void TestAccessCode::enterAfterRefusalOpensGuardedDialog()
     QVERIFY(guardedOpened);
     QCOMPARE(dialog.result(), int(QDialog::Accepted));
     QVERIFY(!dialog.isVisible());
-    QCOMPARE(m_prompter.messages.size(), 1);
+    QCOMPARE(m_prompter->messages.size(), 1);
 }
 
 void TestAccessCode::guardedDialogClosesBoth()
@@ -183,7 +162,7 @@ void TestAccessCode::cancelOpensNothing()
     m_main->N6Click();
     QVERIFY(cancelled);
     QVERIFY(m_main->Project.ProjectSaved);
-    QVERIFY(m_prompter.messages.isEmpty());
+    QVERIFY(m_prompter->messages.isEmpty());
 }
 
 QTEST_MAIN(TestAccessCode)

@@ -1,20 +1,14 @@
 // The font settings dialog: the face list, how a project is shown, what "确定"
 // stores and that "取消" stores nothing; the colour list's drawing and colours.
-#include "ScriptedPrompter.h"
+#include "TestWindow.h"
 
-#include "app/AppPaths.h"
 #include "app/ProjectFile.h"
 #include "app/Struct.h"
 #include "render/Faces.h"
 #include "render/uFont.h"
-#include "app/uMain.h"
 
 #include <QAbstractItemView>
 #include <QAction>
-#include <QDir>
-#include <QTemporaryDir>
-#include <QTimer>
-#include <QApplication>
 #include <QComboBox>
 #include <QFontDatabase>
 #include <QPainter>
@@ -268,19 +262,14 @@ void TestFontDialog::colourListColours()
 
 void TestFontDialog::openedFromMenuAndToolBar()
 {
-    QTemporaryDir dir;
-    QDir::setCurrent(dir.path());
-    AppPaths::setRegistryFile(dir.filePath(QStringLiteral("Velmora.ini")));
-    AppPaths::setSysSetupFile(dir.filePath(QStringLiteral("SysSetup")));
-    ScriptedPrompter prompter;
-    TFrm_Main main(&prompter);
-    main.show();
+    TestWindow window;
+    TFrm_Main &main = *window.main;
     main.Record().TextAlign = 0;
     int opened = 0;
     for (QAction *action : {main.N_Font, main.TolBtn_Font}) {
         QVERIFY(action->isEnabled());
-        QTimer::singleShot(0, [&] {
-            auto *font = qobject_cast<TFrm_Font *>(QApplication::activeModalWidget());
+        WhenModal([&](QWidget *modal) {
+            auto *font = qobject_cast<TFrm_Font *>(modal);
             if (!font)
                 return;
             ++opened;

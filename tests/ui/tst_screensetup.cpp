@@ -1,17 +1,14 @@
 // The screen parameter dialog: how it shows a project, what each control
 // writes, the port field's conversion and what closing does to the window.
-#include "ScriptedPrompter.h"
+#include "TestWindow.h"
 
-#include "app/AppPaths.h"
 #include "app/PageStore.h"
 #include "app/ProjectFile.h"
-#include "app/uMain.h"
 #include "dialogs/ComPorts.h"
 #include "dialogs/uScreenSetup.h"
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QDir>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -19,7 +16,6 @@
 #include <QRadioButton>
 #include <QRegularExpression>
 #include <QSpinBox>
-#include <QTemporaryDir>
 #include <QtTest>
 #include <memory>
 
@@ -59,28 +55,20 @@ private slots:
     void widthChangeResizesPreviewAndWrap();
 
 private:
-    std::unique_ptr<TFrm_Main> m_main;
-    std::unique_ptr<QTemporaryDir> m_dir;
-    ScriptedPrompter m_prompter;
+    std::unique_ptr<TestWindow> m_window;
+    TFrm_Main *m_main = nullptr;
+    ScriptedPrompter *m_prompter = nullptr;
 };
 
 void TestScreenSetup::init()
 {
-    m_dir = std::make_unique<QTemporaryDir>();
-    QDir::setCurrent(m_dir->path());
-    AppPaths::setRegistryFile(m_dir->filePath(QStringLiteral("Velmora.ini")));
-    AppPaths::setSysSetupFile(m_dir->filePath(QStringLiteral("SysSetup")));
-    m_prompter = ScriptedPrompter();
-    m_main = std::make_unique<TFrm_Main>(&m_prompter);
-    m_main->show();   // start-up defaults, saved
-    QVERIFY(m_main->Project.ProjectSaved);
+    m_window = std::make_unique<TestWindow>();
+    m_main = m_window->main.get();
+    m_prompter = &m_window->prompter;
+    QVERIFY(m_main->Project.ProjectSaved);   // start-up defaults
 }
 
-void TestScreenSetup::cleanup()
-{
-    m_main.reset();
-    m_dir.reset();
-}
+void TestScreenSetup::cleanup() { m_window.reset(); }
 
 void TestScreenSetup::scanModeShown_data()
 {
@@ -177,7 +165,7 @@ void TestScreenSetup::landscapeDoubleFromFileDropsWhenSwitchedOff()
     SetStartupDefaults(file);
     file.LandscapeOn = 0;
     file.LandscapeDouble = 1;
-    const QString path = m_dir->filePath(QStringLiteral("double.prj"));
+    const QString path = m_window->dir.filePath(QStringLiteral("double.prj"));
     WriteProjectFile(path, file);
     m_main->LoadProject(path);
 
@@ -239,14 +227,14 @@ void TestScreenSetup::portField()
     QTest::keyClick(edit, Qt::Key_7);
     QCOMPARE(r.ComPort, uint8_t(7));
     QCOMPARE(dialog.Lbl_Device->text(), ComPortDevice(7));
-    QVERIFY(m_prompter.errors.isEmpty());
+    QVERIFY(m_prompter->errors.isEmpty());
 
     const auto refused = [&](const QString &text, const QString &converted) {
         m_main->Project.ProjectSaved = true;
-        m_prompter.errors.clear();
+        m_prompter->errors.clear();
         edit->setText(text);
         dialog.Comb_CommChange();
-        QCOMPARE(m_prompter.errors,
+        QCOMPARE(m_prompter->errors,
                  QStringList{QStringLiteral("'%1' is not a valid integer value").arg(converted)});
         QCOMPARE(r.ComPort, uint8_t(7));
         QVERIFY(m_main->Project.ProjectSaved);
@@ -255,12 +243,12 @@ void TestScreenSetup::portField()
     refused(QStringLiteral("COM1.5"), QStringLiteral("1.5"));
     refused(QStringLiteral("COM99999999999"), QStringLiteral("99999999999"));
 
-    m_prompter.errors.clear();
+    m_prompter->errors.clear();
     edit->setText(QStringLiteral("COM300"));
     dialog.Comb_CommChange();
     QCOMPARE(r.ComPort, uint8_t(44));   // one byte: 300 mod 256
     QVERIFY(!m_main->Project.ProjectSaved);
-    QVERIFY(m_prompter.errors.isEmpty());
+    QVERIFY(m_prompter->errors.isEmpty());
 }
 
 void TestScreenSetup::portListUsesComNumbers()
@@ -279,7 +267,7 @@ void TestScreenSetup::portListUsesComNumbers()
         Choose(dialog.Comb_Comm, i);
         QCOMPARE(int(m_main->Record().ComPort), ports[i].number % 256);
     }
-    QVERIFY(m_prompter.errors.isEmpty());
+    QVERIFY(m_prompter->errors.isEmpty());
 }
 
 void TestScreenSetup::baudRateShownOnly()
