@@ -10,6 +10,8 @@ constexpr int HighestComPort = 255;
 
 QString ComPortDevice(int n)
 {
+    if (n < 1)
+        return QString();
 #ifdef Q_OS_WIN
     return QStringLiteral("\\\\.\\COM") + QString::number(n);
 #else

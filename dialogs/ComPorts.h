@@ -5,7 +5,8 @@
 #include <QString>
 
 // The device path of COM number n ("\\.\COMn" on Windows; on Linux
-// /dev/ttyS<n-1> below 100, /dev/ttyUSB<n-100> below 200, /dev/ttyACM<n-200>).
+// /dev/ttyS<n-1> below 100, /dev/ttyUSB<n-100> below 200, /dev/ttyACM<n-200>);
+// empty for 0, which names no port.
 QString ComPortDevice(int n);
 // The COM number whose device path is path; 0 when no number maps to it.
 int ComPortOfDevice(const QString &path);

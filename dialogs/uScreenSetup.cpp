@@ -78,6 +78,7 @@ TFrm_Screen_Setup::TFrm_Screen_Setup(TFrm_Main &main, QWidget *parent)
     ConnectHandlers();
     ShowRecord();
     setFixedSize(sizeHint());
+    move(main.frameGeometry().center() - rect().center());
 }
 
 TProjectRecord &TFrm_Screen_Setup::Record() { return m_main.Record(); }

@@ -51,6 +51,7 @@ void TestComPorts::everyNumberMapsBack()
 void TestComPorts::unknownDevices()
 {
     QCOMPARE(ComPortOfDevice(QString()), 0);
+    QCOMPARE(ComPortDevice(0), QString());   // "COM0" and "COM256" name no device
 #ifndef Q_OS_WIN
     QCOMPARE(ComPortOfDevice(QStringLiteral("/dev/ttyS99")), 0);   // would be COM100
     QCOMPARE(ComPortOfDevice(QStringLiteral("/dev/ttyACM56")), 0);  // beyond one byte
