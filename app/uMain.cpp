@@ -61,6 +61,7 @@ TFrm_Main::TFrm_Main(Prompter *prompter, QWidget *parent)
     BuildClientArea();
     BuildStatusBar();
     BuildPageList();
+    ConnectPreview();
 
     Project.SentByClick = false;
     m_hotKey = new HotKey(this);

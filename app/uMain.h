@@ -66,6 +66,8 @@ public:
     QImage LandImage;       // W x H, what Img_Land shows
     // Draws the page into the previews of the enabled displays.
     void PreviewPage(const TProjectRecord &record, const QString &text);
+    // An item of LstView_Page that becomes selected is previewed.
+    void ConnectPreview();
     // Builds the page frames of the enabled displays into PortraitFrame and
     // LandscapeFrame. False when the project's display values cannot be drawn:
     // nothing is built and the status bar says why.

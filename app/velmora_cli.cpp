@@ -4,7 +4,9 @@
 #include "app/PageStore.h"
 #include "app/ProjectFile.h"
 #include "app/RecordFields.h"
+#include "render/uRender.h"
 
+#include <QBuffer>
 #include <QFile>
 #include <QGuiApplication>
 #include <QStringList>
@@ -63,6 +65,101 @@ void CmdProject(Cli &cli)
     }
 }
 
+// Takes "NAME VALUE" out of the arguments; an empty text when NAME is absent.
+QString TakeOption(QStringList &args, const QString &name, const QString &usage)
+{
+    const int at = args.indexOf(name);
+    if (at < 0)
+        return QString();
+    if (at + 1 >= args.size())
+        Usage(usage);
+    const QString value = args.at(at + 1);
+    args.remove(at, 2);
+    return value;
+}
+
+// The two frame slots a command hands to a transmission.
+struct FrameSlots {
+    QByteArray slot1, slot2;
+};
+
+// The page frames of the project's enabled displays; a display that is not
+// enabled gets an empty slot.
+FrameSlots PageFrames(const TProjectRecord &record, const QString &text, uint8_t effect,
+                      uint8_t runSpeed, uint8_t showTime)
+{
+    FrameSlots frames;
+    const QString error = RenderPageFrames(PageFontOf(record),
+                                           PageRequestOf(record, text, effect, runSpeed, showTime),
+                                           frames.slot1, frames.slot2);
+    if (!error.isEmpty())
+        throw VelmoraError(error);
+    return frames;
+}
+
+// The frame builders of "frames", by command name.
+const std::map<QString, std::function<FrameSlots(Cli &)>> &FrameBuilders()
+{
+    static const std::map<QString, std::function<FrameSlots(Cli &)>> builders = {
+        {QStringLiteral("page"),
+         [](Cli &cli) {
+             if (cli.args.size() < 2)
+                 Usage(QStringLiteral("velmora-cli frames page TEXT"));
+             const TProjectRecord &r = cli.record;
+             return PageFrames(r, cli.args.at(1), r.Stunt, r.RunSpeed, r.ShowTime);
+         }},
+        {QStringLiteral("clear"), [](Cli &cli) { return PageFrames(cli.record, QString(), 0, 0, 0); }},
+    };
+    return builders;
+}
+
+QString SlotText(const QByteArray &frame)
+{
+    return frame.isEmpty() ? QStringLiteral("-") : QString::fromLatin1(frame.toHex());
+}
+
+// frames COMMAND [ARGS]: prints slot1 and slot2 as hex.
+void CmdFrames(Cli &cli)
+{
+    const auto builder = FrameBuilders().find(cli.args.value(0));
+    if (builder == FrameBuilders().end()) {
+        QStringList names;
+        for (const auto &b : FrameBuilders())
+            names << b.first;
+        Usage(QStringLiteral("velmora-cli frames ") + names.join(QLatin1Char('|')) + QStringLiteral(" [ARGS]"));
+    }
+    const FrameSlots frames = builder->second(cli);
+    Out() << "slot1 " << SlotText(frames.slot1) << '\n' << "slot2 " << SlotText(frames.slot2) << '\n';
+}
+
+// render TEXT --display portrait|landscape|double --png OUT.png
+void CmdRender(Cli &cli)
+{
+    const QString usage =
+        QStringLiteral("velmora-cli render TEXT --display portrait|landscape|double --png OUT.png");
+    const QString display = TakeOption(cli.args, QStringLiteral("--display"), usage);
+    const QString png = TakeOption(cli.args, QStringLiteral("--png"), usage);
+    static const std::map<QString, TDisplayKind> kinds = {
+        {QStringLiteral("portrait"), TDisplayKind::Portrait},
+        {QStringLiteral("landscape"), TDisplayKind::Landscape},
+        {QStringLiteral("double"), TDisplayKind::LandscapeDouble},
+    };
+    const auto kind = kinds.find(display);
+    if (cli.args.size() != 1 || kind == kinds.end() || png.isEmpty())
+        Usage(usage);
+    const TProjectRecord &r = cli.record;
+    const QString error = CheckDisplaySize(r.ScreenWidth, r.ScreenHeight);
+    if (!error.isEmpty())
+        throw VelmoraError(error);
+    const QImage picture =
+        DrawPage(PageFontOf(r), r.ScreenWidth, r.ScreenHeight, kind->second, cli.args.at(0));
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    if (!picture.save(&buffer, "PNG"))
+        throw VelmoraError(QStringLiteral("cannot encode the picture as PNG"));
+    WriteFileSafely(png, buffer.data());
+}
+
 QByteArray ReadFileBytes(const QString &path)
 {
     QFile file(path);
@@ -91,6 +188,8 @@ const std::map<QString, std::function<void(Cli &)>> &Commands()
 {
     static const std::map<QString, std::function<void(Cli &)>> commands = {
         {QStringLiteral("project"), CmdProject},
+        {QStringLiteral("frames"), CmdFrames},
+        {QStringLiteral("render"), CmdRender},
         {QStringLiteral("pages"), CmdPages},
     };
     return commands;
@@ -99,15 +198,11 @@ const std::map<QString, std::function<void(Cli &)>> &Commands()
 // Takes "--project FILE" out of the arguments and loads the record.
 void LoadProjectOption(Cli &cli)
 {
-    const int at = cli.args.indexOf(QStringLiteral("--project"));
-    if (at < 0) {
+    const QString file = TakeOption(cli.args, QStringLiteral("--project"), QStringLiteral("--project FILE.prj"));
+    if (file.isEmpty())
         SetStartupDefaults(cli.record);
-        return;
-    }
-    if (at + 1 >= cli.args.size())
-        Usage(QStringLiteral("--project FILE.prj"));
-    ReadProjectFile(cli.args.at(at + 1), cli.record);
-    cli.args.remove(at, 2);
+    else
+        ReadProjectFile(file, cli.record);
 }
 
 // Only the tool's own one-line errors reach stderr, not the platform's chatter.

@@ -32,3 +32,14 @@ QStringList SubstitutedFaceNames()
         names << QString::fromUtf8(s.windowsName);
     return names;
 }
+
+QStringList FallbackFaceNames()
+{
+    QStringList names;
+    for (const Substitution &s : Substitutions) {
+        const QString name = QString::fromUtf8(s.installed);
+        if (!names.contains(name))
+            names << name;
+    }
+    return names;
+}

@@ -7,3 +7,7 @@
 void EnsureFaceSubstitutions();
 // The Windows names that the substitutions make available.
 QStringList SubstitutedFaceNames();
+// The installed faces behind the substitutions, each once, CJK faces first:
+// where a face lacks a character the renderer takes it from the first of these
+// that has it.
+QStringList FallbackFaceNames();

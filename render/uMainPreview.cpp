@@ -1,11 +1,25 @@
-// The preview images of the main window.
+// The preview images and the page frames of the main window.
 #include "app/uMain.h"
 
 #include "app/PageListModel.h"
 #include "app/PageStore.h"
+#include "render/uRender.h"
 
 #include <QGroupBox>
+#include <QItemSelectionModel>
 #include <QLabel>
+#include <QPainter>
+#include <QTableView>
+
+namespace {
+// Copies the picture onto the preview image at (0, 0), cut at its edges.
+void CopyOnto(QImage &image, const QImage &picture)
+{
+    QPainter painter(&image);
+    painter.setCompositionMode(QPainter::CompositionMode_Source);
+    painter.drawImage(0, 0, picture);
+}
+} // namespace
 
 void TFrm_Main::ResizePreview(int width, int height)
 {
@@ -30,4 +44,47 @@ void TFrm_Main::ResizePreview(int width, int height)
     LandImage.fill(Qt::black);
     Img_Land->setGeometry((Grp_Land->width() - w) / 2, (Grp_Land->height() - h) / 2 + 2, w, h);
     RepaintPreviews();
+}
+
+void TFrm_Main::PreviewPage(const TProjectRecord &record, const QString &text)
+{
+    const int width = record.ScreenWidth, height = record.ScreenHeight;
+    const QString error = CheckDisplaySize(width, height);
+    if (!error.isEmpty()) {
+        StatusPanel[2]->setText(error);
+        return;
+    }
+    const TPageFont font = PageFontOf(record);
+    if (record.PortraitOn == 1)
+        CopyOnto(PortraitImage,
+                 TurnClockwise(DrawPage(font, width, height, TDisplayKind::Portrait, text)));
+    // A double-sided display is previewed as one face.
+    if (record.LandscapeOn == 1 || record.LandscapeDouble == 1)
+        CopyOnto(LandImage, DrawPage(font, width, height, TDisplayKind::Landscape, text));
+    RepaintPreviews();
+}
+
+void TFrm_Main::ConnectPreview()
+{
+    // Only a change to selected redraws: selecting the same item again does not.
+    connect(LstView_Page->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            [this](const QItemSelection &selected) {
+                for (const QItemSelectionRange &range : selected)
+                    for (int row = range.top(); row <= range.bottom(); ++row)
+                        PreviewPage(Record(), PageText(row));
+            });
+}
+
+bool TFrm_Main::RenderPage(int width, int height, int colorMode, bool portraitOn, bool landscapeOn,
+                           bool landscapeDouble, const QString &text, uint8_t effect,
+                           uint8_t runSpeed, uint8_t showTime)
+{
+    const TPageRequest request{width, height, colorMode, portraitOn, landscapeOn,
+                               landscapeDouble, text, effect, runSpeed, showTime};
+    const QString error = RenderPageFrames(PageFontOf(Record()), request, PortraitFrame, LandscapeFrame);
+    if (!error.isEmpty()) {
+        StatusPanel[2]->setText(error);
+        return false;
+    }
+    return true;
 }

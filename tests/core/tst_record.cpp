@@ -1,5 +1,6 @@
 // The project record: layout, defaults, the .prj file, the registry value and
 // the SysSetup settings file.
+#include "TestFiles.h"
 #include "app/AppPaths.h"
 #include "app/Errors.h"
 #include "app/Gbk.h"
@@ -20,19 +21,6 @@ namespace {
 QByteArray Bytes(const TProjectRecord &r)
 {
     return QByteArray(reinterpret_cast<const char *>(&r), sizeof r);
-}
-
-void WriteRaw(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
-}
-
-QByteArray ReadRaw(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
 QString ErrorOf(const std::function<void()> &f)

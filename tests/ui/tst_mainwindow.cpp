@@ -1,5 +1,6 @@
 // The main window's project life cycle: start-up, New, Open, Save, Save As,
 // Exit and close, with the flags, title and remembered project they leave.
+#include "TestFiles.h"
 #include "ScriptedPrompter.h"
 
 #include "app/AppPaths.h"
@@ -25,11 +26,6 @@ QString Title(const QString &name)
     return QStringLiteral("Velmora舞台字幕编辑系统 -- [") + name + QLatin1Char(']');
 }
 
-QByteArray ReadRaw(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
 } // namespace
 
 class TestMainWindow : public QObject {

@@ -1,5 +1,6 @@
 // The page list of the main window: import, the three editing commands with
 // their dialogs and messages, and the scenario saved with the project.
+#include "TestFiles.h"
 #include "ScriptedPrompter.h"
 
 #include "app/AppPaths.h"
@@ -23,19 +24,6 @@
 #include <memory>
 
 namespace {
-void WriteRaw(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
-}
-
-QByteArray ReadRaw(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
 // Answers the next modal page dialog: types text (when given) and presses a button.
 void AnswerDialog(std::function<void(TPageTextDialog *)> answer)
 {
