@@ -22,9 +22,9 @@ namespace {
 constexpr uint8_t ScanEighth = 16;
 constexpr int DevicePathRole = Qt::UserRole + 1;
 
-QSpinBox *MakeSpin(const char *name, int low, int high, int step, int value)
+QSpinBox *MakeSpin(const char *name, int low, int high, int step, int value,
+                   QSpinBox *spin = new QSpinBox)
 {
-    auto *spin = new QSpinBox;
     spin->setObjectName(QLatin1String(name));
     spin->setRange(low, high);
     spin->setSingleStep(step);
@@ -53,6 +53,27 @@ protected:
         const QString device = index.data(DevicePathRole).toString();
         if (!device.isEmpty())
             option->text += QStringLiteral("  (") + device + QLatin1Char(')');
+    }
+};
+
+// Rows of the bit planes are whole bytes: the renderer draws widths that are
+// multiples of 8 only, so the width field accepts no others.
+int WholeBytesWidth(int width) { return width - width % 8; }
+
+class WidthSpinBox : public QSpinBox {
+protected:
+    QValidator::State validate(QString &text, int &pos) const override
+    {
+        const QValidator::State state = QSpinBox::validate(text, pos);
+        if (state == QValidator::Acceptable && valueFromText(text) % 8 != 0)
+            return QValidator::Intermediate;
+        return state;
+    }
+    void fixup(QString &text) const override
+    {
+        QSpinBox::fixup(text);
+        const int value = qBound(minimum(), valueFromText(text), maximum());
+        text = textFromValue(WholeBytesWidth(value));
     }
 };
 
@@ -85,7 +106,7 @@ TProjectRecord &TFrm_Screen_Setup::Record() { return m_main.Record(); }
 
 void TFrm_Screen_Setup::BuildControls()
 {
-    SpnEdt_Width = MakeSpin("SpnEdt_Width", 64, 512, 16, 256);
+    SpnEdt_Width = MakeSpin("SpnEdt_Width", 64, 512, 16, 256, new WidthSpinBox);
     SpnEdt_Height = MakeSpin("SpnEdt_Height", 16, 80, 8, 32);
     SpnEdt_RunSpeed = MakeSpin("SpnEdt_RunSpeed", 1, 16, 1, 1);
     SpnEdt_ShowTime = MakeSpin("SpnEdt_ShowTime", 0, 255, 1, 1);
@@ -210,7 +231,7 @@ void TFrm_Screen_Setup::ConnectHandlers()
 void TFrm_Screen_Setup::ShowRecord()
 {
     const TProjectRecord &r = Record();
-    SetQuietly(SpnEdt_Width, r.ScreenWidth);
+    SetQuietly(SpnEdt_Width, WholeBytesWidth(r.ScreenWidth));
     SpnEdt_WidthChange();
     SetQuietly(SpnEdt_Height, r.ScreenHeight);
     SpnEdt_HeightChange();

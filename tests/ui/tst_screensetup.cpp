@@ -113,13 +113,25 @@ void TestScreenSetup::fillingClampsAndMarksChanged()
     QCOMPARE(r.ScreenHeight, 16);
     QCOMPARE(r.ShowTime, uint8_t(0));   // in range: written back as it was
 
-    // A value inside the range but off the step stays as it is.
+    // Widths the renderer cannot draw (not whole bytes) become the next lower
+    // multiple of 8; others off the step stay as they are.
     r.ScreenWidth = 300;
     TFrm_Screen_Setup again(*m_main);
-    QCOMPARE(again.SpnEdt_Width->value(), 300);
-    QCOMPARE(r.ScreenWidth, 300);
+    QCOMPARE(again.SpnEdt_Width->value(), 296);
+    QCOMPARE(r.ScreenWidth, 296);
     again.SpnEdt_Width->stepUp();
-    QCOMPARE(r.ScreenWidth, 316);
+    QCOMPARE(r.ScreenWidth, 312);
+
+    QLineEdit *typed = again.SpnEdt_Width->findChild<QLineEdit *>();
+    typed->selectAll();
+    QTest::keyClicks(typed, QStringLiteral("333"));
+    QCOMPARE(r.ScreenWidth, 312);   // not a width yet
+    again.SpnEdt_Width->interpretText();   // as when the field is left
+    QCOMPARE(again.SpnEdt_Width->value(), 328);
+    QCOMPARE(r.ScreenWidth, 328);
+    typed->selectAll();
+    QTest::keyClicks(typed, QStringLiteral("344"));
+    QCOMPARE(r.ScreenWidth, 344);
     QCOMPARE(again.SpnEdt_Width->singleStep(), 16);
     QCOMPARE(again.SpnEdt_Height->singleStep(), 8);
 }
