@@ -62,6 +62,7 @@ TFrm_Main::TFrm_Main(Prompter *prompter, QWidget *parent)
     BuildStatusBar();
     BuildPageList();
     ConnectPreview();
+    SetupMonitor();
 
     Project.SentByClick = false;
     m_hotKey = new HotKey(this);

@@ -24,6 +24,8 @@ class QSpinBox;
 class QTableView;
 class QTimer;
 class QToolBar;
+class TFrm_Monitor;
+class WireTap;
 
 extern const char *const ApplicationTitle;   // "Velmora舞台字幕编辑系统"
 
@@ -98,6 +100,12 @@ public:
     // --- Frames and transmissions -----------------------------------------
     QByteArray PortraitFrame;
     QByteArray LandscapeFrame;
+    // The LED monitor and the tap on the writes that feeds it.
+    WireTap *Tap = nullptr;
+    QAction *N_Monitor = nullptr;
+    TFrm_Monitor *Frm_Monitor = nullptr;
+    void SetupMonitor();
+    void N_MonitorClick();
     // --- end of frames and transmissions ----------------------------------
 
 

@@ -4,6 +4,7 @@
 #include "app/PageStore.h"
 #include "app/ProjectFile.h"
 #include "app/RecordFields.h"
+#include "link/WireLog.h"
 #include "render/uRender.h"
 
 #include <QBuffer>
@@ -160,6 +161,17 @@ void CmdRender(Cli &cli)
     WriteFileSafely(png, buffer.data());
 }
 
+// decode WIRELOG [--png DIR]: the frames of a wire log, one a line, and their pictures
+void CmdDecode(Cli &cli)
+{
+    const QString usage = QStringLiteral("velmora-cli decode WIRELOG [--png DIR]");
+    const QString pngDir = TakeOption(cli.args, QStringLiteral("--png"), usage);
+    if (cli.args.size() != 1)
+        Usage(usage);
+    DecodeWireLog(ReadWireLog(cli.args.first()), cli.record, pngDir,
+                  [](const QString &line) { Out() << line << '\n'; });
+}
+
 QByteArray ReadFileBytes(const QString &path)
 {
     QFile file(path);
@@ -187,6 +199,7 @@ void CmdPages(Cli &cli)
 const std::map<QString, std::function<void(Cli &)>> &Commands()
 {
     static const std::map<QString, std::function<void(Cli &)>> commands = {
+        {QStringLiteral("decode"), CmdDecode},
         {QStringLiteral("project"), CmdProject},
         {QStringLiteral("frames"), CmdFrames},
         {QStringLiteral("render"), CmdRender},

@@ -154,7 +154,9 @@ uint8_t PortraitEffect(uint8_t effect)
 QByteArray BuildPageFrame(uint8_t address, uint8_t effect, uint8_t runSpeed, uint8_t showTime,
                           const QImage &picture, int colorMode)
 {
-    if (colorMode != 1 && colorMode != 2)
+    // A picture the memory could not hold gives no frame rather than one
+    // without planes.
+    if ((colorMode != 1 && colorMode != 2) || picture.isNull())
         return QByteArray();
     const int plane = (picture.width() / 8) * picture.height();
     QByteArray frame(6 + colorMode * plane + 1, char(0xFF));
@@ -188,11 +190,18 @@ QString RenderPageFrames(const TPageFont &font, const TPageRequest &request,
                               DrawPage(font, request.Width, request.Height, kind, request.Text),
                               request.ColorMode);
     };
-    if (request.PortraitOn)
+    const QString noMemory = QStringLiteral("内存不足，未生成显示画面");
+    if (request.PortraitOn) {
         portraitFrame = build(AddrPortrait, PortraitEffect(request.Effect), TDisplayKind::Portrait);
-    if (landscape)
+        if (portraitFrame.isEmpty())
+            return noMemory;
+    }
+    if (landscape) {
         landscapeFrame = build(AddrLandscape, request.Effect,
                                request.LandscapeOn ? TDisplayKind::Landscape
                                                    : TDisplayKind::LandscapeDouble);
+        if (landscapeFrame.isEmpty())
+            return noMemory;
+    }
     return QString();
 }

@@ -1,26 +1,11 @@
 // velmora-cli project new|show|set, run as operators run it.
+#include "CliRun.h"
+
 #include "app/ProjectFile.h"
 
 #include <QFile>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
-
-namespace {
-struct Run {
-    int code;
-    QString out, err;
-};
-
-Run Cli(const QStringList &args)
-{
-    QProcess p;
-    p.start(QStringLiteral(VELMORA_CLI), args);
-    p.waitForFinished(30000);
-    return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()),
-            QString::fromUtf8(p.readAllStandardError())};
-}
-} // namespace
 
 class TestCliProject : public QObject {
     Q_OBJECT
@@ -34,14 +19,14 @@ void TestCliProject::newShowSet()
 {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("x.prj"));
-    QCOMPARE(Cli({QStringLiteral("project"), QStringLiteral("new"), path}).code, 0);
+    QCOMPARE(RunCli({QStringLiteral("project"), QStringLiteral("new"), path}).code, 0);
     QFile f(path);
     QVERIFY(f.open(QIODevice::ReadOnly));
     TProjectRecord expected{};
     SetStartupDefaults(expected);
     QCOMPARE(f.readAll(), QByteArray(reinterpret_cast<const char *>(&expected), sizeof expected));
 
-    Run show = Cli({QStringLiteral("project"), QStringLiteral("show"), path});
+    CliRun show = RunCli({QStringLiteral("project"), QStringLiteral("show"), path});
     QCOMPARE(show.code, 0);
     const QStringList lines = show.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     QCOMPARE(lines.first(), QStringLiteral("ComPort=1"));
@@ -49,7 +34,7 @@ void TestCliProject::newShowSet()
     QVERIFY(lines.contains(QStringLiteral("FontName=宋体")));
     QVERIFY(show.err.isEmpty());
 
-    QCOMPARE(Cli({QStringLiteral("project"), QStringLiteral("set"), path,
+    QCOMPARE(RunCli({QStringLiteral("project"), QStringLiteral("set"), path,
                   QStringLiteral("ScreenWidth=512"), QStringLiteral("TempText=欢迎光临")}).code, 0);
     TProjectRecord r{};
     ReadProjectFile(path, r);
@@ -61,7 +46,7 @@ void TestCliProject::errorsAreOneLine()
 {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("x.prj"));
-    QCOMPARE(Cli({QStringLiteral("project"), QStringLiteral("new"), path}).code, 0);
+    QCOMPARE(RunCli({QStringLiteral("project"), QStringLiteral("new"), path}).code, 0);
     const QList<QStringList> bad = {
         {QStringLiteral("nonsense")},
         {QStringLiteral("project"), QStringLiteral("show"), dir.filePath(QStringLiteral("missing.prj"))},
@@ -69,7 +54,7 @@ void TestCliProject::errorsAreOneLine()
         {QStringLiteral("project"), QStringLiteral("set"), path, QStringLiteral("Stunt=300")},
     };
     for (const QStringList &args : bad) {
-        const Run run = Cli(args);
+        const CliRun run = RunCli(args);
         QVERIFY2(run.code != 0, qPrintable(args.join(QLatin1Char(' '))));
         QCOMPARE(run.err.count(QLatin1Char('\n')), 1);
     }
@@ -87,17 +72,17 @@ void TestCliProject::pagesOfScenario()
     QVERIFY(f.open(QIODevice::WriteOnly));
     f.write("A\r\n\r\n\xb5\xda\xb6\xfe\r\n");   // "第二" in GBK
     f.close();
-    const Run run = Cli({QStringLiteral("pages"), QStringLiteral("--scenario"), scenario});
+    const CliRun run = RunCli({QStringLiteral("pages"), QStringLiteral("--scenario"), scenario});
     QCOMPARE(run.code, 0);
     QCOMPARE(run.out, QStringLiteral("1\tA\n2\t\n3\t第二\n"));
     QVERIFY(run.err.isEmpty());
 
     // Without --scenario the project's scenario is used.
     const QString project = dir.filePath(QStringLiteral("p.prj"));
-    QCOMPARE(Cli({QStringLiteral("project"), QStringLiteral("new"), project}).code, 0);
-    QCOMPARE(Cli({QStringLiteral("project"), QStringLiteral("set"), project,
+    QCOMPARE(RunCli({QStringLiteral("project"), QStringLiteral("new"), project}).code, 0);
+    QCOMPARE(RunCli({QStringLiteral("project"), QStringLiteral("set"), project,
                   QStringLiteral("ScenarioFile=") + scenario}).code, 0);
-    QCOMPARE(Cli({QStringLiteral("pages"), QStringLiteral("--project"), project}).out, run.out);
+    QCOMPARE(RunCli({QStringLiteral("pages"), QStringLiteral("--project"), project}).out, run.out);
 }
 
 QTEST_MAIN(TestCliProject)

@@ -414,6 +414,8 @@ void TestRender::packedFramesWriteEveryPlaneByte()
     QCOMPARE(dual.mid(6, 32), QByteArray(32, 0));
     QCOMPARE(dual.mid(38, 32), QByteArray(32, char(0xFF)));
     QVERIFY(BuildPageFrame(1, 0, 0, 0, red, 3).isEmpty());
+    // A picture that could not be allocated: no frame without planes.
+    QVERIFY(BuildPageFrame(1, 0, 0, 0, QImage(), 1).isEmpty());
 }
 
 void TestRender::badGeometryIsRefused()

@@ -1,0 +1,151 @@
+#include "link/WireLog.h"
+
+#include "app/Errors.h"
+#include "app/ProjectFile.h"
+#include "link/ControllerSimulator.h"
+
+#include <QBuffer>
+#include <QDir>
+#include <QFile>
+#include <QList>
+
+#include <cctype>
+
+namespace {
+[[noreturn]] void Fault(int line, const QString &what)
+{
+    throw VelmoraError(QStringLiteral("wire log line %1: %2").arg(line).arg(what));
+}
+
+bool ParseParity(const QByteArray &word, int line)
+{
+    if (word == "mark")
+        return true;
+    if (word == "space")
+        return false;
+    Fault(line, QStringLiteral("parity is neither mark nor space"));
+}
+
+QByteArray ParseHex(const QByteArray &hex, int line)
+{
+    if (hex.size() % 2 != 0)
+        Fault(line, QStringLiteral("odd number of hex digits"));
+    for (char c : hex)
+        if (!std::isxdigit(uint8_t(c)))
+            Fault(line, QStringLiteral("not a hex byte string"));
+    return QByteArray::fromHex(hex);
+}
+
+WireEvent ParseOpen(const QList<QByteArray> &words, int line)
+{
+    // The port name may hold spaces; the baud rate is the last word.
+    bool ok = false;
+    WireEvent e;
+    e.kind = WireEvent::Open;
+    e.baud = words.size() >= 3 ? words.last().toInt(&ok) : 0;
+    if (!ok)
+        Fault(line, QStringLiteral("open needs a port name and a baud rate"));
+    e.portName = QString::fromUtf8(words.mid(1, words.size() - 2).join(' '));
+    return e;
+}
+
+WireEvent ParseTimed(const QList<QByteArray> &words, int line)
+{
+    bool ok = false;
+    WireEvent e;
+    e.timeMs = words.at(0).toDouble(&ok);
+    if (!ok || words.size() < 2)
+        Fault(line, QStringLiteral("not a wire-log line"));
+    const QByteArray &verb = words.at(1);
+    if (verb == "close" && words.size() == 2) {
+        e.kind = WireEvent::Close;
+    } else if (verb == "parity" && words.size() == 3) {
+        e.kind = WireEvent::Parity;
+        e.mark = ParseParity(words.at(2), line);
+    } else if (verb == "write" && (words.size() == 3 || words.size() == 4)) {
+        e.kind = WireEvent::Write;
+        e.mark = ParseParity(words.at(2), line);
+        e.bytes = ParseHex(words.value(3), line);
+    } else {
+        Fault(line, QStringLiteral("unknown event '%1'").arg(QString::fromUtf8(verb)));
+    }
+    return e;
+}
+QString PictureName(int index, const SimFrame &frame, int segment)
+{
+    QString name = QStringLiteral("%1-a%2-%3").arg(index, 3, 10, QLatin1Char('0'))
+                       .arg(frame.address).arg(SimCommandName(frame.command));
+    if (frame.command == 0xF7)
+        name += QStringLiteral("-%1").arg(segment + 1);
+    return name + QStringLiteral(".png");
+}
+
+void WritePng(const QString &path, const QImage &picture)
+{
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    if (!picture.save(&buffer, "PNG"))
+        throw VelmoraError(QStringLiteral("cannot encode %1 as PNG").arg(path));
+    WriteFileSafely(path, bytes);
+}
+} // namespace
+
+QVector<WireEvent> ParseWireLog(const QByteArray &text)
+{
+    QVector<WireEvent> events;
+    const QList<QByteArray> lines = text.split('\n');
+    for (int i = 0; i < lines.size(); ++i) {
+        const QList<QByteArray> words = lines.at(i).simplified().split(' ');
+        if (words.first().isEmpty())
+            continue;
+        events.append(words.first() == "open" ? ParseOpen(words, i + 1) : ParseTimed(words, i + 1));
+    }
+    return events;
+}
+
+QVector<WireEvent> ReadWireLog(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw VelmoraError(QStringLiteral("cannot read %1: %2").arg(path, file.errorString()));
+    return ParseWireLog(file.readAll());
+}
+
+void FeedWireLog(const QVector<WireEvent> &events, ControllerSimulator &simulator)
+{
+    double last = 0;
+    for (const WireEvent &e : events) {
+        last = e.timeMs;
+        if (e.kind == WireEvent::Write)
+            simulator.feed(e.bytes, e.mark, e.timeMs);
+        else if (e.kind == WireEvent::Close)
+            simulator.endOfStream(e.timeMs);
+    }
+    simulator.endOfStream(last);
+}
+
+void DecodeWireLog(const QVector<WireEvent> &events, const TProjectRecord &record,
+                   const QString &pngDir, const std::function<void(const QString &)> &out)
+{
+    if (!pngDir.isEmpty() && !QDir().mkpath(pngDir))
+        throw VelmoraError(QStringLiteral("cannot create folder %1").arg(pngDir));
+    ControllerSimulator simulator;
+    simulator.configureFrom(record);
+    int index = 0;
+    simulator.onFrame = [&](const SimFrame &frame) {
+        ++index;
+        QString line = QStringLiteral("%1 addr=%2 %3").arg(frame.time, 0, 'f', 3)
+                           .arg(frame.address).arg(frame.text);
+        if (!pngDir.isEmpty() && !frame.pictures.isEmpty()) {
+            QStringList names;
+            for (int k = 0; k < frame.pictures.size(); ++k) {
+                names << PictureName(index, frame, k);
+                WritePng(QDir(pngDir).filePath(names.last()), frame.pictures.at(k));
+            }
+            line += QStringLiteral(" png=") + names.join(QLatin1Char(','));
+        }
+        out(line);
+    };
+    FeedWireLog(events, simulator);
+}

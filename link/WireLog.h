@@ -1,0 +1,43 @@
+// Reading the wire log of the recording port: one line per event, times in
+// milliseconds since the port was opened:
+//     open <port name> <baud>
+//     <ms> parity mark|space
+//     <ms> write mark|space <hex bytes>
+//     <ms> close
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QVector>
+
+#include <functional>
+
+class ControllerSimulator;
+struct TProjectRecord;
+
+struct WireEvent {
+    enum Kind { Open, Parity, Write, Close };
+    Kind kind = Write;
+    double timeMs = 0;     // 0 for Open
+    bool mark = false;     // Parity, Write
+    QByteArray bytes;      // Write
+    QString portName;      // Open
+    int baud = 0;          // Open
+};
+
+// Parses the text of a log. Throws VelmoraError naming the line of a fault.
+QVector<WireEvent> ParseWireLog(const QByteArray &text);
+// Reads and parses a log file. Throws VelmoraError.
+QVector<WireEvent> ReadWireLog(const QString &path);
+
+// Feeds every written byte with its parity; a close, and the end of the log,
+// end the stream (a frame still open is reported as truncated).
+void FeedWireLog(const QVector<WireEvent> &events, ControllerSimulator &simulator);
+
+// Decodes a log with a simulator whose default sizes come from the project.
+// out receives one line per frame: "<ms> addr=<a> <frame or fault>". With a
+// picture folder, each frame's pictures are written there as PNG files
+// (NNN-aA-kind.png, a temporary message NNN-aA-temp-K.png), named at the end
+// of the line. Throws VelmoraError when a picture cannot be written.
+void DecodeWireLog(const QVector<WireEvent> &events, const TProjectRecord &record,
+                   const QString &pngDir, const std::function<void(const QString &)> &out);

@@ -1,0 +1,105 @@
+// The LED monitor window and its menu item in the main window.
+#include "ScriptedPrompter.h"
+#include "SimFrames.h"
+
+#include "app/AppPaths.h"
+#include "app/ProjectFile.h"
+#include "app/uMain.h"
+#include "link/WireTap.h"
+#include "link/uMonitor.h"
+
+#include <QAction>
+#include <QMenu>
+#include <QSpinBox>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+void Send(WireTap &tap, const QByteArray &frame)
+{
+    tap.opened();
+    tap.written(frame.left(1) + frame.left(1), true);
+    tap.written(frame.mid(1), false);
+    tap.closed();
+    QCoreApplication::processEvents();
+}
+} // namespace
+
+class TestMonitor : public QObject {
+    Q_OBJECT
+private slots:
+    void followsTransmissions();
+    void doubleSidedShowsBothFaces();
+    void menuOpensOneMonitor();
+};
+
+void TestMonitor::followsTransmissions()
+{
+    const TProjectRecord record = DisplayProject(64, 16, 2, true, false, false);
+    WireTap tap(&record);
+    TFrm_Monitor monitor(&tap, &record);
+    monitor.findChild<QSpinBox *>(QStringLiteral("SpnEdt_Pitch"))->setValue(4);
+    // Configured but nothing received: a dark display of the project's size.
+    QVERIFY(monitor.PanelInfo(2).contains(QStringLiteral("最后命令: 无")));
+    QVERIFY(monitor.PanelInfo(1).isEmpty());
+    QCOMPARE(monitor.PanelLeds(2).size(), QSize(16 * 4, 64 * 4));   // turned for the audience
+
+    Send(tap, Bytes({2, 0xF6, 1, 0xAA}));
+    QImage page(64, 16, QImage::Format_RGB32);
+    page.fill(Qt::black);
+    page.setPixel(0, 0, qRgb(255, 0, 0));
+    Send(tap, PageFrame(2, page, 2, 1));
+    const QString info = monitor.PanelInfo(2);
+    QVERIFY2(info.contains(QStringLiteral("亮度: 2 级")), qPrintable(info));
+    QVERIFY(info.contains(QStringLiteral("最后命令: 页面")));
+    QVERIFY(info.contains(QStringLiteral("效果 1  速度 5  停留 10")));
+    QVERIFY(info.contains(QStringLiteral("错误帧: 0")));
+    // The top-left pixel, a quarter turn clockwise, is the top-right LED.
+    const QImage leds = monitor.PanelLeds(2);
+    QCOMPARE(leds.pixel(leds.width() - 3, 1), qRgb(255, 0, 0));
+    QCOMPARE(leds.pixel(1, 1), qRgb(40, 40, 40));
+
+    // A frame to an unconfigured display, cut short, still gets a panel.
+    tap.written(Bytes({1, 1}), true);
+    tap.written(Bytes({0xF3, 0, 0}), false);
+    tap.closed();
+    QCoreApplication::processEvents();
+    QVERIFY(monitor.PanelInfo(1).contains(QStringLiteral("错误帧: 1")));
+}
+
+void TestMonitor::doubleSidedShowsBothFaces()
+{
+    const TProjectRecord record = DisplayProject(64, 16, 2, false, false, true);
+    WireTap tap(&record);
+    TFrm_Monitor monitor(&tap, &record);
+    monitor.findChild<QSpinBox *>(QStringLiteral("SpnEdt_Pitch"))->setValue(1);
+    Send(tap, Bytes({1, 0xF4}) + Planes(RandomPicture(128, 16, 3), 2) + Bytes({0xAA}));
+    QVERIFY(monitor.PanelInfo(1).contains(QStringLiteral("最后命令: LOGO")));
+    QVERIFY(monitor.PanelInfo(1).contains(QStringLiteral("128×16 双色")));
+    // Two 64 x 16 faces, one under the other.
+    QCOMPARE(monitor.PanelLeds(1).width(), 64);
+    QVERIFY(monitor.PanelLeds(1).height() > 32);
+}
+
+void TestMonitor::menuOpensOneMonitor()
+{
+    QTemporaryDir dir;
+    AppPaths::setRegistryFile(dir.filePath(QStringLiteral("Velmora.ini")));
+    AppPaths::setSysSetupFile(dir.filePath(QStringLiteral("SysSetup")));
+    ScriptedPrompter prompter;
+    TFrm_Main w(&prompter);
+    w.show();
+    QVERIFY(w.N_Send->actions().contains(w.N_Monitor));
+    QCOMPARE(w.N_Monitor->text(), QStringLiteral("LED监视器"));
+    w.N_Monitor->trigger();
+    QVERIFY(w.Frm_Monitor && w.Frm_Monitor->isVisible());
+    QVERIFY(!w.Frm_Monitor->isModal());
+    TFrm_Monitor *first = w.Frm_Monitor;
+    w.Frm_Monitor->close();
+    w.N_Monitor->trigger();
+    QCOMPARE(w.Frm_Monitor, first);
+    QVERIFY(first->isVisible());
+}
+
+QTEST_MAIN(TestMonitor)
+#include "tst_monitor.moc"
