@@ -45,6 +45,17 @@ void ReadProjectFile(const QString &path, TProjectRecord &record)
     std::memcpy(&record, bytes.constData(), sizeof(TProjectRecord));
 }
 
+QByteArray ReadWholeFile(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw VelmoraError(file.errorString());
+    const QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        throw VelmoraError(file.errorString());
+    return bytes;
+}
+
 void WriteFileSafely(const QString &path, const QByteArray &bytes)
 {
     // Unbuffered, so a short write (disk full, file size limit) shows in the

@@ -20,3 +20,5 @@ void WriteProjectFile(const QString &path, const TProjectRecord &record);
 
 // Writes bytes to path safely (temporary file, then replace). Throws VelmoraError.
 void WriteFileSafely(const QString &path, const QByteArray &bytes);
+// The whole file. Throws VelmoraError when it cannot be opened or read.
+QByteArray ReadWholeFile(const QString &path);

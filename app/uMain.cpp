@@ -180,7 +180,8 @@ void TFrm_Main::BuildToolBar()
     connect(TolBtn_Save, &QAction::triggered, this, &TFrm_Main::SaveClick);
     connect(TolBtn_Exit, &QAction::triggered, this, &TFrm_Main::ExitClick);
     connect(TolBtn_Font, &QAction::triggered, this, &TFrm_Main::N_FontClick);
-    for (QAction *a : {ToolButton3, TlBtn_Main, TolBtn_Light})
+    connect(ToolButton3, &QAction::triggered, this, &TFrm_Main::ToolButton3Click);
+    for (QAction *a : {TlBtn_Main, TolBtn_Light})
         a->setEnabled(false);
 }
 

@@ -113,6 +113,7 @@ public:
     void N6Click();                     // access code, then the screen parameter dialog
     void N_FontClick();                 // N_Font, TolBtn_Font
     void BlankPreview(QImage &image);   // PortraitImage or LandImage, filled with black
+    void ToolButton3Click();            // the scenario editor, modal
     // --- end of dialogs ---------------------------------------------------
 
 

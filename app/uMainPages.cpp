@@ -21,17 +21,6 @@
 namespace {
 const QString ScenarioFilter =
     QStringLiteral("txt文档(*.txt)|*.txt|Rtf文档(*.rtf)|*.rtf|剧本文档(*.jb)|*.jb");
-
-QByteArray ReadWholeFile(const QString &path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        throw VelmoraError(file.errorString());
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        throw VelmoraError(file.errorString());
-    return bytes;
-}
 } // namespace
 
 void TFrm_Main::BuildPageList()

@@ -4,6 +4,7 @@
 #include "app/PageStore.h"
 #include "app/ProjectFile.h"
 #include "app/RecordFields.h"
+#include "link/SpecialFrames.h"
 #include "link/WireLog.h"
 #include "render/uRender.h"
 
@@ -110,6 +111,31 @@ const std::map<QString, std::function<FrameSlots(Cli &)>> &FrameBuilders()
              return PageFrames(r, cli.args.at(1), r.Stunt, r.RunSpeed, r.ShowTime);
          }},
         {QStringLiteral("clear"), [](Cli &cli) { return PageFrames(cli.record, QString(), 0, 0, 0); }},
+        {QStringLiteral("temp"),
+         [](Cli &cli) {
+             if (cli.args.size() < 2)
+                 Usage(QStringLiteral("velmora-cli frames temp TEXT"));
+             FrameSlots frames;
+             BuildTempMessageFrames(cli.record, StoredTempMessage(cli.record, cli.args.at(1)),
+                                    frames.slot1, frames.slot2);
+             return frames;
+         }},
+        {QStringLiteral("logo"),
+         [](Cli &cli) {
+             if (cli.args.size() < 3)
+                 Usage(QStringLiteral("velmora-cli frames logo LAND.bmp PORT.bmp"));
+             FrameSlots frames;
+             BuildLogoFrames(cli.record, cli.args.at(1), cli.args.at(2), frames.slot1, frames.slot2);
+             return frames;
+         }},
+        {QStringLiteral("welcome"),
+         [](Cli &cli) {
+             if (cli.args.size() < 2)
+                 Usage(QStringLiteral("velmora-cli frames welcome FILE.bmp"));
+             FrameSlots frames;
+             BuildWelcomeFrames(cli.record, cli.args.at(1), frames.slot1, frames.slot2);
+             return frames;
+         }},
     };
     return builders;
 }

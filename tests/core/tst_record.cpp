@@ -23,15 +23,6 @@ QByteArray Bytes(const TProjectRecord &r)
     return QByteArray(reinterpret_cast<const char *>(&r), sizeof r);
 }
 
-QString ErrorOf(const std::function<void()> &f)
-{
-    try {
-        f();
-    } catch (const VelmoraError &e) {
-        return e.text();
-    }
-    return QString();
-}
 } // namespace
 
 class TestRecord : public QObject {

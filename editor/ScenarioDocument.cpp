@@ -1,0 +1,74 @@
+#include "editor/ScenarioDocument.h"
+
+#include "app/Gbk.h"
+#include "app/ProjectFile.h"
+#include "editor/RtfReader.h"
+
+#include <QTextCursor>
+#include <QTextDocument>
+
+void LoadScenarioDocument(const QString &path, QTextDocument *document,
+                          const QTextCharFormat &charFormat, const QTextBlockFormat &blockFormat)
+{
+    SetScenarioContent(ReadWholeFile(path), document, charFormat, blockFormat);
+}
+
+// Text files are read as the page list reads them: UTF-8 after a byte-order
+// mark, else GBK with the bytes that are no GBK character kept, so that they
+// are written back as they were.
+void SetScenarioContent(const QByteArray &bytes, QTextDocument *document,
+                        const QTextCharFormat &charFormat, const QTextBlockFormat &blockFormat)
+{
+    static const QByteArray Utf8Mark("\xEF\xBB\xBF");
+    if (IsRtf(bytes))
+        ReadRtf(bytes, document);
+    else if (bytes.startsWith(Utf8Mark))
+        SetPlainContent(QString::fromUtf8(bytes.mid(Utf8Mark.size())), document, charFormat,
+                        blockFormat);
+    else
+        SetPlainContent(FromGbkKeepingBytes(bytes), document, charFormat, blockFormat);
+}
+
+void SetPlainContent(const QString &text, QTextDocument *document,
+                     const QTextCharFormat &charFormat, const QTextBlockFormat &blockFormat)
+{
+    QString lines = text;
+    lines.remove(QChar(0));
+    lines.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    lines.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+
+    const bool undo = document->isUndoRedoEnabled();
+    document->setUndoRedoEnabled(false);
+    document->clear();
+    QTextCursor cursor(document);
+    cursor.setBlockFormat(blockFormat);
+    cursor.setBlockCharFormat(charFormat);
+    cursor.insertText(lines, charFormat);
+    document->setUndoRedoEnabled(undo);
+}
+
+QString ScenarioFileText(const QTextDocument &document)
+{
+    // toPlainText ends every paragraph, line break and table cell with "\n"
+    // and leaves U+FFFC where a pasted picture stood.
+    QString text = document.toPlainText();
+    text.remove(QChar(QChar::ObjectReplacementCharacter));
+    text.replace(QLatin1Char('\n'), QLatin1String("\r\n"));
+    return text;
+}
+
+QByteArray ScenarioFileBytes(const QTextDocument &document)
+{
+    return ToGbkKeepingBytes(ScenarioFileText(document));
+}
+
+bool ScenarioFileKeepsText(const QTextDocument &document)
+{
+    const QString text = ScenarioFileText(document);
+    return FromGbkKeepingBytes(ToGbkKeepingBytes(text)) == text;
+}
+
+void SaveScenarioDocument(const QString &path, const QTextDocument &document)
+{
+    WriteFileSafely(path, ScenarioFileBytes(document));
+}

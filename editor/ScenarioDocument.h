@@ -1,0 +1,33 @@
+// Scenario files as the editor reads and writes them: read as RTF when the
+// content is RTF, else as text (GBK, or UTF-8 after a byte-order mark);
+// always written as GBK text, CR LF.
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+class QTextBlockFormat;
+class QTextCharFormat;
+class QTextDocument;
+
+// Replaces the document's content with the file's. Plain text takes the given
+// formats. Throws VelmoraError when the file cannot be read; the document is
+// then unchanged.
+void LoadScenarioDocument(const QString &path, QTextDocument *document,
+                          const QTextCharFormat &charFormat, const QTextBlockFormat &blockFormat);
+// The same for bytes already read.
+void SetScenarioContent(const QByteArray &bytes, QTextDocument *document,
+                        const QTextCharFormat &charFormat, const QTextBlockFormat &blockFormat);
+// Replaces the content with text in the given formats (also used by New, with
+// an empty text, to keep the formats in use).
+void SetPlainContent(const QString &text, QTextDocument *document,
+                     const QTextCharFormat &charFormat, const QTextBlockFormat &blockFormat);
+
+// The document's text without formats, one line per paragraph, CR LF.
+QString ScenarioFileText(const QTextDocument &document);
+// That text in GBK; a character GBK cannot hold becomes '?'.
+QByteArray ScenarioFileBytes(const QTextDocument &document);
+// False when the file would not give the text back (a character GBK cannot hold).
+bool ScenarioFileKeepsText(const QTextDocument &document);
+// Writes ScenarioFileBytes safely. Throws VelmoraError.
+void SaveScenarioDocument(const QString &path, const QTextDocument &document);
