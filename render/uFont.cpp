@@ -5,7 +5,6 @@
 
 #include <QComboBox>
 #include <QFocusEvent>
-#include <QFontDatabase>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -99,23 +98,6 @@ QSpinBox *MakeSpin(const char *name)
 }
 } // namespace
 
-QStringList FontFaceList()
-{
-    QStringList faces = QFontDatabase::families() + SubstitutedFaceNames();
-    faces.erase(std::remove_if(faces.begin(), faces.end(),
-                               [](const QString &f) { return f.startsWith(QLatin1Char('@')); }),
-                faces.end());
-    std::sort(faces.begin(), faces.end(), [](const QString &a, const QString &b) {
-        return a.compare(b, Qt::CaseInsensitive) < 0;
-    });
-    faces.erase(std::unique(faces.begin(), faces.end(),
-                            [](const QString &a, const QString &b) {
-                                return a.compare(b, Qt::CaseInsensitive) == 0;
-                            }),
-                faces.end());
-    return faces;
-}
-
 TFrm_Font::TFrm_Font(TProjectState &project, QWidget *parent)
     : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint
                           | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
@@ -184,7 +166,7 @@ void TFrm_Font::BuildControls()
 void TFrm_Font::FormCreate()
 {
     const TProjectRecord &r = m_project.ProjectRecord;
-    Comb_Font->addItems(FontFaceList());
+    Comb_Font->addItems(ScreenFontNames());
     int face = Comb_Font->findText(TrimControl(r.FontName.text()), Qt::MatchFixedString);
     if (face < 0)
         face = Comb_Font->findText(QStringLiteral("宋体"));

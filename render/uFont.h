@@ -3,17 +3,12 @@
 #pragma once
 
 #include <QDialog>
-#include <QStringList>
 
 class QComboBox;
 class QPushButton;
 class QRadioButton;
 class QSpinBox;
 struct TProjectState;
-
-// The installed faces a page can be drawn with, plus the Windows names that
-// map onto them, without the vertical-writing ("@") faces, sorted by name.
-QStringList FontFaceList();
 
 class TFrm_Font : public QDialog {
     Q_OBJECT

@@ -56,7 +56,7 @@ TFrm_Font *TestFontDialog::open()
 
 void TestFontDialog::faceList()
 {
-    const QStringList faces = FontFaceList();
+    const QStringList faces = ScreenFontNames();
     for (const QString &name : SubstitutedFaceNames())
         QVERIFY2(faces.contains(name), qPrintable(name));
     for (const QString &family : QFontDatabase::families())
