@@ -137,10 +137,11 @@ void TFrm_Main::BuildMenus()
     connect(N_SaveAs, &QAction::triggered, this, &TFrm_Main::SaveAsClick);
     connect(N4, &QAction::triggered, this, &TFrm_Main::ExitClick);
     connect(N6, &QAction::triggered, this, &TFrm_Main::N6Click);
+    connect(N3, &QAction::triggered, this, &TFrm_Main::N3Click);
     connect(N_Font, &QAction::triggered, this, &TFrm_Main::N_FontClick);
 
     // Commands whose subsystems are not wired yet stay disabled.
-    for (QAction *a : {N8, N3, N1, N14, N_ClearScreen})
+    for (QAction *a : {N8, N1, N14, N_ClearScreen})
         a->setEnabled(false);
 }
 

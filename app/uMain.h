@@ -111,6 +111,7 @@ public:
 
     // --- Dialogs ----------------------------------------------------------
     void N6Click();                     // access code, then the screen parameter dialog
+    void N3Click();                     // access code, then the LOGO and welcome dialog
     void N_FontClick();                 // N_Font, TolBtn_Font
     void BlankPreview(QImage &image);   // PortraitImage or LandImage, filled with black
     void ToolButton3Click();            // the scenario editor, modal

@@ -2,11 +2,18 @@
 #include "app/uMain.h"
 
 #include "dialogs/Password.h"
+#include "dialogs/Password2.h"
 #include "render/uFont.h"
 
 void TFrm_Main::N6Click()
 {
     TPasswordDlg dialog(*this);
+    dialog.exec();
+}
+
+void TFrm_Main::N3Click()
+{
+    TPasswordDlg2 dialog(*this);
     dialog.exec();
 }
 

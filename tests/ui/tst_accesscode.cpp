@@ -4,6 +4,8 @@
 #include "TestWindow.h"
 
 #include "dialogs/Password.h"
+#include "dialogs/Password2.h"
+#include "dialogs/uSpecial.h"
 #include "dialogs/uScreenSetup.h"
 
 #include <QAction>
@@ -26,7 +28,9 @@ private slots:
     void refusals_data();
     void refusals();
     void enterAfterRefusalOpensGuardedDialog();
+    void guardedDialogClosesBoth_data();
     void guardedDialogClosesBoth();
+    void logoDialogCannotSendYet();
     void cancelOpensNothing();
 
 private:
@@ -119,18 +123,36 @@ void TestAccessCode::enterAfterRefusalOpensGuardedDialog()
     QCOMPARE(m_prompter->messages.size(), 1);
 }
 
+void TestAccessCode::guardedDialogClosesBoth_data()
+{
+    QTest::addColumn<bool>("logo");
+    QTest::newRow("设置屏参") << false;
+    QTest::newRow("特殊信息") << true;
+}
+
 void TestAccessCode::guardedDialogClosesBoth()
 {
+    QFETCH(bool, logo);
+    QAction *item = logo ? m_main->N3 : m_main->N6;
+    QVERIFY(item->isEnabled());
+    const auto isForm = [logo](QWidget *w) {
+        return logo ? qobject_cast<TPasswordDlg2 *>(w) != nullptr
+                    : qobject_cast<TPasswordDlg *>(w) != nullptr;
+    };
+    const auto isGuarded = [logo](QWidget *w) {
+        return logo ? qobject_cast<TFrm_Special *>(w) != nullptr
+                    : qobject_cast<TFrm_Screen_Setup *>(w) != nullptr;
+    };
     for (int use = 0; use < 2; ++use) {
         // Every use of the menu item asks for the code again.
         bool asked = false, guardedOpened = false;
         WhenModal([&](QWidget *modal) {
-            auto *form = qobject_cast<TPasswordDlg *>(modal);
-            asked = form && form->Password->text().isEmpty();
+            auto *form = qobject_cast<TAccessCodeDlg *>(modal);
+            asked = isForm(modal) && form->Password->text().isEmpty();
             if (!form)
                 return;
             WhenModal([&](QWidget *guarded) {
-                guardedOpened = qobject_cast<TFrm_Screen_Setup *>(guarded) != nullptr;
+                guardedOpened = isGuarded(guarded) && guarded->parentWidget() == form;
                 if (guarded)
                     guarded->close();
             });
@@ -138,13 +160,36 @@ void TestAccessCode::guardedDialogClosesBoth()
             form->OKBtn->click();
         });
         m_main->Project.ProjectSaved = true;
-        m_main->N6->trigger();
+        item->trigger();
         QVERIFY(asked);
         QVERIFY(guardedOpened);
-        QVERIFY(!m_main->Project.ProjectSaved);   // the screen dialog ran
-        QVERIFY(m_main->findChildren<TPasswordDlg *>().isEmpty());
+        QVERIFY(!m_main->Project.ProjectSaved);   // the guarded dialog filled its fields
+        QVERIFY(m_main->findChildren<TAccessCodeDlg *>().isEmpty());
         QVERIFY(QApplication::activeModalWidget() == nullptr);
     }
+}
+
+void TestAccessCode::logoDialogCannotSendYet()
+{
+    m_main->Record().LogoLandFile.setText(QStringLiteral("/shows/land.bmp"));
+    bool checked = false;
+    WhenModal([&](QWidget *modal) {
+        auto *form = qobject_cast<TPasswordDlg2 *>(modal);
+        if (!form)
+            return;
+        WhenModal([&](QWidget *guarded) {
+            auto *special = qobject_cast<TFrm_Special *>(guarded);
+            if (!special)
+                return;
+            checked = special->BtnEdt_LOGO->text() == QStringLiteral("/shows/land.bmp")
+                && !special->Btn_SendLOGO->isEnabled() && !special->Btn_SendWelCome->isEnabled();
+            special->close();
+        });
+        form->Password->setText(Code);
+        form->OKBtn->click();
+    });
+    m_main->N3Click();
+    QVERIFY(checked);
 }
 
 void TestAccessCode::cancelOpensNothing()
