@@ -88,7 +88,10 @@ TFrm_Main::TFrm_Main(Prompter *prompter, QWidget *parent)
         move(screen->availableGeometry().center() - rect().center());
 }
 
-TFrm_Main::~TFrm_Main() = default;
+TFrm_Main::~TFrm_Main()
+{
+    StopTransmission();
+}
 
 bool TFrm_Main::Guarded(const std::function<void()> &command)
 {
@@ -139,10 +142,10 @@ void TFrm_Main::BuildMenus()
     connect(N6, &QAction::triggered, this, &TFrm_Main::N6Click);
     connect(N3, &QAction::triggered, this, &TFrm_Main::N3Click);
     connect(N_Font, &QAction::triggered, this, &TFrm_Main::N_FontClick);
-
-    // Commands whose subsystems are not wired yet stay disabled.
-    for (QAction *a : {N8, N1, N14, N_ClearScreen})
-        a->setEnabled(false);
+    connect(N8, &QAction::triggered, this, &TFrm_Main::N8Click);
+    connect(N1, &QAction::triggered, this, &TFrm_Main::StepBrightness);
+    connect(N14, &QAction::triggered, this, &TFrm_Main::TlBtn_MainClick);
+    connect(N_ClearScreen, &QAction::triggered, this, &TFrm_Main::ClearDisplay);
 }
 
 void TFrm_Main::BuildToolBar()
@@ -182,8 +185,8 @@ void TFrm_Main::BuildToolBar()
     connect(TolBtn_Exit, &QAction::triggered, this, &TFrm_Main::ExitClick);
     connect(TolBtn_Font, &QAction::triggered, this, &TFrm_Main::N_FontClick);
     connect(ToolButton3, &QAction::triggered, this, &TFrm_Main::ToolButton3Click);
-    for (QAction *a : {TlBtn_Main, TolBtn_Light})
-        a->setEnabled(false);
+    connect(TlBtn_Main, &QAction::triggered, this, &TFrm_Main::TlBtn_MainClick);
+    connect(TolBtn_Light, &QAction::triggered, this, &TFrm_Main::StepBrightness);
 }
 
 void TFrm_Main::BuildClientArea()
@@ -229,8 +232,8 @@ void TFrm_Main::BuildClientArea()
     }
     // Button1 sits where the auto-send group covers it; F4 reaches the same command.
     Button1 = MakeButton("Button1", QStringLiteral("清屏(F4)"));
-    Button1->setEnabled(false);
     Button1->hide();
+    connect(Button1, &QPushButton::clicked, this, &TFrm_Main::ClearDisplay);
 
     GroupBox1 = new QGroupBox(QStringLiteral("自动发送"));
     GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
@@ -240,7 +243,7 @@ void TFrm_Main::BuildClientArea()
     SpinEdit1->setRange(2, 50);
     SpinEdit1->setValue(2);
     Button2 = MakeButton("Button2", QStringLiteral("开始"));
-    Button2->setEnabled(false);
+    connect(Button2, &QPushButton::clicked, this, &TFrm_Main::Button2Click);
     autoLayout->addWidget(new QLabel(QStringLiteral("间隔")), 0, 0);
     autoLayout->addWidget(SpinEdit1, 0, 1);
     autoLayout->addWidget(new QLabel(QStringLiteral("秒")), 0, 2);
@@ -255,6 +258,8 @@ void TFrm_Main::BuildClientArea()
     Timer1 = new QTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
     Timer1->setInterval(2000);
+    connect(Timer1, &QTimer::timeout, this, &TFrm_Main::Timer1Timer);
+    WatchPageList();
 }
 
 void TFrm_Main::BuildStatusBar()

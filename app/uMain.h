@@ -3,10 +3,13 @@
 #pragma once
 
 #include "app/Struct.h"
+#include "link/Frames.h"
+#include "link/uSendThread.h"
 
 #include <QByteArray>
 #include <QImage>
 #include <QMainWindow>
+#include <QPointer>
 
 #include <functional>
 
@@ -106,6 +109,48 @@ public:
     TFrm_Monitor *Frm_Monitor = nullptr;
     void SetupMonitor();
     void N_MonitorClick();
+    // The ports and the clock transmissions run on; tests install recording ports.
+    TLinkEnvironment LinkEnvironment;
+    // Hands the two slots (portrait, landscape) to a new worker. False when a
+    // transmission is running: the request is dropped, nothing is queued.
+    bool StartTransmission(const QByteArray &frame1, const QByteArray &frame2,
+                           const QString &caption);
+    bool StartTransmission(const TTransmission &transmission);
+    // Control commands.
+    void N8Click();              // controller reset
+    void SendScreenParams();     // "加载" of the screen-parameter dialog
+    void StepBrightness();       // TolBtn_Light, N1
+    void ClearTempMessage();     // "清除" of the temporary-message dialog
+    // Pages and auto-send.
+    void SendPage(int index, const QString &caption);
+    void ClearDisplay();         // N_ClearScreen (F4), Button1
+    void TlBtn_MainClick();      // TlBtn_Main, N14
+    void LstView_PageClick();
+    bool LstView_PageKeyPress(int key);   // true when the list must not see the key
+    void Button2Click();
+    void Timer1Timer();
+    // The worker's messages.
+    void SendProgress(int wParam, int lParam);
+    void SendDone();
+
+protected:
+    void customEvent(QEvent *event) override;
+
+private:
+    void WatchPageList();        // keys, input-method composition and clicks
+    void StopTransmission();     // when the window goes: stop the worker, wait for it
+    void StoreAndStart(const TTransmission &transmission);
+    bool SendRendered(const QString &text, uint8_t effect, uint8_t runSpeed, uint8_t showTime,
+                      const QString &caption);
+    void SetLinkControlsEnabled(bool enabled);
+    void SetWaitCursor(bool wait);
+    void EndOfList();
+
+    QPointer<TSendThread> m_sendThread;
+    bool m_waitCursor = false;
+    bool m_finishingSend = false;
+
+public:
     // --- end of frames and transmissions ----------------------------------
 
 

@@ -4,7 +4,10 @@
 #include "app/PageStore.h"
 #include "app/ProjectFile.h"
 #include "app/RecordFields.h"
+#include "link/Frames.h"
+#include "link/RecordingPort.h"
 #include "link/SpecialFrames.h"
+#include "link/uSendThread.h"
 #include "link/WireLog.h"
 #include "render/uRender.h"
 
@@ -33,6 +36,15 @@ QTextStream &Out()
 [[noreturn]] void Usage(const QString &what)
 {
     throw VelmoraError(QStringLiteral("usage: ") + what);
+}
+
+// The names of a command table, as "a|b|c".
+template <typename Table> QString Names(const Table &table)
+{
+    QStringList names;
+    for (const auto &entry : table)
+        names << entry.first;
+    return names.join(QLatin1Char('|'));
 }
 
 // project new OUT.prj | show FILE.prj | set FILE.prj Name=value ...
@@ -80,83 +92,129 @@ QString TakeOption(QStringList &args, const QString &name, const QString &usage)
     return value;
 }
 
-// The two frame slots a command hands to a transmission.
-struct FrameSlots {
-    QByteArray slot1, slot2;
-};
-
-// The page frames of the project's enabled displays; a display that is not
-// enabled gets an empty slot.
-FrameSlots PageFrames(const TProjectRecord &record, const QString &text, uint8_t effect,
-                      uint8_t runSpeed, uint8_t showTime)
+// The page frames of the project's configured displays; a display that is
+// not configured gets an empty slot.
+TTransmission PageTransmission(const TProjectRecord &record, const QString &text, uint8_t effect,
+                               uint8_t runSpeed, uint8_t showTime, const QString &caption)
 {
-    FrameSlots frames;
+    TTransmission t;
     const QString error = RenderPageFrames(PageFontOf(record),
                                            PageRequestOf(record, text, effect, runSpeed, showTime),
-                                           frames.slot1, frames.slot2);
+                                           t.frame1, t.frame2);
     if (!error.isEmpty())
         throw VelmoraError(error);
-    return frames;
+    t.caption = caption;
+    return t;
 }
 
-// The frame builders of "frames", by command name.
-const std::map<QString, std::function<FrameSlots(Cli &)>> &FrameBuilders()
+// The commands that talk to the controller: each builds one transmission
+// from the record (a changed brightness or temporary message stays in memory).
+using TransmissionBuilder = std::function<TTransmission(Cli &)>;
+const std::map<QString, TransmissionBuilder> &Transmissions()
 {
-    static const std::map<QString, std::function<FrameSlots(Cli &)>> builders = {
+    static const std::map<QString, TransmissionBuilder> table = {
+        {QStringLiteral("reset"), [](Cli &cli) { return ResetTransmission(cli.record); }},
+        {QStringLiteral("params"), [](Cli &cli) { return ScreenParamsTransmission(cli.record); }},
+        {QStringLiteral("brightness"),
+         [](Cli &cli) { return BrightnessStepTransmission(cli.record); }},
+        {QStringLiteral("clear-temp"), [](Cli &cli) { return ClearTempTransmission(cli.record); }},
         {QStringLiteral("page"),
          [](Cli &cli) {
-             if (cli.args.size() < 2)
-                 Usage(QStringLiteral("velmora-cli frames page TEXT"));
+             if (cli.args.isEmpty())
+                 Usage(QStringLiteral("COMMAND page TEXT"));
              const TProjectRecord &r = cli.record;
-             return PageFrames(r, cli.args.at(1), r.Stunt, r.RunSpeed, r.ShowTime);
+             const QString text = cli.args.takeFirst();
+             return PageTransmission(r, text, r.Stunt, r.RunSpeed, r.ShowTime, PageCaption(text));
          }},
-        {QStringLiteral("clear"), [](Cli &cli) { return PageFrames(cli.record, QString(), 0, 0, 0); }},
+        {QStringLiteral("clear"),
+         [](Cli &cli) {
+             return PageTransmission(cli.record, QString(), 0, 0, 0, ClearDisplayCaption());
+         }},
         {QStringLiteral("temp"),
          [](Cli &cli) {
-             if (cli.args.size() < 2)
-                 Usage(QStringLiteral("velmora-cli frames temp TEXT"));
-             FrameSlots frames;
-             BuildTempMessageFrames(cli.record, StoredTempMessage(cli.record, cli.args.at(1)),
-                                    frames.slot1, frames.slot2);
-             return frames;
+             if (cli.args.isEmpty())
+                 Usage(QStringLiteral("COMMAND temp TEXT"));
+             TTransmission t{{}, {}, TempMessageCaption()};
+             BuildTempMessageFrames(cli.record, StoredTempMessage(cli.record, cli.args.takeFirst()),
+                                    t.frame1, t.frame2);
+             return t;
          }},
         {QStringLiteral("logo"),
          [](Cli &cli) {
-             if (cli.args.size() < 3)
-                 Usage(QStringLiteral("velmora-cli frames logo LAND.bmp PORT.bmp"));
-             FrameSlots frames;
-             BuildLogoFrames(cli.record, cli.args.at(1), cli.args.at(2), frames.slot1, frames.slot2);
-             return frames;
+             if (cli.args.size() < 2)
+                 Usage(QStringLiteral("COMMAND logo LAND.bmp PORT.bmp"));
+             TTransmission t{{}, {}, LogoCaption()};
+             BuildLogoFrames(cli.record, cli.args.at(0), cli.args.at(1), t.frame1, t.frame2);
+             return t;
          }},
         {QStringLiteral("welcome"),
          [](Cli &cli) {
-             if (cli.args.size() < 2)
-                 Usage(QStringLiteral("velmora-cli frames welcome FILE.bmp"));
-             FrameSlots frames;
-             BuildWelcomeFrames(cli.record, cli.args.at(1), frames.slot1, frames.slot2);
-             return frames;
+             if (cli.args.isEmpty())
+                 Usage(QStringLiteral("COMMAND welcome FILE.bmp"));
+             TTransmission t{{}, {}, WelcomeCaption()};
+             BuildWelcomeFrames(cli.record, cli.args.at(0), t.frame1, t.frame2);
+             return t;
          }},
     };
-    return builders;
+    return table;
 }
 
-QString SlotText(const QByteArray &frame)
+// Takes the transmission's name from the arguments and builds it.
+TTransmission BuildTransmission(Cli &cli)
+{
+    const QString name = cli.args.value(0);
+    const auto builder = Transmissions().find(name);
+    if (builder == Transmissions().end())
+        Usage(QStringLiteral("COMMAND is one of ") + Names(Transmissions()));
+    cli.args.removeFirst();
+    return builder->second(cli);
+}
+
+QString SlotHex(const QByteArray &frame)
 {
     return frame.isEmpty() ? QStringLiteral("-") : QString::fromLatin1(frame.toHex());
 }
 
-// frames COMMAND [ARGS]: prints slot1 and slot2 as hex.
+// frames COMMAND [ARGS]
 void CmdFrames(Cli &cli)
 {
-    const auto builder = FrameBuilders().find(cli.args.value(0));
-    if (builder == FrameBuilders().end()) {
-        QStringList names;
-        for (const auto &b : FrameBuilders())
-            names << b.first;
-        Usage(QStringLiteral("velmora-cli frames ") + names.join(QLatin1Char('|')) + QStringLiteral(" [ARGS]"));
+    const TTransmission t = BuildTransmission(cli);
+    Out() << "slot1 " << SlotHex(t.frame1) << '\n' << "slot2 " << SlotHex(t.frame2) << '\n';
+}
+
+// send --port record:FILE|DEVICE|com:N COMMAND [ARGS]
+void CmdSend(Cli &cli)
+{
+    const QString usage =
+        QStringLiteral("velmora-cli send --port record:FILE|DEVICE|com:N COMMAND [ARGS]");
+    const QString port = TakeOption(cli.args, QStringLiteral("--port"), usage);
+    if (port.isEmpty())
+        Usage(usage);
+    const TTransmission t = BuildTransmission(cli);
+
+    TLinkEnvironment environment;
+    QString portName = port;
+    QString recordFile;
+    auto log = std::make_shared<WireLog>();
+    if (port.startsWith(QLatin1String("record:"))) {
+        recordFile = port.mid(7);
+        if (recordFile.isEmpty())
+            Usage(QStringLiteral("--port record:FILE"));
+        portName = ComPortName(cli.record.ComPort);
+        environment.ports = RecordingPorts(log);
+    } else if (port.startsWith(QLatin1String("com:"))) {
+        bool ok = false;
+        const int number = port.mid(4).toInt(&ok);
+        if (!ok || number < 1 || number > 255)
+            Usage(QStringLiteral("--port com:N with N from 1 to 255"));
+        portName = ComPortName(number);
     }
-    const FrameSlots frames = builder->second(cli);
-    Out() << "slot1 " << SlotText(frames.slot1) << '\n' << "slot2 " << SlotText(frames.slot2) << '\n';
+    const QString failure = RunTransmission(portName, cli.record.BaudRate, t.frame1, t.frame2,
+                                            t.caption, environment);
+    if (!recordFile.isEmpty())
+        WriteFileSafely(recordFile, log->text());
+    if (!failure.isEmpty())
+        throw VelmoraError(failure);
 }
 
 // render TEXT --display portrait|landscape|double --png OUT.png
@@ -228,6 +286,7 @@ const std::map<QString, std::function<void(Cli &)>> &Commands()
         {QStringLiteral("decode"), CmdDecode},
         {QStringLiteral("project"), CmdProject},
         {QStringLiteral("frames"), CmdFrames},
+        {QStringLiteral("send"), CmdSend},
         {QStringLiteral("render"), CmdRender},
         {QStringLiteral("pages"), CmdPages},
     };
@@ -272,12 +331,8 @@ int main(int argc, char *argv[])
             throw VelmoraError(QStringLiteral("this Qt cannot convert GBK text"));
         const QString name = cli.args.value(0);
         const auto command = Commands().find(name);
-        if (command == Commands().end()) {
-            QStringList names;
-            for (const auto &c : Commands())
-                names << c.first;
-            Usage(QStringLiteral("velmora-cli ") + names.join(QLatin1Char('|')) + QStringLiteral(" ..."));
-        }
+        if (command == Commands().end())
+            Usage(QStringLiteral("velmora-cli ") + Names(Commands()) + QStringLiteral(" ..."));
         cli.args.removeFirst();
         LoadProjectOption(cli);
         command->second(cli);

@@ -8,8 +8,48 @@
 #include <QDir>
 #include <QFile>
 #include <QList>
+#include <QMutexLocker>
 
 #include <cctype>
+
+void WireLog::append(const QString &line)
+{
+    QMutexLocker lock(&m_mutex);
+    m_lines.append(line);
+}
+
+QStringList WireLog::lines() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_lines;
+}
+
+QByteArray WireLog::text() const
+{
+    QByteArray out;
+    for (const QString &line : lines())
+        out += line.toUtf8() + '\n';
+    return out;
+}
+
+void WireLog::clear()
+{
+    QMutexLocker lock(&m_mutex);
+    m_lines.clear();
+    m_wrongParity = 0;
+}
+
+void WireLog::addBytesOnWrongParity(int count)
+{
+    QMutexLocker lock(&m_mutex);
+    m_wrongParity += count;
+}
+
+int WireLog::bytesOnWrongParity() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_wrongParity;
+}
 
 namespace {
 [[noreturn]] void Fault(int line, const QString &what)

@@ -1,5 +1,5 @@
-// Reading the wire log of the recording port: one line per event, times in
-// milliseconds since the port was opened:
+// The wire log of the recording port, written and read: one line per event,
+// times in milliseconds since the port was opened:
 //     open <port name> <baud>
 //     <ms> parity mark|space
 //     <ms> write mark|space <hex bytes>
@@ -7,13 +7,35 @@
 #pragma once
 
 #include <QByteArray>
+#include <QMutex>
 #include <QString>
+#include <QStringList>
 #include <QVector>
 
 #include <functional>
 
 class ControllerSimulator;
 struct TProjectRecord;
+
+// The lines of one or more transmissions; shared between the worker thread
+// that writes them and whoever reads them afterwards.
+class WireLog {
+public:
+    void append(const QString &line);
+    QStringList lines() const;
+    QByteArray text() const;   // UTF-8, one line each, each ended by '\n'
+    void clear();
+
+    // With a modelled driver queue: bytes that were still queued when the
+    // parity changed, and so went out with a parity they were not written with.
+    void addBytesOnWrongParity(int count);
+    int bytesOnWrongParity() const;
+
+private:
+    mutable QMutex m_mutex;
+    QStringList m_lines;
+    int m_wrongParity = 0;
+};
 
 struct WireEvent {
     enum Kind { Open, Parity, Write, Close };

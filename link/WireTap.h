@@ -4,11 +4,12 @@
 #pragma once
 
 #include "link/ControllerSimulator.h"
+#include "link/SerialPort.h"
 
 #include <QByteArray>
 #include <QObject>
 
-class WireTap : public QObject {
+class WireTap : public QObject, public SerialPortObserver {
     Q_OBJECT
 public:
     // Lives on the user-interface thread. record: the project whose display
@@ -17,9 +18,9 @@ public:
     explicit WireTap(const TProjectRecord *record, QObject *parent = nullptr);
 
     // From any thread: a port was opened, wrote bytes on a parity, was closed.
-    void opened();
-    void written(const QByteArray &bytes, bool mark);
-    void closed();
+    void opened() override;
+    void written(const QByteArray &bytes, bool mark) override;
+    void closed() override;
 
     ControllerSimulator &simulator() { return m_simulator; }
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "app/Struct.h"
+#include "link/Frames.h"
 #include "render/TextFace.h"
 
 #include <QByteArray>
@@ -11,11 +12,6 @@
 
 #include <cstdint>
 
-// Frame bytes of the page command.
-constexpr uint8_t AddrLandscape = 1;
-constexpr uint8_t AddrPortrait = 2;
-constexpr uint8_t CmdPage = 0xF3;
-constexpr uint8_t FrameEnd = 0xAA;
 
 // Largest display the renderer draws; a project file may carry anything.
 constexpr int MaxDisplayWidth = 2048;

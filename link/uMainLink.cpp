@@ -1,0 +1,306 @@
+// The main window's side of the controller link: starting transmissions, the
+// control commands, page sending and auto-send, and the worker's messages.
+#include "app/uMain.h"
+
+#include "app/Prompter.h"
+#include "link/WireTap.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QInputMethodEvent>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMenu>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QSpinBox>
+#include <QTableView>
+#include <QTimer>
+#include <QToolBar>
+
+namespace {
+// Space and Enter in the page list send pages, except while an input method
+// is composing text there: then they belong to the composition.
+class PageListWatch : public QObject {
+public:
+    explicit PageListWatch(TFrm_Main *window) : QObject(window), m_window(window) {}
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        switch (event->type()) {
+        case QEvent::InputMethod:
+            m_composing = !static_cast<QInputMethodEvent *>(event)->preeditString().isEmpty();
+            break;
+        case QEvent::FocusOut:
+            m_composing = false;
+            break;
+        case QEvent::KeyPress:
+            if (!m_composing)
+                return m_window->LstView_PageKeyPress(static_cast<QKeyEvent *>(event)->key());
+            break;
+        default:
+            break;
+        }
+        return false;
+    }
+
+private:
+    TFrm_Main *m_window;
+    bool m_composing = false;
+};
+
+const QString AutoStart = QStringLiteral("开始");
+const QString AutoStop = QStringLiteral("停止");
+} // namespace
+
+void TFrm_Main::WatchPageList()
+{
+    LstView_Page->installEventFilter(new PageListWatch(this));
+    connect(LstView_Page, &QAbstractItemView::clicked, this, [this] { LstView_PageClick(); });
+}
+
+bool TFrm_Main::StartTransmission(const QByteArray &frame1, const QByteArray &frame2,
+                                  const QString &caption)
+{
+    // The end of the previous transmission is still being handled: its
+    // selection move must not be taken by a new request.
+    if (CurrentSendThread.load() || m_finishingSend)
+        return false;
+    TLinkEnvironment environment = LinkEnvironment;
+    environment.observer = Tap;   // the LED monitor follows every transmission
+    m_sendThread = new TSendThread(ComPortName(Record().ComPort), Record().BaudRate, frame1,
+                                   frame2, caption, this, environment);
+    PauseAtLeast(10);
+    return true;
+}
+
+bool TFrm_Main::StartTransmission(const TTransmission &transmission)
+{
+    return StartTransmission(transmission.frame1, transmission.frame2, transmission.caption);
+}
+
+void TFrm_Main::StopTransmission()
+{
+    if (m_sendThread) {
+        m_sendThread->requestInterruption();
+        delete m_sendThread.data();   // waits for the worker's clean-up
+    }
+    SetWaitCursor(false);
+}
+
+void TFrm_Main::StoreAndStart(const TTransmission &transmission)
+{
+    PortraitFrame = transmission.frame1;
+    LandscapeFrame = transmission.frame2;
+    StartTransmission(transmission);
+}
+
+void TFrm_Main::N8Click()
+{
+    StartTransmission(ResetTransmission(Record()));
+}
+
+void TFrm_Main::SendScreenParams()
+{
+    Project.AdvanceAfterSend = false;
+    StoreAndStart(ScreenParamsTransmission(Record()));
+}
+
+void TFrm_Main::StepBrightness()
+{
+    const TTransmission t = BrightnessStepTransmission(Record());
+    Project.ProjectSaved = false;
+    StoreAndStart(t);
+}
+
+void TFrm_Main::ClearTempMessage()
+{
+    const TTransmission t = ClearTempTransmission(Record());
+    Project.ProjectSaved = false;
+    StoreAndStart(t);
+}
+
+bool TFrm_Main::SendRendered(const QString &text, uint8_t effect, uint8_t runSpeed,
+                             uint8_t showTime, const QString &caption)
+{
+    const TProjectRecord &r = Record();
+    if (!RenderPage(r.ScreenWidth, r.ScreenHeight, r.ColorMode, r.PortraitOn == 1,
+                    r.LandscapeOn == 1, r.LandscapeDouble == 1, text, effect, runSpeed, showTime))
+        return false;
+    // Only the configured displays get a frame: a slot a display no longer
+    // configured still holds a frame from before.
+    StartTransmission(PortraitConfigured(r) ? PortraitFrame : QByteArray(),
+                      LandscapeConfigured(r) ? LandscapeFrame : QByteArray(), caption);
+    return true;
+}
+
+void TFrm_Main::SendPage(int index, const QString &caption)
+{
+    const TProjectRecord &r = Record();
+    if (!SendRendered(PageText(index), r.Stunt, r.RunSpeed, r.ShowTime,
+                      PageCaption(caption))) {
+        // Nothing goes out, so no later transmission may move the list.
+        Project.AdvanceAfterSend = false;
+        Project.SentByClick = false;
+    }
+}
+
+void TFrm_Main::ClearDisplay()
+{
+    Project.AdvanceAfterSend = false;
+    SendRendered(QString(), 0, 0, 0, ClearDisplayCaption());
+}
+
+void TFrm_Main::TlBtn_MainClick()
+{
+    const int i = SelectedIndex();
+    if (!LstView_Page->isEnabled() || i < 0)
+        return;
+    Project.AdvanceAfterSend = true;
+    SendPage(i, PageText(i));
+}
+
+void TFrm_Main::LstView_PageClick()
+{
+    const int i = SelectedIndex();
+    if (i < 0)
+        return;
+    Project.SentByClick = true;
+    Project.AdvanceAfterSend = true;
+    SendPage(i, PageText(i));
+}
+
+bool TFrm_Main::LstView_PageKeyPress(int key)
+{
+    if (!LstView_Page->isEnabled()
+        || (key != Qt::Key_Space && key != Qt::Key_Return && key != Qt::Key_Enter))
+        return false;
+    const int i = SelectedIndex();
+    if (i >= 0) {
+        if (i + 1 > PageCount() - 1) {
+            EndOfList();
+        } else {
+            Project.AdvanceAfterSend = true;
+            SendPage(i + 1, PageText(i + 1));
+        }
+    }
+    return true;
+}
+
+void TFrm_Main::EndOfList()
+{
+    m_prompter->message(this, QStringLiteral("已经到达最后一行！"), QStringLiteral("提示"),
+                        Prompter::Information, Prompter::Ok);
+}
+
+void TFrm_Main::Button2Click()
+{
+    if (PageCount() == 0)
+        return;
+    const int i = SelectedIndex();
+    if (i < 0 || i == PageCount() - 1)
+        SelectPage(0);
+    if (Button2->text().trimmed() == AutoStart) {
+        Button2->setText(AutoStop);
+        Timer1->setInterval(SpinEdit1->value() * 1000);
+        Timer1->start();
+    } else {
+        Button2->setText(AutoStart);
+        Timer1->stop();
+    }
+}
+
+void TFrm_Main::Timer1Timer()
+{
+    const int i = SelectedIndex();
+    if (i < 0)
+        return;
+    if (i + 1 > PageCount() - 1) {
+        // Stopped first, so a tick during the message box shows no second one.
+        Timer1->stop();
+        Button2->setText(AutoStart);
+        EndOfList();
+    } else {
+        Project.AdvanceAfterSend = true;
+        SendPage(i + 1, PageText(i + 1));
+    }
+}
+
+void TFrm_Main::customEvent(QEvent *event)
+{
+    const auto *m = static_cast<const TSendMessage *>(event);
+    switch (event->type()) {
+    case WM_SENDCURSOR:
+        SetWaitCursor(m->wParam == 1);
+        break;
+    case WM_SENDSTATUS:
+        StatusPanel[2]->setText(m->text);
+        break;
+    case WM_SENDLOCK:
+        SetLinkControlsEnabled(false);
+        break;
+    case WM_SENDPROGRESS:
+        SendProgress(m->wParam, m->lParam);
+        break;
+    case WM_SENDDONE:
+        SendDone();
+        break;
+    default:
+        QMainWindow::customEvent(event);
+    }
+}
+
+void TFrm_Main::SetWaitCursor(bool wait)
+{
+    if (wait == m_waitCursor)
+        return;
+    m_waitCursor = wait;
+    if (wait)
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+    else
+        QApplication::restoreOverrideCursor();
+}
+
+void TFrm_Main::SetLinkControlsEnabled(bool enabled)
+{
+    N_Setup->menuAction()->setEnabled(enabled);
+    N_Send->menuAction()->setEnabled(enabled);
+    ToolBar->setEnabled(enabled);
+}
+
+void TFrm_Main::SendProgress(int wParam, int lParam)
+{
+    ProgressB_State->setVisible(wParam != -1);
+    if (wParam > 0) {
+        ProgressB_State->setMaximum(wParam);
+        ProgressB_State->setValue(0);
+    } else if (wParam == 0) {
+        // The worker's position counts the header too and ends above the
+        // maximum; QProgressBar would ignore such a value, so it shows full.
+        ProgressB_State->setValue(qMin(lParam, ProgressB_State->maximum()));
+    }
+}
+
+void TFrm_Main::SendDone()
+{
+    PauseAtLeast(5);
+    if (CurrentSendThread.load() || PortBusy.load())
+        return;   // another transmission is running
+    SetLinkControlsEnabled(true);
+    const int i = SelectedIndex();
+    const bool advance = i < PageCount() - 1 && Project.AdvanceAfterSend && !Project.SentByClick;
+    m_finishingSend = true;
+    ProcessPendingMessages();
+    m_finishingSend = false;
+    if (advance) {
+        LstView_Page->verticalScrollBar()->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+        SelectPage(i + 1);
+        Project.AdvanceAfterSend = false;
+    } else {
+        Project.SentByClick = false;
+        Project.AdvanceAfterSend = false;
+    }
+    LstView_Page->setFocus();
+}

@@ -1,0 +1,178 @@
+#include "link/uSendThread.h"
+
+#include "app/Errors.h"
+#include "link/Frames.h"
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QPointer>
+
+#include <algorithm>
+
+std::atomic<TSendThread *> CurrentSendThread{nullptr};
+std::atomic<bool> PortBusy{false};
+
+namespace {
+constexpr int MaxChunk = 4096;
+}
+
+TSendThread::TSendThread(const QString &portName, int32_t baudRate, const QByteArray &frame1,
+                         const QByteArray &frame2, const QString &caption, QObject *notifyWnd,
+                         TLinkEnvironment environment)
+    : FFrame1(frame1), FFrame2(frame2), FCaption(caption), FPortName(portName),
+      FBaudRate(baudRate), FNotifyWnd(notifyWnd), m_environment(std::move(environment))
+{
+    connect(this, &QThread::finished, this, &QObject::deleteLater);
+    CurrentSendThread.store(this);
+    start();
+}
+
+TSendThread::~TSendThread()
+{
+    wait();
+}
+
+void TSendThread::run()
+{
+    QString failure;
+    try {
+        Transmit();
+    } catch (const VelmoraError &e) {
+        failure = e.text();
+    } catch (const std::exception &e) {
+        failure = QString::fromLocal8Bit(e.what());
+    }
+    CleanUp(failure);
+}
+
+void TSendThread::Transmit()
+{
+    Post(WM_SENDCURSOR, 1, 0);
+    m_port = m_environment.ports(FPortName);
+    if (!m_port)
+        throw VelmoraError(FPortName + QStringLiteral(": no such serial port"));
+    m_port->setObserver(m_environment.observer);
+    m_port->setBaudRate(FBaudRate == 9600 ? 9600 : 57600);
+    SetLine(SerialPort::Mark);
+    m_port->open();
+    PortBusy.store(true);
+    Post(WM_SENDLOCK, 0, 0);
+    Post(WM_SENDPROGRESS, 0, 0);
+    if (!FFrame1.isEmpty())
+        SendFrame(FFrame1, true);
+    Pause(10);
+    if (!FFrame2.isEmpty()) {
+        SetLine(SerialPort::Mark);
+        SendFrame(FFrame2, false);
+    }
+}
+
+void TSendThread::SetLine(SerialPort::Parity parity)
+{
+    m_port->setParity(parity);
+    m_port->setDataBits(8);
+    m_port->setStopBits(1);
+}
+
+// The address byte twice on Mark parity marks the start of a frame; the
+// command byte and everything after it go on Space parity.
+void TSendThread::SendFrame(const QByteArray &frame, bool firstSlot)
+{
+    const uint8_t command = frame.size() > 1 ? uint8_t(frame.at(1)) : 0;
+    const int header = command == CmdTempMessage ? 3 : 2;
+    if (frame.size() <= header)
+        throw VelmoraError(QStringLiteral("a frame of %1 bytes has no payload").arg(frame.size()));
+
+    Post(WM_SENDSTATUS, 0, 0, QStringLiteral("正在连接显示屏..."));
+    Write(QByteArray(2, frame.at(0)));
+    Pause(5);
+    m_port->setParity(SerialPort::Space);
+    if (firstSlot)
+        Pause(50);
+    Write(frame.mid(1, 1));
+    if (const int settle = SettleWaitMs(command))
+        Pause(settle);
+    Post(WM_SENDSTATUS, 0, 0, QStringLiteral("正在向显示屏") + FCaption + QStringLiteral("..."));
+    if (header == 3)
+        Write(frame.mid(2, 1));   // the segment count, on its own
+
+    int left = int(frame.size()) - header;
+    Post(WM_SENDPROGRESS, left, 0);
+    int position = header + 1;   // 1-based, as the progress bar counts
+    int chunk = std::min(left, MaxChunk);
+    do {
+        Write(frame.mid(position - 1, chunk));
+        left -= chunk;
+        position += chunk;
+        chunk = std::min(chunk, left);
+        Post(WM_SENDPROGRESS, 0, position);
+        Pause(FChunkDelay);
+    } while (left > 0);
+    Post(WM_SENDSTATUS, 0, 0, QStringLiteral("向显示屏") + FCaption + QStringLiteral("完毕！"));
+}
+
+void TSendThread::Write(const QByteArray &bytes)
+{
+    // A window that closes asks the worker to stop; it ends after the
+    // write in progress.
+    if (isInterruptionRequested())
+        throw VelmoraError(QStringLiteral("the transmission was stopped"));
+    m_port->write(bytes);
+}
+
+void TSendThread::Pause(int ms)
+{
+    m_environment.clock->pause(ms);
+}
+
+void TSendThread::CleanUp(const QString &failure)
+{
+    if (m_port)
+        m_port->close();
+    m_port.reset();
+    FFrame1.clear();
+    FFrame2.clear();
+    FCaption.clear();
+    Post(WM_SENDCURSOR, 0, 0);
+    Post(WM_SENDPROGRESS, -1, 0);
+    PortBusy.store(false);
+    TSendThread *self = this;
+    CurrentSendThread.compare_exchange_strong(self, nullptr);
+    Post(WM_SENDDONE, 1, 1, failure);
+}
+
+void TSendThread::Post(QEvent::Type type, int wParam, int lParam, const QString &text)
+{
+    if (FNotifyWnd)
+        QCoreApplication::postEvent(FNotifyWnd, new TSendMessage(type, wParam, lParam, text));
+}
+
+namespace {
+// Ends the loop at the worker's last message and keeps its failure text.
+class DoneWaiter : public QObject {
+public:
+    QEventLoop loop;
+    QString failure;
+
+protected:
+    void customEvent(QEvent *event) override
+    {
+        if (event->type() == WM_SENDDONE) {
+            failure = static_cast<TSendMessage *>(event)->text;
+            loop.quit();
+        }
+    }
+};
+} // namespace
+
+QString RunTransmission(const QString &portName, int32_t baudRate, const QByteArray &frame1,
+                        const QByteArray &frame2, const QString &caption,
+                        TLinkEnvironment environment)
+{
+    DoneWaiter waiter;
+    QPointer<TSendThread> worker = new TSendThread(portName, baudRate, frame1, frame2, caption,
+                                                   &waiter, std::move(environment));
+    waiter.loop.exec();
+    delete worker.data();   // waits for the thread's last steps; null when already freed
+    return waiter.failure;
+}
