@@ -139,14 +139,13 @@ void TFrm_Main::BuildMenus()
     connect(N_Save, &QAction::triggered, this, &TFrm_Main::SaveClick);
     connect(N_SaveAs, &QAction::triggered, this, &TFrm_Main::SaveAsClick);
     connect(N4, &QAction::triggered, this, &TFrm_Main::ExitClick);
+    connect(N6, &QAction::triggered, this, &TFrm_Main::N6Click);
+    connect(N3, &QAction::triggered, this, &TFrm_Main::N3Click);
+    connect(N_Font, &QAction::triggered, this, &TFrm_Main::N_FontClick);
     connect(N8, &QAction::triggered, this, &TFrm_Main::N8Click);
     connect(N1, &QAction::triggered, this, &TFrm_Main::StepBrightness);
     connect(N14, &QAction::triggered, this, &TFrm_Main::TlBtn_MainClick);
     connect(N_ClearScreen, &QAction::triggered, this, &TFrm_Main::ClearDisplay);
-
-    // Commands whose subsystems are not wired yet stay disabled.
-    for (QAction *a : {N6, N3, N_Font})
-        a->setEnabled(false);
 }
 
 void TFrm_Main::BuildToolBar()
@@ -184,10 +183,10 @@ void TFrm_Main::BuildToolBar()
     connect(TolBtn_Open, &QAction::triggered, this, &TFrm_Main::OpenClick);
     connect(TolBtn_Save, &QAction::triggered, this, &TFrm_Main::SaveClick);
     connect(TolBtn_Exit, &QAction::triggered, this, &TFrm_Main::ExitClick);
+    connect(TolBtn_Font, &QAction::triggered, this, &TFrm_Main::N_FontClick);
     connect(ToolButton3, &QAction::triggered, this, &TFrm_Main::ToolButton3Click);
     connect(TlBtn_Main, &QAction::triggered, this, &TFrm_Main::TlBtn_MainClick);
     connect(TolBtn_Light, &QAction::triggered, this, &TFrm_Main::StepBrightness);
-    TolBtn_Font->setEnabled(false);
 }
 
 void TFrm_Main::BuildClientArea()

@@ -156,8 +156,12 @@ public:
 
 
     // --- Dialogs ----------------------------------------------------------
-    void ToolButton3Click();   // the scenario editor, modal
-    void Btn_TempStrClick();   // the temporary-message dialog, modal
+    void N6Click();                     // access code, then the screen parameter dialog
+    void N3Click();                     // access code, then the LOGO and welcome dialog
+    void N_FontClick();                 // N_Font, TolBtn_Font
+    void BlankPreview(QImage &image);   // PortraitImage or LandImage, filled with black
+    void ToolButton3Click();            // the scenario editor, modal
+    void Btn_TempStrClick();            // the temporary-message dialog, modal
     // Stores the message, builds its frames and starts the transmission;
     // false when it was refused (the operator is told why).
     bool SendTempMessage(const TTempMessage &message);

@@ -7,7 +7,6 @@
 #include "render/Faces.h"
 
 #include <QFile>
-#include <QFontDatabase>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -70,19 +69,6 @@ void AddLabelled(QHBoxLayout *row, const QString &caption, QWidget *control)
 }
 
 } // namespace
-
-QStringList TempFontNames()
-{
-    QStringList names = QFontDatabase::families() + SubstitutedFaceNames();
-    std::sort(names.begin(), names.end(),
-              [](const QString &a, const QString &b) { return a.localeAwareCompare(b) < 0; });
-    names.erase(std::unique(names.begin(), names.end()), names.end());
-    // Only the leading run goes: the list is sorted, so the vertical-writing
-    // names stand together at its head.
-    while (!names.isEmpty() && names.first().contains(QLatin1Char('@')))
-        names.removeFirst();
-    return names;
-}
 
 QString LoadTempTextFile(const QString &path)
 {
@@ -225,7 +211,7 @@ void TFrm_TempStr::Fill(const TProjectRecord &record)
 
 void TFrm_TempStr::FillFonts(const QString &storedFace)
 {
-    Comb_Font->addItems(TempFontNames());
+    Comb_Font->addItems(ScreenFontNames());
     Comb_Font->setCurrentIndex(Comb_Font->findText(TrimControl(storedFace), Qt::MatchExactly));
 }
 

@@ -79,10 +79,6 @@ private:
     TTempStrCommands m_commands;
 };
 
-// The screen font names of the font box: installed families and the Windows
-// names substituted for them, sorted; the run of vertical-writing ("@") names
-// at the head of the list is removed.
-QStringList TempFontNames();
 // The lines of a GBK text file joined without line ends; bytes that are not
 // GBK become replacement characters. Throws VelmoraError when the file cannot
 // be read or is larger than MaxTempTextFileBytes.

@@ -1,6 +1,9 @@
 #include "render/Faces.h"
 
 #include <QFont>
+#include <QFontDatabase>
+
+#include <algorithm>
 
 namespace {
 struct Substitution {
@@ -42,4 +45,22 @@ QStringList FallbackFaceNames()
             names << name;
     }
     return names;
+}
+
+QStringList ScreenFontNames()
+{
+    QStringList faces = QFontDatabase::families() + SubstitutedFaceNames();
+    // All of them: in a sorted list "@" names need not stand at the head.
+    faces.erase(std::remove_if(faces.begin(), faces.end(),
+                               [](const QString &f) { return f.startsWith(QLatin1Char('@')); }),
+                faces.end());
+    std::sort(faces.begin(), faces.end(), [](const QString &a, const QString &b) {
+        return a.compare(b, Qt::CaseInsensitive) < 0;
+    });
+    faces.erase(std::unique(faces.begin(), faces.end(),
+                            [](const QString &a, const QString &b) {
+                                return a.compare(b, Qt::CaseInsensitive) == 0;
+                            }),
+                faces.end());
+    return faces;
 }

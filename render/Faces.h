@@ -11,3 +11,7 @@ QStringList SubstitutedFaceNames();
 // where a face lacks a character the renderer takes it from the first of these
 // that has it.
 QStringList FallbackFaceNames();
+// The face names the font lists offer: installed families and the Windows
+// names above, sorted by name without regard to case, without the
+// vertical-writing ("@") faces, which the renderer selects by itself.
+QStringList ScreenFontNames();

@@ -7,6 +7,7 @@
 #include "app/ProjectFile.h"
 #include "dialogs/uSpecial.h"
 #include "dialogs/uTempStr.h"
+#include "render/Faces.h"
 
 #include <QAction>
 #include <QFile>
@@ -124,7 +125,7 @@ private slots:
 
     void fontListAndStoredFace()
     {
-        const QStringList names = TempFontNames();
+        const QStringList names = ScreenFontNames();
         QVERIFY(!names.isEmpty());
         QVERIFY(names.contains(QStringLiteral("宋体")));
         QVERIFY(!names.first().startsWith(QLatin1Char('@')));

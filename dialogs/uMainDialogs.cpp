@@ -1,0 +1,30 @@
+// The main window's commands that open the settings dialogs.
+#include "app/uMain.h"
+
+#include "dialogs/Password.h"
+#include "dialogs/Password2.h"
+#include "render/uFont.h"
+
+void TFrm_Main::N6Click()
+{
+    TPasswordDlg dialog(*this);
+    dialog.exec();
+}
+
+void TFrm_Main::N3Click()
+{
+    TPasswordDlg2 dialog(*this);
+    dialog.exec();
+}
+
+void TFrm_Main::N_FontClick()
+{
+    TFrm_Font dialog(Project, this);
+    dialog.exec();
+}
+
+void TFrm_Main::BlankPreview(QImage &image)
+{
+    image.fill(Qt::black);
+    RepaintPreviews();
+}

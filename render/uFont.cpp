@@ -1,0 +1,225 @@
+#include "render/uFont.h"
+
+#include "app/Struct.h"
+#include "render/Faces.h"
+
+#include <QComboBox>
+#include <QFocusEvent>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QListView>
+#include <QPainter>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSpinBox>
+#include <QStyledItemDelegate>
+#include <algorithm>
+#include <functional>
+
+namespace {
+// The record's colour values of the list items, red in the low byte.
+constexpr int32_t ColorValues[] = {255, 0x8000, 0xFFFF};
+constexpr int ItemHeight = 16;
+
+// What the swatches show: green is drawn brighter than the value it stores.
+QColor SwatchColor(int item)
+{
+    static const QColor colors[] = {QColor(255, 0, 0), QColor(0, 255, 0), QColor(255, 255, 0)};
+    return item >= 0 && item < 3 ? colors[item] : QColor(Qt::black);
+}
+
+int ColorItem(int32_t value)
+{
+    if (value == 0x8000)
+        return 1;
+    if (value == 0xFFFF)
+        return 2;
+    return 0;
+}
+
+// Draws a colour item as a black-outlined swatch followed by its caption.
+class ColorItemDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    void paint(QPainter *painter, const QStyleOptionViewItem &option,
+               const QModelIndex &index) const override
+    {
+        const QRect r = option.rect;
+        painter->save();
+        painter->fillRect(r, option.palette.brush(QPalette::Base));
+        painter->setPen(Qt::black);
+        painter->setBrush(SwatchColor(index.row()));
+        // Outlined cells (L + 2, T + 2) up to, not including, (L + 38, B - 2);
+        // a stroked QRect covers one pixel more than its size.
+        painter->drawRect(r.left() + 2, r.top() + 2, 35, r.height() - 5);
+        painter->setPen(option.palette.color(QPalette::Text));
+        painter->drawText(QRect(r.left() + 42, r.top() + 1, r.width() - 42, r.height() - 1),
+                          Qt::AlignLeft | Qt::AlignTop, index.data().toString());
+        painter->restore();
+    }
+
+    QSize sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const override
+    {
+        return {QStyledItemDelegate::sizeHint(option, index).width() + 42, ItemHeight};
+    }
+};
+
+// The colour list tells the dialog when it drops down and when the focus leaves it.
+class ColorCombo : public QComboBox {
+public:
+    std::function<void()> droppedDown, exited;
+
+protected:
+    void showPopup() override
+    {
+        if (droppedDown)
+            droppedDown();
+        QComboBox::showPopup();
+    }
+    void focusOutEvent(QFocusEvent *event) override
+    {
+        QComboBox::focusOutEvent(event);
+        if (event->reason() != Qt::PopupFocusReason && event->reason() != Qt::ActiveWindowFocusReason
+            && exited)
+            exited();
+    }
+};
+
+QSpinBox *MakeSpin(const char *name)
+{
+    auto *spin = new QSpinBox;
+    spin->setObjectName(QLatin1String(name));
+    spin->setRange(1, 48);
+    spin->setValue(24);
+    return spin;
+}
+} // namespace
+
+TFrm_Font::TFrm_Font(TProjectState &project, QWidget *parent)
+    : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint
+                          | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
+      m_project(project)
+{
+    setObjectName(QStringLiteral("Frm_Font"));
+    setWindowTitle(QStringLiteral("字体设置"));
+    BuildControls();
+    FormCreate();
+}
+
+void TFrm_Font::BuildControls()
+{
+    Comb_Font = new QComboBox;
+    Comb_Font->setObjectName(QStringLiteral("Comb_Font"));
+    auto *colors = new ColorCombo;
+    colors->droppedDown = [this] { Comb_FontColorDropDown(); };
+    colors->exited = [this] { Comb_FontColorExit(); };
+    Comb_FontColor = colors;
+    Comb_FontColor->setObjectName(QStringLiteral("Comb_FontColor"));
+    Comb_FontColor->addItems({QStringLiteral("红"), QStringLiteral("绿"), QStringLiteral("黄")});
+    Comb_FontColor->setItemDelegate(new ColorItemDelegate(Comb_FontColor));
+    Comb_FontColorExit();
+    Comb_Align = new QComboBox;
+    Comb_Align->setObjectName(QStringLiteral("Comb_Align"));
+    Comb_Align->addItems({QStringLiteral("居左"), QStringLiteral("居中"), QStringLiteral("居右")});
+
+    auto *heightGroup = new QGroupBox(QStringLiteral("字高"));
+    Radiobtn_AutoHeight = new QRadioButton(QStringLiteral("自适应高度"));
+    Radiobtn_AutoHeight->setObjectName(QStringLiteral("Radiobtn_AutoHeight"));
+    Radiobtn_UserHeight = new QRadioButton;
+    Radiobtn_UserHeight->setObjectName(QStringLiteral("Radiobtn_UserHeight"));
+    Numedt_Height = MakeSpin("Numedt_Height");
+    Numedt_Width = MakeSpin("Numedt_Width");
+    auto *heights = new QGridLayout(heightGroup);
+    heights->addWidget(Radiobtn_AutoHeight, 0, 0, 1, 5);
+    heights->addWidget(Radiobtn_UserHeight, 1, 0);
+    heights->addWidget(new QLabel(QStringLiteral("高度")), 1, 1);
+    heights->addWidget(Numedt_Height, 1, 2);
+    heights->addWidget(new QLabel(QStringLiteral("宽度")), 1, 3);
+    heights->addWidget(Numedt_Width, 1, 4);
+
+    Btn_OK = new QPushButton(QStringLiteral("确定"));
+    Btn_OK->setObjectName(QStringLiteral("Btn_OK"));
+    Btn_Cancel = new QPushButton(QStringLiteral("取消"));
+    Btn_Cancel->setObjectName(QStringLiteral("Btn_Cancel"));
+    connect(Btn_OK, &QPushButton::clicked, this, &TFrm_Font::Btn_OKClick);
+    connect(Btn_Cancel, &QPushButton::clicked, this, &QDialog::reject);
+
+    auto *grid = new QGridLayout(this);
+    grid->addWidget(new QLabel(QStringLiteral("字体")), 0, 0);
+    grid->addWidget(Comb_Font, 0, 1);
+    grid->addWidget(new QLabel(QStringLiteral("颜色")), 1, 0);
+    grid->addWidget(Comb_FontColor, 1, 1);
+    grid->addWidget(heightGroup, 2, 0, 1, 2);
+    grid->addWidget(new QLabel(QStringLiteral("对齐方式")), 3, 0);
+    grid->addWidget(Comb_Align, 3, 1);
+    auto *buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(Btn_OK);
+    buttons->addWidget(Btn_Cancel);
+    grid->addLayout(buttons, 4, 0, 1, 2);
+    setFixedSize(sizeHint().expandedTo(QSize(274, 179)));
+}
+
+void TFrm_Font::FormCreate()
+{
+    const TProjectRecord &r = m_project.ProjectRecord;
+    Comb_Font->addItems(ScreenFontNames());
+    int face = Comb_Font->findText(TrimControl(r.FontName.text()), Qt::MatchFixedString);
+    if (face < 0)
+        face = Comb_Font->findText(QStringLiteral("宋体"));
+    Comb_Font->setCurrentIndex(face);
+
+    // A single-colour display shows red only; a stored green or yellow then
+    // has no item and is kept unless the operator picks red.
+    if (r.ColorMode == 1)
+        while (Comb_FontColor->count() > 1)
+            Comb_FontColor->removeItem(1);
+    const int color = ColorItem(r.FontColor);
+    Comb_FontColor->setCurrentIndex(color < Comb_FontColor->count() ? color : -1);
+
+    if (r.FontHeight == 0) {
+        Radiobtn_AutoHeight->setChecked(true);
+    } else {
+        Radiobtn_UserHeight->setChecked(true);
+        Numedt_Height->setValue(r.FontHeight);
+        Numedt_Width->setValue(r.FontWidth);
+    }
+    Comb_Align->setCurrentIndex(r.TextAlign < 3 ? r.TextAlign : -1);
+}
+
+void TFrm_Font::Btn_OKClick()
+{
+    TProjectRecord &r = m_project.ProjectRecord;
+    m_project.ProjectSaved = false;
+    r.FontName.setText(Comb_Font->currentText());
+    const int color = Comb_FontColor->currentIndex();
+    if (color >= 0)
+        r.FontColor = ColorValues[color];
+    if (Radiobtn_AutoHeight->isChecked()) {
+        r.FontHeight = 0;
+    } else {
+        r.FontHeight = uint8_t(Numedt_Height->value());
+        r.FontWidth = uint8_t(Numedt_Width->value());
+    }
+    if (Comb_Align->currentIndex() >= 0)
+        r.TextAlign = uint8_t(Comb_Align->currentIndex());
+    accept();
+}
+
+void TFrm_Font::SetColorListColors(const QColor &background, const QColor &text)
+{
+    QPalette palette = Comb_FontColor->palette();
+    for (QPalette::ColorRole role : {QPalette::Base, QPalette::Button, QPalette::Window})
+        palette.setColor(role, background);
+    for (QPalette::ColorRole role : {QPalette::Text, QPalette::ButtonText, QPalette::WindowText})
+        palette.setColor(role, text);
+    Comb_FontColor->setPalette(palette);
+    Comb_FontColor->view()->setPalette(palette);
+}
+
+void TFrm_Font::Comb_FontColorDropDown() { SetColorListColors(Qt::white, Qt::black); }
+
+void TFrm_Font::Comb_FontColorExit() { SetColorListColors(Qt::black, QColor(0, 255, 255)); }

@@ -1,0 +1,37 @@
+// A main window for dialog tests: registry and settings files in a temporary
+// folder, message boxes answered by a ScriptedPrompter, shown once so that it
+// holds the start-up defaults.
+#pragma once
+
+#include "ScriptedPrompter.h"
+
+#include "app/AppPaths.h"
+#include "app/uMain.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <functional>
+#include <memory>
+
+struct TestWindow {
+    QTemporaryDir dir;
+    ScriptedPrompter prompter;
+    std::unique_ptr<TFrm_Main> main;
+
+    TestWindow()
+    {
+        QDir::setCurrent(dir.path());
+        AppPaths::setRegistryFile(dir.filePath(QStringLiteral("Velmora.ini")));
+        AppPaths::setSysSetupFile(dir.filePath(QStringLiteral("SysSetup")));
+        main = std::make_unique<TFrm_Main>(&prompter);
+        main->show();
+    }
+};
+
+// Runs answer on the modal dialog that opens next.
+inline void WhenModal(const std::function<void(QWidget *)> &answer)
+{
+    QTimer::singleShot(0, [answer] { answer(QApplication::activeModalWidget()); });
+}
