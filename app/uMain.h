@@ -15,6 +15,7 @@
 
 class HotKey;
 struct TTempMessage;
+struct TSpecialCommands;
 class PageListModel;
 class PageStore;
 class Prompter;
@@ -165,6 +166,11 @@ public:
     // Stores the message, builds its frames and starts the transmission;
     // false when it was refused (the operator is told why).
     bool SendTempMessage(const TTempMessage &message);
+    // The LOGO and welcome pictures: the paths are stored, then the pictures
+    // loaded and sent; a picture that cannot be loaded stops before sending.
+    void SendLogo(const QString &landscapeFile, const QString &portraitFile);
+    void SendWelcome(const QString &file);
+    TSpecialCommands SpecialCommands();   // what the LOGO/welcome dialog runs
     // --- end of dialogs ---------------------------------------------------
 
 
@@ -200,6 +206,8 @@ private:
     bool NeedsSavePrompt() const;
     void AskToSaveOnExit();
     void RepaintPreviews();
+    void SendPictures(const QString &caption,
+                      const std::function<void(QByteArray &, QByteArray &)> &build);
     void BuildPageList();
     void LoadScenario(const QString &path);
     QString ScenarioPath() const;   // ScenarioFile, empty when blank

@@ -1,8 +1,9 @@
-// The temporary message of the main window: its dialog and its transmission.
+// The temporary message, LOGO and welcome transmissions of the main window.
 #include "app/uMain.h"
 
 #include "app/Errors.h"
 #include "app/Prompter.h"
+#include "dialogs/uSpecial.h"
 #include "dialogs/uTempStr.h"
 #include "link/Frames.h"
 #include "link/SpecialFrames.h"
@@ -32,4 +33,39 @@ void TFrm_Main::Btn_TempStrClick()
     dialog.Edt_TempStr->setText(Record().TempText.text());
     dialog.exec();
     Project.ProjectSaved = false;   // whatever button closed it
+}
+
+void TFrm_Main::SendLogo(const QString &landscapeFile, const QString &portraitFile)
+{
+    SendPictures(LogoCaption(), [&](QByteArray &portrait, QByteArray &landscape) {
+        BuildLogoFrames(Record(), landscapeFile, portraitFile, portrait, landscape);
+    });
+}
+
+void TFrm_Main::SendWelcome(const QString &file)
+{
+    SendPictures(WelcomeCaption(), [&](QByteArray &portrait, QByteArray &landscape) {
+        BuildWelcomeFrames(Record(), file, portrait, landscape);
+    });
+}
+
+void TFrm_Main::SendPictures(const QString &caption,
+                             const std::function<void(QByteArray &, QByteArray &)> &build)
+{
+    QByteArray portrait, landscape;
+    try {
+        build(portrait, landscape);   // stores the paths before loading any picture
+    } catch (const VelmoraError &e) {
+        m_prompter->error(this, e.text());   // nothing is sent
+        return;
+    }
+    StartTransmission(portrait, landscape, caption);
+}
+
+TSpecialCommands TFrm_Main::SpecialCommands()
+{
+    TSpecialCommands commands;
+    commands.sendLogo = [this](const QString &land, const QString &port) { SendLogo(land, port); };
+    commands.sendWelcome = [this](const QString &file) { SendWelcome(file); };
+    return commands;
 }

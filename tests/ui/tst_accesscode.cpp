@@ -30,7 +30,7 @@ private slots:
     void enterAfterRefusalOpensGuardedDialog();
     void guardedDialogClosesBoth_data();
     void guardedDialogClosesBoth();
-    void logoDialogCannotSendYet();
+    void logoDialogBehindTheCode();
     void cancelOpensNothing();
 
 private:
@@ -170,7 +170,7 @@ void TestAccessCode::guardedDialogClosesBoth()
     }
 }
 
-void TestAccessCode::logoDialogCannotSendYet()
+void TestAccessCode::logoDialogBehindTheCode()
 {
     m_main->Record().LogoLandFile.setText(QStringLiteral("/shows/land.bmp"));
     bool checked = false;
@@ -182,8 +182,9 @@ void TestAccessCode::logoDialogCannotSendYet()
             auto *special = qobject_cast<TFrm_Special *>(guarded);
             if (!special)
                 return;
-            checked = special->BtnEdt_LOGO->text() == QStringLiteral("/shows/land.bmp")
-                && !special->Btn_SendLOGO->isEnabled() && !special->Btn_SendWelCome->isEnabled();
+            checked = special->BtnEdt_LOGO->text() == QStringLiteral("/shows/land.bmp");
+            // A picture that cannot be opened stops the LOGO before anything is sent.
+            special->Btn_SendLOGO->click();
             special->close();
         });
         form->Password->setText(Code);
@@ -191,6 +192,9 @@ void TestAccessCode::logoDialogCannotSendYet()
     });
     m_main->N3Click();
     QVERIFY(checked);
+    QCOMPARE(m_prompter->errors.size(), 1);
+    QVERIFY(m_prompter->errors.first().startsWith(QStringLiteral("Cannot open file \"")));
+    QCOMPARE(m_main->Record().LogoLandFile.text(), QStringLiteral("/shows/land.bmp"));
 }
 
 void TestAccessCode::cancelOpensNothing()
