@@ -11,14 +11,9 @@
 #include <QTextDocument>
 #include <QtTest>
 
+#include "TextDocuments.h"
+
 namespace {
-QStringList Paragraphs(const QTextDocument &doc)
-{
-    QStringList lines;
-    for (QTextBlock b = doc.begin(); b.isValid(); b = b.next())
-        lines << b.text();
-    return lines;
-}
 
 QString Read(const QByteArray &rtf)
 {

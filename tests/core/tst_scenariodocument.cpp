@@ -12,14 +12,9 @@
 #include <QTextDocument>
 #include <QtTest>
 
+#include "TextDocuments.h"
+
 namespace {
-QStringList Paragraphs(const QTextDocument &doc)
-{
-    QStringList lines;
-    for (QTextBlock b = doc.begin(); b.isValid(); b = b.next())
-        lines << b.text();
-    return lines;
-}
 } // namespace
 
 class TestScenarioDocument : public QObject {
