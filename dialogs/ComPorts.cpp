@@ -1,5 +1,7 @@
 #include "dialogs/ComPorts.h"
 
+#include "link/QtSerialPort.h"
+
 #include <QSerialPortInfo>
 #include <algorithm>
 
@@ -8,26 +10,11 @@ namespace {
 constexpr int HighestComPort = 255;
 } // namespace
 
-QString ComPortDevice(int n)
-{
-    if (n < 1)
-        return QString();
-#ifdef Q_OS_WIN
-    return QStringLiteral("\\\\.\\COM") + QString::number(n);
-#else
-    if (n < 100)
-        return QStringLiteral("/dev/ttyS") + QString::number(n - 1);
-    if (n < 200)
-        return QStringLiteral("/dev/ttyUSB") + QString::number(n - 100);
-    return QStringLiteral("/dev/ttyACM") + QString::number(n - 200);
-#endif
-}
-
 int ComPortOfDevice(const QString &path)
 {
     // Searching the forward mapping keeps one table of the numbering.
     for (int n = 1; n <= HighestComPort; ++n)
-        if (ComPortDevice(n) == path)
+        if (SerialDevicePath(n) == path)
             return n;
     return 0;
 }
@@ -37,7 +24,7 @@ QList<ComPortEntry> AvailableComPorts()
     QList<ComPortEntry> ports;
     for (const QSerialPortInfo &info : QSerialPortInfo::availablePorts()) {
 #ifdef Q_OS_WIN
-        const QString device = ComPortDevice(info.portName().mid(3).toInt());
+        const QString device = SerialDevicePath(info.portName().mid(3).toInt());
 #else
         const QString device = info.systemLocation();
 #endif
@@ -47,4 +34,10 @@ QList<ComPortEntry> AvailableComPorts()
     std::sort(ports.begin(), ports.end(),
               [](const ComPortEntry &a, const ComPortEntry &b) { return a.number < b.number; });
     return ports;
+}
+
+QString ComPortCaption(int n)
+{
+    const QString caption = QStringLiteral("COM") + QString::number(n);
+    return n == 0 ? caption + QStringLiteral(" (模拟显示屏)") : caption;
 }

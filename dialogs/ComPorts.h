@@ -4,11 +4,8 @@
 #include <QList>
 #include <QString>
 
-// The device path of COM number n ("\\.\COMn" on Windows; on Linux
-// /dev/ttyS<n-1> below 100, /dev/ttyUSB<n-100> below 200, /dev/ttyACM<n-200>);
-// empty for 0, which names no port.
-QString ComPortDevice(int n);
-// The COM number whose device path is path; 0 when no number maps to it.
+// The COM number whose device path (SerialDevicePath) is path; 0 when no
+// number maps to it.
 int ComPortOfDevice(const QString &path);
 
 struct ComPortEntry {
@@ -17,3 +14,7 @@ struct ComPortEntry {
 };
 // The present serial ports that have a COM number, in ascending order.
 QList<ComPortEntry> AvailableComPorts();
+
+// What the port list shows for COM number n: "COM0 (模拟显示屏)" for the
+// simulated display, "COMn" for the others.
+QString ComPortCaption(int n);

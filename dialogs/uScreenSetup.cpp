@@ -3,6 +3,7 @@
 #include "app/uMain.h"
 #include "app/Prompter.h"
 #include "dialogs/ComPorts.h"
+#include "link/QtSerialPort.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -41,7 +42,8 @@ QComboBox *MakeList(const char *name, const QStringList &items)
 }
 
 // The drop-down of the port list shows the device path beside each COM name;
-// the item text itself stays "COMn", which is what the port number is read from.
+// the item text itself stays "COMn" (COM0 with its caption, which has no
+// digits), which is what the port number is read from.
 class PortItemDelegate : public QStyledItemDelegate {
 public:
     using QStyledItemDelegate::QStyledItemDelegate;
@@ -188,14 +190,16 @@ void TFrm_Screen_Setup::BuildControls()
 
 void TFrm_Screen_Setup::FillPortList()
 {
+    // The simulated display is always there, so a machine with no serial
+    // port can rehearse.
+    Comb_Comm->addItem(ComPortCaption(0));
     for (const ComPortEntry &port : AvailableComPorts()) {
-        Comb_Comm->addItem(QStringLiteral("COM") + QString::number(port.number));
+        Comb_Comm->addItem(ComPortCaption(port.number));
         const int i = Comb_Comm->count() - 1;
         Comb_Comm->setItemData(i, port.device, DevicePathRole);
         Comb_Comm->setItemData(i, port.device, Qt::ToolTipRole);
     }
-    if (Comb_Comm->count() > 0)
-        Comb_Comm->setCurrentIndex(0);
+    Comb_Comm->setCurrentIndex(0);
 }
 
 void TFrm_Screen_Setup::ConnectHandlers()
@@ -237,7 +241,7 @@ void TFrm_Screen_Setup::ShowRecord()
     SpnEdt_HeightChange();
     Comb_DataScan->setCurrentIndex(r.ScanMode == ScanEighth ? 1 : 0);
     Comb_Px->setCurrentIndex(r.ColorMode == 1 ? 0 : r.ColorMode == 2 ? 1 : -1);
-    Comb_Comm->setEditText(QStringLiteral("COM") + QString::number(r.ComPort));
+    Comb_Comm->setEditText(ComPortCaption(r.ComPort));
     ShowDevice();
     Comb_Baud->setCurrentIndex(Comb_Baud->findText(QString::number(r.BaudRate)));
     Comb_DataDA->setCurrentIndex(r.DataPolarity);
@@ -260,7 +264,8 @@ void TFrm_Screen_Setup::Changed() { m_main.Project.ProjectSaved = false; }
 
 void TFrm_Screen_Setup::ShowDevice()
 {
-    Lbl_Device->setText(ComPortDevice(Record().ComPort));
+    const int n = Record().ComPort;
+    Lbl_Device->setText(n == 0 ? QStringLiteral("模拟显示屏") : SerialDevicePath(n));
 }
 
 void TFrm_Screen_Setup::SpnEdt_WidthChange()

@@ -1,28 +1,35 @@
 // The time a serial line takes: 11 bits a character (start, 8 data, parity,
-// stop) at the baud rate, behind a driver queue. The simulated port uses it so
-// that a rehearsal takes as long as the show will.
+// stop) at the baud rate, behind a driver queue. The simulated port and the
+// recording port's driver model use it, so that a rehearsal takes as long as
+// the show will.
 #pragma once
 
-#include <chrono>
+#include "link/SerialPort.h"
+
 #include <cstdint>
+#include <memory>
 
 class LinePacer {
 public:
-    using Clock = std::chrono::steady_clock;
-
-    // A baud rate of 0 or less paces nothing.
-    explicit LinePacer(int baud, int64_t queueBytes = 1024);
+    // A baud rate of 0 or less paces nothing. queueBytes: what the driver
+    // holds while the line shifts it out; 0 for a write that returns when its
+    // last byte has left.
+    LinePacer(int baud, int64_t queueBytes, std::shared_ptr<LinkClock> clock = SystemClock());
 
     // Blocks, like a driver write, until the queue has taken the last of the
     // bytes: at most queueBytes of them are still to go out on return.
     void write(int64_t bytes);
     // Blocks until every byte written has left the line.
     void drain();
+    // The bytes written that have not yet left the line, counting one that is
+    // leaving.
+    int64_t bytesOnLine() const;
 
-    Clock::duration byteTime() const { return m_byteTime; }
+    int64_t byteNs() const { return m_byteNs; }
 
 private:
-    Clock::duration m_byteTime;
+    std::shared_ptr<LinkClock> m_clock;
+    int64_t m_byteNs;
     int64_t m_queueBytes;
-    Clock::time_point m_lineFreeAt;   // when the last byte written will have left
+    int64_t m_lineFreeNs;   // when the last byte written will have left
 };

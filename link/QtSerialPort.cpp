@@ -1,6 +1,7 @@
 #include "link/QtSerialPort.h"
 
 #include "app/Errors.h"
+#include "link/SimulatedPort.h"
 
 #include <QDeadlineTimer>
 #include <QRegularExpression>
@@ -150,7 +151,11 @@ void QtSerialPort::closeDevice() noexcept
     m_port.close();
 }
 
-SerialPortFactory SystemPorts()
+SerialPortFactory SystemPorts(std::shared_ptr<LinkClock> clock)
 {
-    return [](const QString &name) { return std::make_unique<QtSerialPort>(name); };
+    return [clock](const QString &name) -> std::unique_ptr<SerialPort> {
+        if (IsSimulatedPortName(name))
+            return std::make_unique<SimulatedPort>(name, clock);
+        return std::make_unique<QtSerialPort>(name);
+    };
 }

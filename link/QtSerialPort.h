@@ -7,7 +7,7 @@
 
 // The device of port number n: Windows "\\.\COMn"; elsewhere /dev/ttyS<n-1>
 // for 1..99, /dev/ttyUSB<n-100> for 100..199, /dev/ttyACM<n-200> from 200.
-// Empty for port 0, which names no device.
+// Empty for port 0, the simulated display, which has no device.
 QString SerialDevicePath(int comPort);
 // The device for a port name: "\\.\ComN" as above, anything else is taken as
 // the device path itself.
@@ -34,5 +34,6 @@ private:
     QSerialPort m_port;
 };
 
-// The factory the program uses: a QtSerialPort for every name.
-SerialPortFactory SystemPorts();
+// The factory the program uses: the simulated display (paced on clock) for
+// port number 0, a QtSerialPort for every other name.
+SerialPortFactory SystemPorts(std::shared_ptr<LinkClock> clock = SystemClock());

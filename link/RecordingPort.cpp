@@ -2,7 +2,6 @@
 
 #include "app/Errors.h"
 
-
 RecordingPort::RecordingPort(const QString &name, std::shared_ptr<WireLog> log,
                              std::shared_ptr<LinkClock> clock, RecordingOptions options)
     : SerialPort(name), m_log(std::move(log)), m_clock(std::move(clock)), m_options(options)
@@ -24,17 +23,13 @@ QString RecordingPort::parityName(Parity parity)
     return parity == Mark ? QStringLiteral("mark") : QStringLiteral("space");
 }
 
-int64_t RecordingPort::byteNs() const
-{
-    return int64_t(11) * 1000000000 / baudRate();
-}
-
 void RecordingPort::openDevice()
 {
     if (m_options.refuseOpen)
         throw VelmoraError(name() + QStringLiteral(": the port cannot be opened"));
     m_openedNs = m_clock->nowNs();
-    m_lineFreeNs = m_openedNs;
+    if (m_options.driverQueue >= 0)
+        m_line.emplace(baudRate(), m_options.driverQueue, m_clock);
     m_lineParity = parity();
     m_log->append(QStringLiteral("open %1 %2").arg(name()).arg(baudRate()));
 }
@@ -46,19 +41,14 @@ void RecordingPort::writeDevice(const QByteArray &bytes, int)
         throw VelmoraError(name() + QStringLiteral(": the device is gone"));
     m_log->append(stamp() + QStringLiteral(" write ") + parityName(parity()) + QLatin1Char(' ')
                   + QString::fromLatin1(bytes.toHex()));
-    if (m_options.driverQueue < 0)
-        return;
-    const int64_t now = m_clock->nowNs();
-    m_lineFreeNs = std::max(now, m_lineFreeNs) + int64_t(bytes.size()) * byteNs();
-    const int64_t taken = m_lineFreeNs - int64_t(m_options.driverQueue) * byteNs();
-    if (taken > now)
-        m_clock->sleepUntilNs(taken);
+    if (m_line)
+        m_line->write(bytes.size());
 }
 
 void RecordingPort::drainDevice()
 {
-    if (m_options.driverQueue >= 0)
-        m_clock->sleepUntilNs(m_lineFreeNs);
+    if (m_line)
+        m_line->drain();
 }
 
 void RecordingPort::applyLineSettings()
@@ -66,18 +56,16 @@ void RecordingPort::applyLineSettings()
     if (parity() == m_lineParity)
         return;
     m_lineParity = parity();
-    if (m_options.driverQueue >= 0) {
-        // A real driver applies the new parity to every byte it still holds.
-        const int64_t left = m_lineFreeNs - m_clock->nowNs();
-        if (left > 0)
-            m_log->addBytesOnWrongParity(int((left + byteNs() - 1) / byteNs()));
-    }
+    // A real driver applies the new parity to every byte it still holds.
+    if (m_line)
+        m_log->addBytesOnWrongParity(int(m_line->bytesOnLine()));
     m_log->append(stamp() + QStringLiteral(" parity ") + parityName(parity()));
 }
 
 void RecordingPort::closeDevice() noexcept
 {
     m_log->append(stamp() + QStringLiteral(" close"));
+    m_line.reset();
 }
 
 SerialPortFactory RecordingPorts(std::shared_ptr<WireLog> log, std::shared_ptr<LinkClock> clock,

@@ -3,8 +3,11 @@
 // open port changes its parity.
 #pragma once
 
+#include "link/LinePacer.h"
 #include "link/SerialPort.h"
 #include "link/WireLog.h"
+
+#include <optional>
 
 struct RecordingOptions {
     bool refuseOpen = false;   // the device is missing or busy
@@ -31,13 +34,12 @@ protected:
 private:
     QString stamp() const;
     static QString parityName(Parity parity);
-    int64_t byteNs() const;
 
     std::shared_ptr<WireLog> m_log;
     std::shared_ptr<LinkClock> m_clock;
     RecordingOptions m_options;
     int64_t m_openedNs = 0;
-    int64_t m_lineFreeNs = 0;   // when the modelled queue runs empty
+    std::optional<LinePacer> m_line;   // the modelled driver, while open
     Parity m_lineParity = Mark;
     int m_writes = 0;
 };

@@ -1,5 +1,6 @@
 // The COM numbering of serial devices that projects store.
 #include "dialogs/ComPorts.h"
+#include "link/QtSerialPort.h"
 
 #include <QtTest>
 
@@ -34,7 +35,7 @@ void TestComPorts::devicesOfNumbers()
 {
     QFETCH(int, number);
     QFETCH(QString, device);
-    QCOMPARE(ComPortDevice(number), device);
+    QCOMPARE(SerialDevicePath(number), device);
     QCOMPARE(ComPortOfDevice(device), number);
 }
 
@@ -42,8 +43,8 @@ void TestComPorts::everyNumberMapsBack()
 {
     QSet<QString> devices;
     for (int n = 1; n <= 255; ++n) {
-        QCOMPARE(ComPortOfDevice(ComPortDevice(n)), n);
-        devices.insert(ComPortDevice(n));
+        QCOMPARE(ComPortOfDevice(SerialDevicePath(n)), n);
+        devices.insert(SerialDevicePath(n));
     }
     QCOMPARE(devices.size(), 255);
 }
@@ -51,7 +52,7 @@ void TestComPorts::everyNumberMapsBack()
 void TestComPorts::unknownDevices()
 {
     QCOMPARE(ComPortOfDevice(QString()), 0);
-    QCOMPARE(ComPortDevice(0), QString());   // "COM0" and "COM256" name no device
+    QCOMPARE(SerialDevicePath(0), QString());   // COM0 is the simulated display; COM256 does not exist
 #ifndef Q_OS_WIN
     QCOMPARE(ComPortOfDevice(QStringLiteral("/dev/ttyS99")), 0);   // would be COM100
     QCOMPARE(ComPortOfDevice(QStringLiteral("/dev/ttyACM56")), 0);  // beyond one byte
@@ -65,7 +66,7 @@ void TestComPorts::presentPortsAreNumbered()
 {
     const QList<ComPortEntry> ports = AvailableComPorts();
     for (int i = 0; i < ports.size(); ++i) {
-        QCOMPARE(ComPortDevice(ports[i].number), ports[i].device);
+        QCOMPARE(SerialDevicePath(ports[i].number), ports[i].device);
         if (i > 0)
             QVERIFY(ports[i - 1].number < ports[i].number);
     }

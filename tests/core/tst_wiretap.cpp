@@ -1,8 +1,6 @@
-// The tap from the worker's thread to the simulator, the LED drawing and the
-// pacing of the simulated line.
+// The tap from the worker's thread to the simulator, and the LED drawing.
 #include "app/ProjectFile.h"
 #include "link/LedPicture.h"
-#include "link/LinePacer.h"
 #include "link/WireTap.h"
 #include "SimFrames.h"
 
@@ -17,7 +15,6 @@ private slots:
     void bytesFromAnotherThreadArriveInOrder();
     void audienceFaces();
     void ledsKeepColours();
-    void pacingNeverFasterThanTheLine();
 };
 
 void TestWireTap::bytesFromAnotherThreadArriveInOrder()
@@ -88,29 +85,6 @@ void TestWireTap::ledsKeepColours()
     QCOMPARE(leds.pixel(14, 2), qRgb(255, 255, 0));
     QVERIFY(qRed(leds.pixel(0, 0)) < 64);            // round: the corner stays dark
     QCOMPARE(leds.pixel(17, 5), qRgb(0, 0, 0));      // gap between LEDs
-}
-
-// Only the lower bound: a loaded machine makes the line slower, never faster.
-// bench_linepacer prints the actual figure.
-void TestWireTap::pacingNeverFasterThanTheLine()
-{
-    LinePacer pacer(57600);
-    const auto start = LinePacer::Clock::now();
-    pacer.write(2000);
-    const auto returned = LinePacer::Clock::now() - start;
-    pacer.drain();
-    const auto drained = LinePacer::Clock::now() - start;
-    const auto byte = std::chrono::nanoseconds(11'000'000'000LL / 57600);
-    QVERIFY(drained >= 2000 * byte);                       // about 382 ms
-    QVERIFY(returned >= (2000 - 1024) * byte);             // the queue takes 1024 bytes
-    QVERIFY(pacer.byteTime() >= byte);
-
-    // A byte written after a pause starts when it is written, not earlier.
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    const auto again = LinePacer::Clock::now();
-    pacer.write(100);
-    pacer.drain();
-    QVERIFY(LinePacer::Clock::now() - again >= 100 * byte);
 }
 
 QTEST_GUILESS_MAIN(TestWireTap)

@@ -5,6 +5,7 @@
 #include "app/PageStore.h"
 #include "app/ProjectFile.h"
 #include "dialogs/ComPorts.h"
+#include "link/QtSerialPort.h"
 #include "dialogs/uScreenSetup.h"
 
 #include <QCheckBox>
@@ -227,7 +228,7 @@ void TestScreenSetup::portField()
     r.ComPort = 3;
     TFrm_Screen_Setup dialog(*m_main);
     QCOMPARE(dialog.Comb_Comm->currentText(), QStringLiteral("COM3"));
-    QCOMPARE(dialog.Lbl_Device->text(), ComPortDevice(3));
+    QCOMPARE(dialog.Lbl_Device->text(), SerialDevicePath(3));
 
     // Showing a text runs no conversion.
     dialog.Comb_Comm->setEditText(QStringLiteral("COM9"));
@@ -238,7 +239,7 @@ void TestScreenSetup::portField()
     edit->setText(QStringLiteral("com"));
     QTest::keyClick(edit, Qt::Key_7);
     QCOMPARE(r.ComPort, uint8_t(7));
-    QCOMPARE(dialog.Lbl_Device->text(), ComPortDevice(7));
+    QCOMPARE(dialog.Lbl_Device->text(), SerialDevicePath(7));
     QVERIFY(m_prompter->errors.isEmpty());
 
     const auto refused = [&](const QString &text, const QString &converted) {
@@ -267,9 +268,17 @@ void TestScreenSetup::portListUsesComNumbers()
 {
     TFrm_Screen_Setup dialog(*m_main);
     const QList<ComPortEntry> ports = AvailableComPorts();
-    QCOMPARE(dialog.Comb_Comm->count(), ports.size());
+    QCOMPARE(dialog.Comb_Comm->count(), ports.size() + 1);
+
+    // The simulated display comes first, also on a machine without ports.
+    QCOMPARE(dialog.Comb_Comm->itemText(0), QStringLiteral("COM0 (模拟显示屏)"));
+    m_main->Record().ComPort = 3;
+    Choose(dialog.Comb_Comm, 0);
+    QCOMPARE(int(m_main->Record().ComPort), 0);
+    QCOMPARE(dialog.Lbl_Device->text(), QStringLiteral("模拟显示屏"));
+
     const QRegularExpression comName(QStringLiteral("^COM([0-9]+)$"));
-    for (int i = 0; i < dialog.Comb_Comm->count(); ++i) {
+    for (int i = 1; i < dialog.Comb_Comm->count(); ++i) {
         const QRegularExpressionMatch m = comName.match(dialog.Comb_Comm->itemText(i));
         QVERIFY2(m.hasMatch(), qPrintable(dialog.Comb_Comm->itemText(i)));
         const QString device = dialog.Comb_Comm->itemData(i, Qt::ToolTipRole).toString();
@@ -277,7 +286,7 @@ void TestScreenSetup::portListUsesComNumbers()
 
         // Choosing the item stores exactly its number.
         Choose(dialog.Comb_Comm, i);
-        QCOMPARE(int(m_main->Record().ComPort), ports[i].number % 256);
+        QCOMPARE(int(m_main->Record().ComPort), ports[i - 1].number % 256);
     }
     QVERIFY(m_prompter->errors.isEmpty());
 }

@@ -1,0 +1,39 @@
+#include "link/SimulatedPort.h"
+
+SimulatedPort::SimulatedPort(const QString &name, std::shared_ptr<LinkClock> clock)
+    : SerialPort(name), m_clock(std::move(clock))
+{
+}
+
+SimulatedPort::~SimulatedPort()
+{
+    close();
+}
+
+void SimulatedPort::openDevice()
+{
+    m_line.emplace(baudRate(), 0, m_clock);
+}
+
+void SimulatedPort::writeDevice(const QByteArray &bytes, int)
+{
+    m_line->write(bytes.size());
+}
+
+void SimulatedPort::drainDevice()
+{
+    m_line->drain();
+}
+
+// Parity and framing live in what the observer is told with every write.
+void SimulatedPort::applyLineSettings() {}
+
+void SimulatedPort::closeDevice() noexcept
+{
+    m_line.reset();
+}
+
+bool IsSimulatedPortName(const QString &name)
+{
+    return name.compare(ComPortName(0), Qt::CaseInsensitive) == 0;
+}
