@@ -3,6 +3,8 @@
 #include "SimFrames.h"
 
 #include "app/AppPaths.h"
+#include "app/Gbk.h"
+#include "app/PageStore.h"
 #include "app/ProjectFile.h"
 #include "app/uMain.h"
 #include "link/WireTap.h"
@@ -31,6 +33,7 @@ private slots:
     void followsTransmissions();
     void doubleSidedShowsBothFaces();
     void menuOpensOneMonitor();
+    void rehearsalOnCom0();
 };
 
 void TestMonitor::followsTransmissions()
@@ -99,6 +102,40 @@ void TestMonitor::menuOpensOneMonitor()
     w.N_Monitor->trigger();
     QCOMPARE(w.Frm_Monitor, first);
     QVERIFY(first->isVisible());
+}
+
+// With the project on COM0 and the program's own ports, a page sent from the
+// main window appears in the monitor: no serial hardware involved.
+void TestMonitor::rehearsalOnCom0()
+{
+    QTemporaryDir dir;
+    AppPaths::setRegistryFile(dir.filePath(QStringLiteral("Velmora.ini")));
+    AppPaths::setSysSetupFile(dir.filePath(QStringLiteral("SysSetup")));
+    ScriptedPrompter prompter;
+    TFrm_Main w(&prompter);
+    w.show();
+    w.Record().ComPort = 0;
+    w.N_Monitor->trigger();
+    QVERIFY(w.Frm_Monitor->PanelInfo(1).contains(QStringLiteral("最后命令: 无")));
+
+    w.Richedt_Screen->load(ToGbk(QStringLiteral("序幕\r\n第一场")));
+    w.RebuildPageList();
+    w.SelectPage(0);
+    w.N14->trigger();
+    // A page of the default display crosses a 57600-baud line in well under
+    // a second; the wait allows for a slow machine.
+    QTRY_VERIFY_WITH_TIMEOUT(w.Frm_Monitor->PanelInfo(1).contains(QStringLiteral("最后命令: 页面")), 10000);
+    const QString info = w.Frm_Monitor->PanelInfo(1);
+    QVERIFY2(info.contains(QStringLiteral("错误帧: 0")), qPrintable(info));
+    QVERIFY(prompter.errors.isEmpty());
+
+    // Some LEDs are lit: the page's text, not a dark display.
+    const QImage leds = w.Frm_Monitor->PanelLeds(1);
+    bool lit = false;
+    for (int y = 0; y < leds.height() && !lit; ++y)
+        for (int x = 0; x < leds.width() && !lit; ++x)
+            lit = qRed(leds.pixel(x, y)) > 200 || qGreen(leds.pixel(x, y)) > 200;
+    QVERIFY(lit);
 }
 
 QTEST_MAIN(TestMonitor)
