@@ -1,7 +1,9 @@
 // The simulated display's line against 11 bits a byte on the machine's clock:
 // the best of five runs of 2000 bytes at 57600 baud (400 at 9600), written in
 // 100-byte pieces, then one whole page transmission through the worker on
-// COM0 against the line time of its bytes.
+// COM0 against the line time of its bytes (the rest is the worker's own
+// pauses between address, command and chunks: 160 ms for two page frames).
+#include "link/Frames.h"
 #include "link/SimulatedPort.h"
 #include "link/uSendThread.h"
 
@@ -43,7 +45,8 @@ int main(int argc, char **argv)
     PortPace(9600, 400);
 
     // Frames of a 256 x 32 dual-colour page's size to both displays, as the worker sends them.
-    const QByteArray payload(256 / 8 * 32 * 2 + 5, '\x0f');
+    QByteArray payload(256 / 8 * 32 * 2 + 5, '\x0f');
+    payload[0] = char(CmdPage);
     const QByteArray frame1 = QByteArray("\x02") + payload, frame2 = QByteArray("\x01") + payload;
     QElapsedTimer timer;
     timer.start();
