@@ -25,8 +25,6 @@ public:
     // leaving.
     int64_t bytesOnLine() const;
 
-    int64_t byteNs() const { return m_byteNs; }
-
 private:
     std::shared_ptr<LinkClock> m_clock;
     int64_t m_byteNs;

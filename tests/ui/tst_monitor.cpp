@@ -16,6 +16,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <memory>
+
 namespace {
 void Send(WireTap &tap, const QByteArray &frame)
 {
@@ -25,6 +27,19 @@ void Send(WireTap &tap, const QByteArray &frame)
     tap.closed();
     QCoreApplication::processEvents();
 }
+// A shown main window whose settings files live in a folder of its own.
+struct MainWindow {
+    MainWindow()
+    {
+        AppPaths::setRegistryFile(dir.filePath(QStringLiteral("Velmora.ini")));
+        AppPaths::setSysSetupFile(dir.filePath(QStringLiteral("SysSetup")));
+        w = std::make_unique<TFrm_Main>(&prompter);
+        w->show();
+    }
+    QTemporaryDir dir;
+    ScriptedPrompter prompter;
+    std::unique_ptr<TFrm_Main> w;
+};
 } // namespace
 
 class TestMonitor : public QObject {
@@ -86,12 +101,8 @@ void TestMonitor::doubleSidedShowsBothFaces()
 
 void TestMonitor::menuOpensOneMonitor()
 {
-    QTemporaryDir dir;
-    AppPaths::setRegistryFile(dir.filePath(QStringLiteral("Velmora.ini")));
-    AppPaths::setSysSetupFile(dir.filePath(QStringLiteral("SysSetup")));
-    ScriptedPrompter prompter;
-    TFrm_Main w(&prompter);
-    w.show();
+    MainWindow main;
+    TFrm_Main &w = *main.w;
     QVERIFY(w.N_Send->actions().contains(w.N_Monitor));
     QCOMPARE(w.N_Monitor->text(), QStringLiteral("LED监视器"));
     w.N_Monitor->trigger();
@@ -108,12 +119,8 @@ void TestMonitor::menuOpensOneMonitor()
 // main window appears in the monitor: no serial hardware involved.
 void TestMonitor::rehearsalOnCom0()
 {
-    QTemporaryDir dir;
-    AppPaths::setRegistryFile(dir.filePath(QStringLiteral("Velmora.ini")));
-    AppPaths::setSysSetupFile(dir.filePath(QStringLiteral("SysSetup")));
-    ScriptedPrompter prompter;
-    TFrm_Main w(&prompter);
-    w.show();
+    MainWindow main;
+    TFrm_Main &w = *main.w;
     w.Record().ComPort = 0;
     w.N_Monitor->trigger();
     QVERIFY(w.Frm_Monitor->PanelInfo(1).contains(QStringLiteral("最后命令: 无")));
@@ -127,7 +134,7 @@ void TestMonitor::rehearsalOnCom0()
     QTRY_VERIFY_WITH_TIMEOUT(w.Frm_Monitor->PanelInfo(1).contains(QStringLiteral("最后命令: 页面")), 10000);
     const QString info = w.Frm_Monitor->PanelInfo(1);
     QVERIFY2(info.contains(QStringLiteral("错误帧: 0")), qPrintable(info));
-    QVERIFY(prompter.errors.isEmpty());
+    QVERIFY(main.prompter.errors.isEmpty());
 
     // Some LEDs are lit: the page's text, not a dark display.
     const QImage leds = w.Frm_Monitor->PanelLeds(1);
