@@ -1,18 +1,26 @@
 #include "app/Prompter.h"
 
+#include "app/uMain.h"
+
 #include <QApplication>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QRegularExpression>
 #include <QStringList>
 
 QString QtNameFilters(const QString &filter)
 {
+    // Names often carry their pattern already, as "txt文档(*.txt)"; Qt lists
+    // the name followed by its pattern, so the name's own copy goes.
+    static const QRegularExpression trailingPattern(QStringLiteral("\\s*\\([^()]*\\)\\s*$"));
     const QStringList parts = filter.split(QLatin1Char('|'));
     QStringList names;
     for (int i = 0; i + 1 < parts.size(); i += 2) {
+        QString name = parts.at(i);
+        name.remove(trailingPattern);
         QString pattern = parts.at(i + 1);
         pattern.replace(QLatin1Char(';'), QLatin1Char(' '));
-        names << parts.at(i) + QStringLiteral(" (") + pattern + QLatin1Char(')');
+        names << name + QStringLiteral(" (") + pattern + QLatin1Char(')');
     }
     return names.join(QStringLiteral(";;"));
 }
@@ -40,7 +48,7 @@ int DialogPrompter::message(QWidget *owner, const QString &text, const QString &
 
 void DialogPrompter::error(QWidget *owner, const QString &text)
 {
-    QMessageBox::critical(owner, QApplication::applicationName(), text);
+    QMessageBox::critical(owner, QString::fromUtf8(ApplicationTitle), text);
 }
 
 namespace {

@@ -2,6 +2,7 @@
 
 #include "app/Errors.h"
 #include "link/Frames.h"
+#include "link/QtSerialPort.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>
@@ -50,7 +51,7 @@ void TSendThread::Transmit()
     Post(WM_SENDCURSOR, 1, 0);
     m_port = m_environment.ports(FPortName);
     if (!m_port)
-        throw VelmoraError(FPortName + QStringLiteral(": no such serial port"));
+        throw PortFailure(FPortName, QStringLiteral("没有这个串口"));
     m_port->setObserver(m_environment.observer);
     m_port->setBaudRate(FBaudRate == 9600 ? 9600 : 57600);
     SetLine(SerialPort::Mark);
