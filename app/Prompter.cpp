@@ -2,8 +2,10 @@
 
 #include "app/uMain.h"
 
-#include <QApplication>
 #include <QFileDialog>
+#include <QFileSystemModel>
+#include <QIdentityProxyModel>
+#include <QLocale>
 #include <QMessageBox>
 #include <QRegularExpression>
 #include <QStringList>
@@ -52,9 +54,52 @@ void DialogPrompter::error(QWidget *owner, const QString &text)
 }
 
 namespace {
+// The file list's size, type and date columns: Qt's Chinese texts have no
+// file types ("Folder", "txt File"), and sizes ("6 bytes") and dates follow
+// the system's language.
+class ChineseFileColumns : public QIdentityProxyModel {
+public:
+    using QIdentityProxyModel::QIdentityProxyModel;
+
+    QVariant data(const QModelIndex &index, int role) const override
+    {
+        const auto *files = qobject_cast<const QFileSystemModel *>(sourceModel());
+        if (role != Qt::DisplayRole || !files)
+            return QIdentityProxyModel::data(index, role);
+        const QModelIndex source = mapToSource(index);
+        switch (index.column()) {
+        case SizeColumn:
+            return files->isDir(source) ? QString()
+                                        : QLocale().formattedDataSize(files->size(source));
+        case TypeColumn:
+            return TypeText(files->fileInfo(source));
+        case DateColumn:
+            return QLocale().toString(files->lastModified(source), QLocale::ShortFormat);
+        default:
+            return QIdentityProxyModel::data(index, role);
+        }
+    }
+
+private:
+    enum { SizeColumn = 1, TypeColumn = 2, DateColumn = 3 };   // QFileSystemModel's columns
+
+    static QString TypeText(const QFileInfo &info)
+    {
+        if (info.isRoot())
+            return QStringLiteral("驱动器");
+        if (info.isDir())
+            return QStringLiteral("文件夹");
+        return info.suffix().isEmpty() ? QStringLiteral("文件")
+                                       : info.suffix() + QStringLiteral(" 文件");
+    }
+};
+
 QString RunFileDialog(QWidget *owner, const Prompter::FileRequest &request, bool save)
 {
     QFileDialog dialog(owner, request.title, request.directory);
+    // The desktop's own dialog would speak the desktop's language.
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setProxyModel(new ChineseFileColumns(&dialog));
     dialog.setNameFilters(QtNameFilters(request.filter).split(QStringLiteral(";;")));
     dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);

@@ -2,7 +2,9 @@
 // port named, the reason in Chinese, no English beyond names.
 #include "TestFiles.h"
 
+#include "app/AppPaths.h"
 #include "app/ProjectFile.h"
+#include "app/Struct.h"
 #include "link/BmpPicture.h"
 #include "link/QtSerialPort.h"
 
@@ -72,6 +74,20 @@ private slots:
         // The picture loader keeps its own frame around the Chinese reason.
         QCOMPARE(ErrorOf([&] { LoadBmpFile(missing); }),
                  QStringLiteral("Cannot open file \"%1\". 文件或文件夹不存在").arg(missing));
+    }
+
+    void settingsFailuresNameTheFile()
+    {
+        // A plain file where the settings' folder should be.
+        QTemporaryDir dir;
+        const QString blocker = dir.filePath(QStringLiteral("blocker"));
+        WriteRaw(blocker, "x");
+        AppPaths::setRegistryFile(blocker + QStringLiteral("/Velmora.ini"));
+        AppPaths::setSysSetupFile(blocker + QStringLiteral("/SysSetup"));
+        const QString reg = ErrorOf([] { WriteRegString(QStringLiteral("CurFileName"), QStringLiteral("a.prj")); });
+        QCOMPARE(reg, QStringLiteral("无法写入设置文件“%1/Velmora.ini”的“CurFileName”项").arg(blocker));
+        QCOMPARE(ErrorOf([] { WriteAutoRunInterval(5); }),
+                 QStringLiteral("无法写入设置文件“%1/SysSetup”").arg(blocker));
     }
 
     void portFailuresNameThePort()

@@ -4,7 +4,9 @@
 #include "app/Translations.h"
 
 #include <QDialogButtonBox>
+#include <QAbstractProxyModel>
 #include <QFileDialog>
+#include <QFileSystemModel>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -80,12 +82,32 @@ private slots:
         QFETCH(QString, accept);
         QVERIFY(InstallChineseQtTexts(*qApp));
         QTemporaryDir dir;
-        QString shownTitle, acceptCaption;
+        QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("剧本")));
+        QFile text(dir.filePath(QStringLiteral("a.txt")));
+        QVERIFY(text.open(QIODevice::WriteOnly));
+        text.write("hello\n");
+        text.close();
+        QString shownTitle, acceptCaption, folderType, folderDate, fileType, fileSize;
         QStringList filters;
         WhenModal([&](QWidget *modal) {
             auto *dialog = qobject_cast<QFileDialog *>(modal);
             if (!dialog)
                 return;
+            // The list as the operator reads it, once the folder is read.
+            QAbstractProxyModel *list = dialog->proxyModel();
+            auto *files = list ? qobject_cast<QFileSystemModel *>(list->sourceModel()) : nullptr;
+            if (files) {
+                const QString folder = dir.filePath(QStringLiteral("剧本"));
+                QTest::qWaitFor([&] { return files->index(folder).isValid(); });
+                const QModelIndex row = list->mapFromSource(files->index(folder));
+                folderType = row.siblingAtColumn(2).data().toString();
+                folderDate = row.siblingAtColumn(3).data().toString();
+                const QString file = dir.filePath(QStringLiteral("a.txt"));
+                QTest::qWaitFor([&] { return files->index(file).isValid(); });
+                const QModelIndex fileRow = list->mapFromSource(files->index(file));
+                fileType = fileRow.siblingAtColumn(2).data().toString();
+                fileSize = fileRow.siblingAtColumn(1).data().toString();
+            }
             shownTitle = dialog->windowTitle();
             filters = dialog->nameFilters();
             if (auto *buttons = dialog->findChild<QDialogButtonBox *>())
@@ -104,6 +126,11 @@ private slots:
         QCOMPARE(shownTitle, title);
         QCOMPARE(acceptCaption, accept);
         QCOMPARE(filters, (QStringList{QStringLiteral("txt文档 (*.txt)"), QStringLiteral("Rtf文档 (*.rtf)")}));
+        QCOMPARE(folderType, QStringLiteral("文件夹"));
+        QCOMPARE(fileType, QStringLiteral("txt 文件"));
+        QCOMPARE(fileSize, QStringLiteral("6 字节"));
+        QVERIFY2(!folderDate.isEmpty(), "no date shown");
+        QVERIFY2(!folderDate.contains(QRegularExpression(QStringLiteral("[A-Za-z]"))), qPrintable(folderDate));
     }
 
     void filterNamesOnce_data()

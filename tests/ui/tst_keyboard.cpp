@@ -4,13 +4,16 @@
 #include "TestWindow.h"
 
 #include "app/ProjectFile.h"
+#include "dialogs/uScreenSetup.h"
 #include "dialogs/uSpecial.h"
 #include "dialogs/uTempStr.h"
 
 #include <QAction>
 #include <QLabel>
 #include <QLineEdit>
+#include <QComboBox>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QToolButton>
 #include <QtTest>
 
@@ -153,6 +156,19 @@ private slots:
         QTest::keyClick(dialog.Btn_Close, Qt::Key_Space);
         QVERIFY(!dialog.isVisible());
         QCOMPARE(logos, 1);
+    }
+
+    void screenDialogTabReachesThePortAndClose()
+    {
+        TestWindow window;
+        TFrm_Screen_Setup dialog(*window.main);
+        ShowActive(dialog);
+        const QList<QWidget *> walk = TabWalk(dialog.SpnEdt_Width, 40);
+        QVERIFY(walk.contains(dialog.Comb_Comm) || walk.contains(dialog.Comb_Comm->lineEdit()));
+        QVERIFY(walk.contains(dialog.Btn_Close));
+        dialog.Btn_Close->setFocus();
+        QTest::keyClick(dialog.Btn_Close, Qt::Key_Space);
+        QVERIFY(!dialog.isVisible());
     }
 
     void statusBarShowsTheWholeHint()
