@@ -62,8 +62,19 @@ private slots:
         expected.sort();
         QCOMPARE(captions, expected);
 
-        QMessageBox ok(QMessageBox::Critical, QString(), QString(), QMessageBox::Ok);
-        QCOMPARE(Plain(ok.button(QMessageBox::Ok)->text()), QStringLiteral("确定"));
+        // The error box: the program's title and a Chinese OK.
+        QString title, ok;
+        WhenModal([&](QWidget *modal) {
+            auto *box = qobject_cast<QMessageBox *>(modal);
+            if (!box)
+                return;
+            title = box->windowTitle();
+            ok = Plain(box->button(QMessageBox::Ok)->text());
+            box->button(QMessageBox::Ok)->click();
+        });
+        prompter.error(nullptr, QStringLiteral("无法打开文件“a.prj”：文件或文件夹不存在"));
+        QCOMPARE(title, QStringLiteral("Velmora舞台字幕编辑系统"));
+        QCOMPARE(ok, QStringLiteral("确定"));
     }
 
     void fileDialogs_data()
@@ -88,6 +99,7 @@ private slots:
         text.write("hello\n");
         text.close();
         QString shownTitle, acceptCaption, folderType, folderDate, fileType, fileSize;
+        bool listed = false;
         QStringList filters;
         WhenModal([&](QWidget *modal) {
             auto *dialog = qobject_cast<QFileDialog *>(modal);
@@ -98,12 +110,12 @@ private slots:
             auto *files = list ? qobject_cast<QFileSystemModel *>(list->sourceModel()) : nullptr;
             if (files) {
                 const QString folder = dir.filePath(QStringLiteral("剧本"));
-                QTest::qWaitFor([&] { return files->index(folder).isValid(); });
+                listed = QTest::qWaitFor([&] { return files->index(folder).isValid(); });
                 const QModelIndex row = list->mapFromSource(files->index(folder));
                 folderType = row.siblingAtColumn(2).data().toString();
                 folderDate = row.siblingAtColumn(3).data().toString();
                 const QString file = dir.filePath(QStringLiteral("a.txt"));
-                QTest::qWaitFor([&] { return files->index(file).isValid(); });
+                listed = listed && QTest::qWaitFor([&] { return files->index(file).isValid(); });
                 const QModelIndex fileRow = list->mapFromSource(files->index(file));
                 fileType = fileRow.siblingAtColumn(2).data().toString();
                 fileSize = fileRow.siblingAtColumn(1).data().toString();
@@ -127,6 +139,7 @@ private slots:
         QCOMPARE(acceptCaption, accept);
         QCOMPARE(filters, (QStringList{QStringLiteral("txt文档 (*.txt)"), QStringLiteral("Rtf文档 (*.rtf)")}));
         QCOMPARE(folderType, QStringLiteral("文件夹"));
+        QVERIFY(listed);
         QCOMPARE(fileType, QStringLiteral("txt 文件"));
         QCOMPARE(fileSize, QStringLiteral("6 字节"));
         QVERIFY2(!folderDate.isEmpty(), "no date shown");

@@ -4,6 +4,7 @@
 #include "TestWindow.h"
 
 #include "app/ProjectFile.h"
+#include "app/Translations.h"
 #include "dialogs/uScreenSetup.h"
 #include "dialogs/uSpecial.h"
 #include "dialogs/uTempStr.h"
@@ -55,6 +56,9 @@ QToolButton *BrowseButton(QWidget *dialog, const char *editName)
 class TestKeyboard : public QObject {
     Q_OBJECT
 private slots:
+    // As the program runs: Chinese standard texts, Chinese default locale.
+    void initTestCase() { QVERIFY(InstallChineseQtTexts(*qApp)); }
+
     void tempDialogTabReachesFileButton()
     {
         TProjectRecord r = NewProjectRecord();
