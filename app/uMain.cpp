@@ -448,15 +448,15 @@ void TFrm_Main::ReadOpenedProject(const QString &path)
     Guarded([this] { ReloadScenario(); });   // reported; the Open goes on
 }
 
-// Nothing to save yet, so the file is read as a chosen one; when it cannot be
-// read the remembered project loads after the error.
+// Nothing to save yet, so the file is read as a chosen one; only when it
+// cannot be read does the remembered project load, after the error.
 bool TFrm_Main::OpenStartupFile()
 {
-    return Guarded([this] {
-        ReadOpenedProject(m_startupFile);
-        UpdateTitle();
-        WriteRegString(QStringLiteral("CurFileName"), Project.CurFileName);
-    });
+    if (!Guarded([this] { ReadOpenedProject(m_startupFile); }))
+        return false;
+    UpdateTitle();
+    Guarded([this] { WriteRegString(QStringLiteral("CurFileName"), Project.CurFileName); });
+    return true;
 }
 
 void TFrm_Main::SaveClick()
