@@ -10,6 +10,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QFile>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -310,8 +311,15 @@ void TFrm_Main::showEvent(QShowEvent *event)
     }
 }
 
+void TFrm_Main::SetStartupFile(const QString &path)
+{
+    m_startupFile = QFileInfo(path).absoluteFilePath();
+}
+
 void TFrm_Main::StartupLoad()
 {
+    if (!m_startupFile.isEmpty() && OpenStartupFile())
+        return;
     if (!Guarded([this] { LoadProject(Project.CurFileName); }))
         return;   // the flags stay as at program start
     Project.ProjectUntitled = false;
@@ -422,18 +430,34 @@ void TFrm_Main::OpenClick()
             } else if (!Project.ProjectSaved) {
                 SaveProject(Project.CurFileName);
             }
-            TProjectRecord scratch = Record();
-            ReadProjectFile(path, scratch);
-            Record() = scratch;
-            Project.CurFileName = path;
-            Project.ProjectUntitled = false;
-            Project.ProjectSaved = true;
-            ResizePreview(Record().ScreenWidth, Record().ScreenHeight);
-            Guarded([this] { ReloadScenario(); });   // reported; the Open goes on
+            ReadOpenedProject(path);
         }
         UpdateTitle();
         WriteRegString(QStringLiteral("CurFileName"), Project.CurFileName);
     });
+}
+
+void TFrm_Main::ReadOpenedProject(const QString &path)
+{
+    TProjectRecord scratch = Record();
+    ReadProjectFile(path, scratch);
+    Record() = scratch;
+    Project.CurFileName = path;
+    Project.ProjectUntitled = false;
+    Project.ProjectSaved = true;
+    ResizePreview(Record().ScreenWidth, Record().ScreenHeight);
+    Guarded([this] { ReloadScenario(); });   // reported; the Open goes on
+}
+
+// Nothing to save yet, so the file is read as a chosen one; only when it
+// cannot be read does the remembered project load, after the error.
+bool TFrm_Main::OpenStartupFile()
+{
+    if (!Guarded([this] { ReadOpenedProject(m_startupFile); }))
+        return false;
+    UpdateTitle();
+    Guarded([this] { WriteRegString(QStringLiteral("CurFileName"), Project.CurFileName); });
+    return true;
 }
 
 void TFrm_Main::SaveClick()

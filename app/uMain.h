@@ -52,6 +52,9 @@ public:
     void SaveProject(const QString &path);
     bool SaveProjectAs();     // false when the dialog was cancelled
     void StartupLoad();       // the load when the window is first shown
+    // A project named on the command line: the start-up load opens it as Open
+    // would, instead of the remembered project.
+    void SetStartupFile(const QString &path);
     void UpdateTitle();
 
     // Commands of the window.
@@ -203,6 +206,8 @@ private:
     void BuildClientArea();
     void BuildStatusBar();
     void SaveCurrent();           // Save As when untitled, else Save
+    void ReadOpenedProject(const QString &path);   // Open from reading the chosen file on
+    bool OpenStartupFile();       // false when it could not be read (the error was shown)
     bool NeedsSavePrompt() const;
     void AskToSaveOnExit();
     void RepaintPreviews();
@@ -218,4 +223,5 @@ private:
     bool m_shown = false;
     bool m_exiting = false;
     QString m_unreadableScenario;   // a scenario that exists but could not be read
+    QString m_startupFile;          // the project named on the command line
 };
