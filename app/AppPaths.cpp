@@ -63,5 +63,5 @@ void WriteAutoRunInterval(int seconds)
     settings.setValue(QStringLiteral("Main/nAutoRunInterVal"), seconds);
     settings.sync();
     if (settings.status() != QSettings::NoError)
-        throw VelmoraError(QStringLiteral("Cannot write %1").arg(AppPaths::sysSetupFile()));
+        throw VelmoraError(QStringLiteral("无法写入设置文件“%1”").arg(AppPaths::sysSetupFile()));
 }

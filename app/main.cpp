@@ -1,5 +1,6 @@
 #include "app/Gbk.h"
 #include "app/Prompter.h"
+#include "app/Translations.h"
 #include "app/uMain.h"
 
 #include <QApplication>
@@ -12,9 +13,10 @@ int main(int argc, char *argv[])
     QApplication::setApplicationName(QStringLiteral("Velmora"));
     // The desktop entry's name: the desktop shows its icon for the window.
     QApplication::setDesktopFileName(QStringLiteral("example.velmora.Velmora"));
+    InstallChineseQtTexts(app);
     if (!GbkAvailable()) {
         QMessageBox::critical(nullptr, QString::fromUtf8(ApplicationTitle),
-                              QStringLiteral("This Qt cannot convert GBK text."));
+                              QStringLiteral("此Qt不能转换GBK文字，程序无法运行。"));
         return 1;
     }
     QCommandLineParser options;

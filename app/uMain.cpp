@@ -276,8 +276,9 @@ void TFrm_Main::BuildStatusBar()
         StatusPanel[i]->setFrameShape(QFrame::Panel);
         StatusPanel[i]->setFrameShadow(QFrame::Sunken);
     }
-    StatusPanel[0]->setFixedWidth(160);
     StatusPanel[0]->setText(QStringLiteral("Space/Enter=发送;F4=清屏"));
+    // 160 pixels, or wider where the font needs more for the whole text.
+    StatusPanel[0]->setFixedWidth(qMax(160, StatusPanel[0]->sizeHint().width()));
     StatusPanel[1]->setFixedWidth(180);
     StatusPanel[2]->setMinimumWidth(50);
     ProgressB_State = new QProgressBar(StatusPanel[1]);

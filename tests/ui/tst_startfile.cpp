@@ -86,8 +86,8 @@ void TestStartFile::argumentReplacesRememberedProject()
 void TestStartFile::unreadableArgumentStillStartsWithRemembered_data()
 {
     QTest::addColumn<QByteArray>("content");   // empty: the file does not exist
-    QTest::addColumn<QString>("error");
-    QTest::newRow("missing") << QByteArray() << QStringLiteral("No such file or directory");
+    QTest::addColumn<QString>("error");   // %1: the file
+    QTest::newRow("missing") << QByteArray() << QStringLiteral("无法打开文件“%1”：文件或文件夹不存在");
     QTest::newRow("short") << QByteArray(100, '\x09') << QStringLiteral("Read beyond end of file");
 }
 
@@ -100,7 +100,7 @@ void TestStartFile::unreadableArgumentStillStartsWithRemembered()
         WriteRaw(bad, content);
 
     auto w = start(bad);
-    QCOMPARE(m_prompter.errors, QStringList{error});
+    QCOMPARE(m_prompter.errors, QStringList{error.contains(QStringLiteral("%1")) ? error.arg(bad) : error});
     QVERIFY(w->isVisible());
     QCOMPARE(w->Project.CurFileName, m_remembered);
     QCOMPARE(w->Record().ScreenWidth, 320);
