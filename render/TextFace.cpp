@@ -415,3 +415,14 @@ void TTextFace::draw(QImage &image, int x, int y, const Line &line, QRgb colour)
         pen += step + m_extra;
     }
 }
+
+QString TTextFace::missingCharacters(const QString &text) const
+{
+    const QList<uint> codes = text.toUcs4();
+    const Line line = prepare(text);
+    QList<uint> missing;
+    for (int i = 0; i < codes.size(); ++i)
+        if (line.m_glyphs[size_t(i)].index == 0 && !missing.contains(codes[i]))
+            missing << codes[i];
+    return QString::fromUcs4(reinterpret_cast<const char32_t *>(missing.constData()), missing.size());
+}

@@ -70,6 +70,9 @@ public:
     Line prepare(const QString &text) const;
     int width(const Line &line) const;
     int width(const QString &text) const { return width(prepare(text)); }
+    // The characters of text that neither the face nor a fallback face has
+    // (they are drawn as boxes), each once, in order.
+    QString missingCharacters(const QString &text) const;
     // Draws with the top-left corner of the first cell at (x, y), transparent
     // background, cut at the picture's edges. The glyphs sit in the text's
     // height below y (the em, or the fixed cell) by their ink, not by the
