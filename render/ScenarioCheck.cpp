@@ -55,7 +55,7 @@ QStringList PageReasons(std::vector<DisplayFace> &faces, const TPageFont &font,
 } // namespace
 
 TScenarioCheck CheckScenario(const TPageFont &font, const TPageRequest &displays,
-                             const QStringList &pages)
+                             const QStringList &pages, const std::function<void(int)> &progress)
 {
     TScenarioCheck result;
     result.error = CheckDisplayGeometry(displays.Width, displays.Height, displays.ColorMode);
@@ -71,6 +71,8 @@ TScenarioCheck CheckScenario(const TPageFont &font, const TPageRequest &displays
         return result;
     }
     for (int i = 0; i < pages.size(); ++i) {
+        if (progress && i % 256 == 0)
+            progress(i);
         if (pages[i].trimmed().isEmpty())
             continue;
         const QStringList reasons = PageReasons(faces, font, displays, pages[i]);

@@ -9,6 +9,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 struct TPageProblem {
     int page;          // index into the checked pages
     QString text;
@@ -25,5 +27,8 @@ struct TScenarioCheck {
 // taller than the display; characters no face has (drawn as boxes); a text
 // colour the colour mode cannot light. Empty pages are blanks and pass.
 // displays gives size, colour mode and display kinds; its text is not used.
+// progress, when given, is called every few hundred pages with the count done,
+// so that a window can keep answering during a long scenario.
 TScenarioCheck CheckScenario(const TPageFont &font, const TPageRequest &displays,
-                             const QStringList &pages);
+                             const QStringList &pages,
+                             const std::function<void(int)> &progress = {});

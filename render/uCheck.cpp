@@ -1,8 +1,10 @@
 #include "render/uCheck.h"
 
 #include "app/Prompter.h"
+#include "app/Struct.h"
 #include "app/uMain.h"
 
+#include <QApplication>
 #include <QHeaderView>
 #include <QLabel>
 #include <QTableWidget>
@@ -51,8 +53,15 @@ void TFrm_Main::N_CheckClick()
     QStringList pages;
     for (int i = 0; i < PageCount(); ++i)
         pages << PageText(i);
+    // A long scenario takes seconds: the window keeps answering meanwhile,
+    // and the command waits for the check under way.
+    N_Check->setEnabled(false);
+    QApplication::setOverrideCursor(Qt::WaitCursor);
     const TScenarioCheck check =
-        CheckScenario(PageFontOf(Record()), PageRequestOf(Record(), QString(), 0, 0, 0), pages);
+        CheckScenario(PageFontOf(Record()), PageRequestOf(Record(), QString(), 0, 0, 0), pages,
+                      [](int) { ProcessPendingMessages(); });
+    QApplication::restoreOverrideCursor();
+    N_Check->setEnabled(true);
     if (!check.error.isEmpty()) {
         prompter()->message(this, check.error, QStringLiteral("提示"), Prompter::Warning, Prompter::Ok);
         return;

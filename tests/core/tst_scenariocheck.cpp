@@ -53,6 +53,7 @@ private slots:
     void charactersTheFaceLacks();
     void coloursTheModeCannotLight();
     void displaysThatCannotBeDrawn();
+    void progressDuringLongScenarios();
     void cliCheck();
 };
 
@@ -125,6 +126,19 @@ void TestScenarioCheck::displaysThatCannotBeDrawn()
     QVERIFY(check.problems.isEmpty());
     check = CheckScenario(Font(), Displays(1, false, false), CleanPages);
     QCOMPARE(check.error, QStringLiteral("工程未启用任何显示屏"));
+}
+
+void TestScenarioCheck::progressDuringLongScenarios()
+{
+    QStringList pages;
+    for (int i = 0; i < 1000; ++i)
+        pages << (i == 700 ? QString(60, QChar(0x4E2D)) : QStringLiteral("第%1幕").arg(i));
+    QList<int> reported;
+    const TScenarioCheck check =
+        CheckScenario(Font(), Displays(), pages, [&](int done) { reported << done; });
+    QCOMPARE(reported, (QList<int>{0, 256, 512, 768}));
+    QCOMPARE(check.problems.size(), 1);
+    QCOMPARE(check.problems[0].page, 700);
 }
 
 void TestScenarioCheck::cliCheck()
