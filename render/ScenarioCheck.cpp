@@ -23,9 +23,11 @@ bool ColourLights(int32_t colour, int colorMode)
 QString Characters(const QString &missing)
 {
     QStringList shown;
-    for (uint c : missing.toUcs4())
-        shown << (QChar::isPrint(c) ? QString::fromUcs4(reinterpret_cast<const char32_t *>(&c), 1)
-                                    : QStringLiteral("U+%1").arg(c, 4, 16, QLatin1Char('0')).toUpper());
+    for (uint code : missing.toUcs4()) {
+        const char32_t c = code;
+        shown << (QChar::isPrint(c) ? QString::fromUcs4(&c, 1)
+                                    : QStringLiteral("U+%1").arg(code, 4, 16, QLatin1Char('0')).toUpper());
+    }
     return shown.join(QLatin1Char(' '));
 }
 
