@@ -23,7 +23,7 @@ TFrm_Check::TFrm_Check(const TScenarioCheck &check, int pageCount, QWidget *pare
     LstView_Problems = new QTableWidget(int(check.problems.size()), 3);
     LstView_Problems->setObjectName(QStringLiteral("LstView_Problems"));
     LstView_Problems->setHorizontalHeaderLabels(
-        {QStringLiteral("幕"), QStringLiteral("问题"), QStringLiteral("内容")});
+        {QStringLiteral("幕"), QStringLiteral("内容"), QStringLiteral("问题")});
     LstView_Problems->verticalHeader()->hide();
     LstView_Problems->setEditTriggers(QAbstractItemView::NoEditTriggers);
     LstView_Problems->setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -34,11 +34,13 @@ TFrm_Check::TFrm_Check(const TScenarioCheck &check, int pageCount, QWidget *pare
         auto *number = new QTableWidgetItem(QString::number(problem.page + 1));
         number->setData(Qt::UserRole, problem.page);
         LstView_Problems->setItem(row, 0, number);
-        LstView_Problems->setItem(row, 1, new QTableWidgetItem(problem.reasons.join(QStringLiteral("；"))));
-        LstView_Problems->setItem(row, 2, new QTableWidgetItem(problem.text));
+        LstView_Problems->setItem(row, 1, new QTableWidgetItem(problem.text));
+        auto *reasons = new QTableWidgetItem(problem.reasons.join(QStringLiteral("；")));
+        reasons->setToolTip(problem.reasons.join(QLatin1Char('\n')));
+        LstView_Problems->setItem(row, 2, reasons);
     }
     LstView_Problems->resizeColumnToContents(0);
-    LstView_Problems->resizeColumnToContents(1);
+    LstView_Problems->setColumnWidth(1, 200);   // a long page is cut; its reasons are not
     connect(LstView_Problems, &QTableWidget::cellClicked, this, [this](int row) {
         emit pageChosen(LstView_Problems->item(row, 0)->data(Qt::UserRole).toInt());
     });

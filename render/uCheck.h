@@ -16,7 +16,7 @@ public:
     TFrm_Check(const TScenarioCheck &check, int pageCount, QWidget *parent);
 
     QLabel *Lbl_Summary;
-    QTableWidget *LstView_Problems;   // columns "幕", "问题", "内容"
+    QTableWidget *LstView_Problems;   // columns "幕", "内容", "问题"
 
 signals:
     void pageChosen(int page);
