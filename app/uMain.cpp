@@ -122,6 +122,8 @@ void TFrm_Main::BuildMenus()
     N3 = MakeAction(this, "N3", QStringLiteral("特殊信息"));
     N_Font = MakeAction(this, "N_Font", QStringLiteral("字体设置"));
     N_Setup->addActions({N6, N8, N3, N_Font});
+    N_Check = MakeAction(this, "N_Check", QStringLiteral("检查剧本"));
+    N_Setup->addAction(N_Check);
 
     N_Send = menuBar()->addMenu(QStringLiteral("通讯"));
     N_Send->setObjectName(QStringLiteral("N_Send"));
@@ -143,6 +145,7 @@ void TFrm_Main::BuildMenus()
     connect(N6, &QAction::triggered, this, &TFrm_Main::N6Click);
     connect(N3, &QAction::triggered, this, &TFrm_Main::N3Click);
     connect(N_Font, &QAction::triggered, this, &TFrm_Main::N_FontClick);
+    connect(N_Check, &QAction::triggered, this, &TFrm_Main::N_CheckClick);
     connect(N8, &QAction::triggered, this, &TFrm_Main::N8Click);
     connect(N1, &QAction::triggered, this, &TFrm_Main::StepBrightness);
     connect(N14, &QAction::triggered, this, &TFrm_Main::TlBtn_MainClick);

@@ -163,6 +163,7 @@ public:
     void N6Click();                     // access code, then the screen parameter dialog
     void N3Click();                     // access code, then the LOGO and welcome dialog
     void N_FontClick();                 // N_Font, TolBtn_Font
+    void N_CheckClick();                // the pre-show check of the pages, its window
     void BlankPreview(QImage &image);   // PortraitImage or LandImage, filled with black
     void ToolButton3Click();            // the scenario editor, modal
     void Btn_TempStrClick();            // the temporary-message dialog, modal
@@ -184,6 +185,7 @@ public:
     QMenu *N_File, *N_Setup, *N_Send, *N13;
     QAction *N_New, *N2, *N_Save, *N_SaveAs, *N4;
     QAction *N6, *N8, *N3, *N_Font;
+    QAction *N_Check;
     QAction *N1, *N14, *N_ClearScreen;
     QGroupBox *Grp_Portrait, *Grp_Land;
     QLabel *Img_Portrait, *Img_Land;

@@ -1,5 +1,6 @@
 #include "render/uRender.h"
 
+#include "link/ControllerSimulator.h"
 #include "render/uPack.h"
 
 #include <algorithm>
@@ -138,6 +139,16 @@ QImage DrawPage(const TPageFont &font, int width, int height, TDisplayKind kind,
             std::memcpy(row + width * sizeof(QRgb), row, width * sizeof(QRgb));
         }
     return picture;
+}
+
+QImage LitPicture(const QImage &picture, int colorMode)
+{
+    // The planes themselves, so the preview can never differ from the frame.
+    const QByteArray frame = BuildPageFrame(0, 0, 0, 0, picture, colorMode);
+    if (frame.isEmpty())
+        return QImage();
+    return UnpackPlanes(reinterpret_cast<const uint8_t *>(frame.constData()) + 6,
+                        {picture.width(), picture.height(), colorMode});
 }
 
 QImage TurnClockwise(const QImage &picture)

@@ -99,6 +99,10 @@ enum class TDisplayKind { Portrait, Landscape, LandscapeDouble };
 // alike) in palette colours. The size must have passed CheckDisplaySize.
 QImage DrawPage(const TPageFont &font, int width, int height, TDisplayKind kind,
                 const QString &text);
+// What the packed planes of the picture light, as the LEDs show it: red
+// 255,0,0, green 0,255,0, yellow 255,255,0, dark black. In single colour
+// only red lights. Null for a colour mode other than 1 or 2.
+QImage LitPicture(const QImage &picture, int colorMode);
 // The portrait picture as the audience sees it: drawn (x, y) -> (H-1-y, x).
 QImage TurnClockwise(const QImage &picture);
 
