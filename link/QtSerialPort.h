@@ -12,6 +12,9 @@ QString SerialDevicePath(int comPort);
 // The device for a port name: "\\.\ComN" as above, anything else is taken as
 // the device path itself.
 QString DeviceForPortName(const QString &name);
+// How the operator knows a port: "COM3 (/dev/ttyS2)", "COM0 (模拟显示屏)", or
+// the device path itself for any other name.
+QString PortLabel(const QString &name);
 
 class QtSerialPort : public SerialPort {
 public:
@@ -20,16 +23,19 @@ public:
 
 protected:
     void openDevice() override;
-    void writeDevice(const QByteArray &bytes, int timeoutMs) override;
+    void writeDevice(const QByteArray &bytes) override;
     void drainDevice() override;
+    void discardDevice() noexcept override;
     void applyLineSettings() override;
     void closeDevice() noexcept override;
 
 private:
-    // Waits until QSerialPort has handed every byte to the driver; false when
-    // the time ran out first.
-    bool flushToDriver(int timeoutMs);
-    [[noreturn]] void fail();
+    // Waits until QSerialPort has handed every byte to the driver.
+    void flushToDriver();
+    // Waits until the driver's queue is empty; its last bytes are still in
+    // the UART then.
+    void emptyDriverQueue();
+    [[noreturn]] void fail(LinkError::Kind kind);
 
     QSerialPort m_port;
 };
