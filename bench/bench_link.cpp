@@ -28,11 +28,12 @@ public:
     using RecordingPort::RecordingPort;
 
 protected:
-    void drainDevice() override
+    int64_t drainDevice() override
     {
-        RecordingPort::drainDevice();
+        const int64_t lastByteLeft = RecordingPort::drainDevice();
         if (!m_closing)
-            LastByteNs.store(SystemClock()->nowNs());
+            LastByteNs.store(lastByteLeft);
+        return lastByteLeft;
     }
     void closeDevice() noexcept override
     {

@@ -33,9 +33,10 @@ void LinePacer::write(int64_t bytes, SerialPort::LineWatch &watch)
     waitUntilAtMost(m_queueBytes, watch);
 }
 
-void LinePacer::drain(SerialPort::LineWatch &watch)
+int64_t LinePacer::drain(SerialPort::LineWatch &watch)
 {
     waitUntilAtMost(0, watch);
+    return m_lineFreeNs;
 }
 
 void LinePacer::discard()

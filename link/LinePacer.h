@@ -21,8 +21,9 @@ public:
     // Blocks, like a driver write, until the queue has taken the last of the
     // bytes: at most queueBytes of them are still to go out on return.
     void write(int64_t bytes, SerialPort::LineWatch &watch);
-    // Blocks until every byte written has left the line.
-    void drain(SerialPort::LineWatch &watch);
+    // Blocks until every byte written has left the line; returns when the
+    // last one left.
+    int64_t drain(SerialPort::LineWatch &watch);
     // Drops every byte that has not left yet.
     void discard();
     // The bytes written that have not yet left the line, counting one that is

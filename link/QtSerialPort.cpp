@@ -122,7 +122,7 @@ void QtSerialPort::writeDevice(const QByteArray &bytes)
     flushToDriver();
 }
 
-void QtSerialPort::drainDevice()
+int64_t QtSerialPort::drainDevice()
 {
     flushToDriver();
     emptyDriverQueue();
@@ -136,6 +136,7 @@ void QtSerialPort::drainDevice()
             throw LinkError(LinkError::WriteFailed, QString::fromLocal8Bit(std::strerror(errno)));
     }
 #endif
+    return SystemClock()->nowNs();
 }
 
 void QtSerialPort::emptyDriverQueue()

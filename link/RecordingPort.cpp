@@ -50,12 +50,12 @@ void RecordingPort::writeDevice(const QByteArray &bytes)
     }
 }
 
-void RecordingPort::drainDevice()
+int64_t RecordingPort::drainDevice()
 {
-    if (m_line) {
-        LineWatch watch(*this, *m_clock);
-        m_line->drain(watch);
-    }
+    if (!m_line)
+        return m_clock->nowNs();
+    LineWatch watch(*this, *m_clock);
+    return m_line->drain(watch);
 }
 
 void RecordingPort::discardDevice() noexcept

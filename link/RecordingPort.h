@@ -31,7 +31,7 @@ public:
 protected:
     void openDevice() override;
     void writeDevice(const QByteArray &bytes) override;
-    void drainDevice() override;
+    int64_t drainDevice() override;
     void discardDevice() noexcept override;
     void applyLineSettings() override;
     void closeDevice() noexcept override;

@@ -97,10 +97,11 @@ void SerialPort::write(const QByteArray &bytes)
         m_observer->written(bytes, m_parity == Mark);
 }
 
-void SerialPort::drain()
+int64_t SerialPort::drain()
 {
-    if (m_open)
-        drainDevice();
+    if (!m_open)
+        throw LinkError(LinkError::WriteFailed, QStringLiteral("the port is not open"));
+    return drainDevice();
 }
 
 void SerialPort::abandon() noexcept

@@ -68,8 +68,9 @@ public:
     // port refuses the write, when the line takes no byte for the stall
     // limit, or when a stop was requested.
     void write(const QByteArray &bytes);
-    // Blocks until every byte written has left the line; fails as write does.
-    void drain();
+    // Blocks until every byte written has left the line and returns when
+    // that was, on the link clock; fails as write does.
+    int64_t drain();
     // Releases the device; bytes already handed to the driver still go out.
     // Harmless when the port is not open.
     void close() noexcept;
@@ -110,8 +111,9 @@ protected:
     virtual void openDevice() = 0;
     // Blocks until the driver has taken every byte (see write).
     virtual void writeDevice(const QByteArray &bytes) = 0;
-    // Returns when the last byte written has left the line (see drain).
-    virtual void drainDevice() = 0;
+    // Returns when the last byte written has left the line (see drain),
+    // with the moment it left.
+    virtual int64_t drainDevice() = 0;
     // Drops the bytes the driver still holds; the port is closed next.
     virtual void discardDevice() noexcept = 0;
     // Reconfigure the open line for the current parity, data and stop bits.

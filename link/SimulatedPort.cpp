@@ -21,10 +21,10 @@ void SimulatedPort::writeDevice(const QByteArray &bytes)
     m_line->write(bytes.size(), watch);
 }
 
-void SimulatedPort::drainDevice()
+int64_t SimulatedPort::drainDevice()
 {
     LineWatch watch(*this, *m_clock);
-    m_line->drain(watch);
+    return m_line->drain(watch);
 }
 
 void SimulatedPort::discardDevice() noexcept

@@ -22,7 +22,7 @@ protected:
     void openDevice() override;
     // Returns when the driver queue has taken the bytes, as a real port does.
     void writeDevice(const QByteArray &bytes) override;
-    void drainDevice() override;
+    int64_t drainDevice() override;
     void discardDevice() noexcept override;
     void applyLineSettings() override;
     void closeDevice() noexcept override;

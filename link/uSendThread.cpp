@@ -140,13 +140,15 @@ void TSendThread::Write(const QByteArray &bytes)
 }
 
 // The controller needs the gap on the wire: it starts when the bytes before
-// it have left the line, not when the driver took them, and ends at its
-// deadline.
+// it have left the line (not when the driver took them) or now, whichever is
+// later, and its deadline does not move however late the drain woke up.
 void TSendThread::Pause(int ms)
 {
-    m_port->drain();
     LinkClock &clock = *m_environment.clock;
-    clock.sleepUntilNs(clock.nowNs() + int64_t(ms) * 1000000);
+    const int64_t reached = clock.nowNs();
+    const int64_t lineEmpty = m_port->drain();
+    const int64_t start = std::max(reached, std::min(lineEmpty, clock.nowNs()));
+    clock.sleepUntilNs(start + int64_t(ms) * 1000000);
 }
 
 void TSendThread::CleanUp(const QString &failure)
