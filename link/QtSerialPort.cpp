@@ -3,13 +3,13 @@
 #include "app/Errors.h"
 #include "link/SimulatedPort.h"
 
-#include <QDeadlineTimer>
 #include <QRegularExpression>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
+#include <limits>
 
 #ifdef Q_OS_WIN
 #include <windows.h>
@@ -98,7 +98,7 @@ namespace {
 int WaitMs(const SerialPort::LineWatch &watch)
 {
     const int64_t now = SystemClock()->nowNs();
-    return int(std::max<int64_t>(1, (watch.nextLookNs(INT64_MAX) - now + 999999) / 1000000));
+    return int(std::max<int64_t>(1, (watch.nextLookNs(std::numeric_limits<int64_t>::max()) - now + 999999) / 1000000));
 }
 } // namespace
 
