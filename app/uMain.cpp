@@ -64,6 +64,7 @@ TFrm_Main::TFrm_Main(Prompter *prompter, QWidget *parent)
     BuildPageList();
     ConnectPreview();
     SetupMonitor();
+    SetupLinkStatus();
 
     Project.SentByClick = false;
     m_hotKey = new HotKey(this);

@@ -127,7 +127,8 @@ public:
     void StepBrightness();       // TolBtn_Light, N1
     void ClearTempMessage();     // "清除" of the temporary-message dialog
     // Pages and auto-send.
-    void SendPage(int index, const QString &caption);
+    // False when nothing went out: the page cannot be drawn or the link is busy.
+    bool SendPage(int index, const QString &caption);
     void ClearDisplay();         // N_ClearScreen (F4), Button1
     void TlBtn_MainClick();      // TlBtn_Main, N14
     void LstView_PageClick();
@@ -137,6 +138,12 @@ public:
     // The worker's messages.
     void SendProgress(int wParam, int lParam);
     void SendDone();
+    // The link state after the last transmission: ok with its port, or the
+    // failure with its reason and port, in red until a transmission succeeds.
+    QLabel *LinkStatus = nullptr;
+    bool LinkFailed = false;
+    void SetupLinkStatus();
+    void ShowLinkResult(const QString &failure);   // empty: the transmission succeeded
 
 protected:
     void customEvent(QEvent *event) override;
@@ -144,7 +151,7 @@ protected:
 private:
     void WatchPageList();        // keys, input-method composition and clicks
     void StopTransmission();     // when the window goes: stop the worker, wait for it
-    void StoreAndStart(const TTransmission &transmission);
+    bool StoreAndStart(const TTransmission &transmission);
     bool SendRendered(const QString &text, uint8_t effect, uint8_t runSpeed, uint8_t showTime,
                       const QString &caption);
     void SetLinkControlsEnabled(bool enabled);
@@ -154,6 +161,7 @@ private:
     QPointer<TSendThread> m_sendThread;
     bool m_waitCursor = false;
     bool m_finishingSend = false;
+    QString m_linkPort;   // PortLabel of the running or last transmission
 
 public:
     // --- end of frames and transmissions ----------------------------------

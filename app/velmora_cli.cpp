@@ -253,7 +253,7 @@ void CmdDecode(Cli &cli)
     const QString pngDir = TakeOption(cli.args, QStringLiteral("--png"), usage);
     if (cli.args.size() != 1)
         Usage(usage);
-    DecodeWireLog(ReadWireLog(cli.args.first()), cli.record, pngDir,
+    DecodeWireLogFile(cli.args.first(), cli.record, pngDir,
                   [](const QString &line) { Out() << line << '\n'; });
 }
 

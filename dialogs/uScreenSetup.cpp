@@ -158,7 +158,8 @@ void TFrm_Screen_Setup::BuildControls()
     Btn_DownLoad = new QPushButton(QStringLiteral("加载"));
     Btn_DownLoad->setObjectName(QStringLiteral("Btn_DownLoad"));
     Btn_DownLoad->setAutoDefault(false);
-    Btn_DownLoad->setEnabled(false);   // sending the parameters is not built yet
+    // The parameters as the record holds them now; the dialog stays open.
+    connect(Btn_DownLoad, &QPushButton::clicked, this, [this] { m_main.SendScreenParams(); });
     Btn_Close = new QPushButton(QStringLiteral("关闭"));
     Btn_Close->setObjectName(QStringLiteral("Btn_Close"));
     Btn_Close->setAutoDefault(false);

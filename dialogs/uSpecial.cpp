@@ -53,7 +53,13 @@ TFrm_Special::TFrm_Special(TProjectState &project, Prompter *prompter, TSpecialC
     TabSheet2 = BuildWelcomePage();
     PageControl1->addTab(TabSheet1, QStringLiteral("LOGO标语信息"));
     PageControl1->addTab(TabSheet2, QStringLiteral("欢迎词标语信息"));
-    PageControl1->setTabVisible(1, false);   // the welcome picture is not offered
+    // The welcome picture is not offered. A hidden tab can still be reached
+    // with Ctrl+Tab, so any way onto it leads back to the LOGO page.
+    PageControl1->setTabVisible(1, false);
+    connect(PageControl1, &QTabWidget::currentChanged, this, [this](int index) {
+        if (index == 1)
+            PageControl1->setCurrentIndex(0);
+    });
     PageControl1->setCurrentIndex(0);
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);

@@ -130,7 +130,7 @@ void ControllerSimulator::feedByte(uint8_t byte, bool mark, double timeMs)
         if (m_phase == Phase::InFrame)
             malformed(QStringLiteral("%1 frame cut by an address byte after %2 bytes")
                           .arg(SimCommandName(uint8_t(m_frame.at(0))))
-                          .arg(m_frame.size() + 1),
+                          .arg(m_received + 1),
                       timeMs);
         m_address = byte;
         m_displays[m_address];
@@ -148,16 +148,21 @@ void ControllerSimulator::feedByte(uint8_t byte, bool mark, double timeMs)
         return;
     case Phase::Addressed:
         m_frame = QByteArray(1, char(byte));
+        m_received = 1;
         m_expected = 0;
+        m_segments.clear();
         m_phase = Phase::InFrame;
         break;
     case Phase::InFrame:
         m_frame.append(char(byte));
+        ++m_received;
         break;
     }
     if (m_expected == 0)
         m_expected = expectedLength(timeMs);
-    if (m_expected > 0 && m_frame.size() >= m_expected)
+    if (m_expected > 0 && uint8_t(m_frame.at(0)) == 0xF7)
+        takeTempSegment();
+    if (m_expected > 0 && m_received >= m_expected)
         frameComplete(timeMs);
 }
 
@@ -166,7 +171,7 @@ void ControllerSimulator::endOfStream(double timeMs)
     if (m_phase == Phase::InFrame)
         malformed(QStringLiteral("%1 frame truncated after %2 bytes")
                       .arg(SimCommandName(uint8_t(m_frame.at(0))))
-                      .arg(m_frame.size() + 1),
+                      .arg(m_received + 1),
                   timeMs);
     m_phase = Phase::NoAddress;
     m_address = -1;
@@ -216,7 +221,7 @@ void ControllerSimulator::frameComplete(double timeMs)
     if (last != FrameEnd) {
         malformed(QStringLiteral("%1 frame of %2 bytes does not end in 0xAA (%3)")
                       .arg(SimCommandName(uint8_t(m_frame.at(0))))
-                      .arg(m_frame.size() + 1)
+                      .arg(m_received + 1)
                       .arg(Hex(last)),
                   timeMs);
         return;
@@ -315,17 +320,34 @@ void ControllerSimulator::decodePicture(SimDisplayState &state, SimFrame &frame,
         UnpackPlanes(reinterpret_cast<const uint8_t *>(m_frame.constData()) + offset, state.geometry()));
 }
 
+// A segment is decoded once its bytes are in and its bytes dropped, so a
+// message of many big pictures never sits whole in memory.
+void ControllerSimulator::takeTempSegment()
+{
+    const SimGeometry g = m_displays[m_address].geometry();
+    const int count = uint8_t(m_frame.at(1));
+    if (m_segments.size() >= count || m_frame.size() < 2 + 4 + g.pictureBytes())
+        return;
+    const auto *segment = reinterpret_cast<const uint8_t *>(m_frame.constData()) + 2;
+    SimSegment s{segment[0], segment[2], segment[3], UnpackPlanes(segment + 4, g)};
+    if (onTempSegment) {
+        onTempSegment(m_address, int(m_segments.size()), s);
+        s.picture = QImage();
+    }
+    m_segments.append(s);
+    m_frame.truncate(2);
+}
+
 void ControllerSimulator::decodeTempMessage(SimDisplayState &state, SimFrame &frame)
 {
     const SimGeometry g = state.geometry();
     const int count = uint8_t(m_frame.at(1));
-    const auto *bytes = reinterpret_cast<const uint8_t *>(m_frame.constData());
     state.tempMessage.clear();
-    for (int k = 0; k < count; ++k) {
-        const uint8_t *segment = bytes + 2 + long(k) * (4 + g.pictureBytes());
-        SimSegment s{segment[0], segment[2], segment[3], UnpackPlanes(segment + 4, g)};
-        state.tempMessage.append(s);
-        frame.pictures.append(s.picture);
+    for (const SimSegment &s : std::as_const(m_segments)) {
+        if (!onTempSegment) {
+            state.tempMessage.append(s);
+            frame.pictures.append(s.picture);
+        }
         state.hasEffect = true;
         state.effect = s.effect;
         state.speed = s.speed;

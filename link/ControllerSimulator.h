@@ -106,6 +106,11 @@ public:
 
     // Called for every frame report, good or malformed.
     std::function<void(const SimFrame &)> onFrame;
+    // When set, each segment of a temporary message is handed over as soon
+    // as its bytes have arrived and is not kept: neither the display state
+    // nor the frame report holds its picture. For decoding long logs, whose
+    // messages can hold hundreds of big pictures.
+    std::function<void(int address, int index, const SimSegment &segment)> onTempSegment;
 
 private:
     enum class Phase { NoAddress, Addressed, InFrame, AfterFrame, Skipping };
@@ -115,13 +120,16 @@ private:
     void decode(SimDisplayState &state, SimFrame &frame);
     void decodePicture(SimDisplayState &state, SimFrame &frame, int offset);
     void decodeTempMessage(SimDisplayState &state, SimFrame &frame);
+    void takeTempSegment();
     void malformed(const QString &reason, double timeMs);
     void report(const SimFrame &frame);
 
     std::map<int, SimDisplayState> m_displays;
     Phase m_phase = Phase::NoAddress;
     int m_address = -1;
-    QByteArray m_frame;            // from the command byte on
+    QByteArray m_frame;            // from the command byte on, less the segments taken
+    long m_received = 0;           // bytes of the frame so far, from the command byte on
     long m_expected = 0;           // its length once known
+    QVector<SimSegment> m_segments;   // of a temporary message, decoded as they arrive
     int m_unaddressedErrors = 0;
 };

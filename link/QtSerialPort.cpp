@@ -1,15 +1,19 @@
 #include "link/QtSerialPort.h"
 
+#include "app/Errors.h"
 #include "link/SimulatedPort.h"
 
-#include <QDeadlineTimer>
 #include <QRegularExpression>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdint>
+#include <limits>
 
 #ifdef Q_OS_WIN
 #include <windows.h>
 #else
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 #endif
@@ -30,7 +34,7 @@ QString SerialDevicePath(int comPort)
 }
 
 namespace {
-// The number N of a port name "\\.\ComN", -1 for any other name.
+// The number of a "\\.\ComN" name; -1 for any other name.
 int ComNumber(const QString &name)
 {
     static const QRegularExpression com(QStringLiteral("^\\\\\\\\\\.\\\\Com(\\d+)$"),
@@ -46,14 +50,13 @@ QString DeviceForPortName(const QString &name)
     return number >= 0 ? SerialDevicePath(number) : name;
 }
 
-VelmoraError PortFailure(const QString &name, const QString &systemText)
+QString PortLabel(const QString &name)
 {
     const int number = ComNumber(name);
-    const QString device = DeviceForPortName(name);
-    const QString port = number < 0 ? name
-                         : device.isEmpty() ? QStringLiteral("COM%1").arg(number)
-                                            : QStringLiteral("COM%1（%2）").arg(number).arg(device);
-    return VelmoraError(QStringLiteral("串口%1：%2").arg(port, ChineseSystemError(systemText)));
+    if (number < 0)
+        return name;
+    const QString device = number == 0 ? QStringLiteral("模拟显示屏") : SerialDevicePath(number);
+    return QStringLiteral("COM%1 (%2)").arg(number).arg(device);
 }
 
 QtSerialPort::QtSerialPort(const QString &name) : SerialPort(name) {}
@@ -63,18 +66,18 @@ QtSerialPort::~QtSerialPort()
     close();
 }
 
-void QtSerialPort::fail()
+void QtSerialPort::fail(LinkError::Kind kind)
 {
     const QString why = m_port.errorString();
     m_port.clearError();
-    throw PortFailure(name(), why);
+    throw LinkError(kind, ChineseSystemError(why));
 }
 
 void QtSerialPort::openDevice()
 {
     const QString device = DeviceForPortName(name());
     if (device.isEmpty())
-        throw PortFailure(name(), QStringLiteral("没有这个串口"));
+        throw LinkError(LinkError::OpenFailed, QStringLiteral("没有这个串口"));
     m_port.setPortName(device);
     m_port.setBaudRate(baudRate());
     m_port.setDataBits(QSerialPort::DataBits(dataBits()));
@@ -82,48 +85,81 @@ void QtSerialPort::openDevice()
     m_port.setParity(parity() == Mark ? QSerialPort::MarkParity : QSerialPort::SpaceParity);
     m_port.setFlowControl(QSerialPort::NoFlowControl);
     if (!m_port.open(QIODevice::WriteOnly))
-        fail();
+        fail(LinkError::OpenFailed);
     // Adapters without modem lines refuse these; the controller ignores them.
     m_port.setDataTerminalReady(false);
     m_port.setRequestToSend(false);
     m_port.clearError();
 }
 
-bool QtSerialPort::flushToDriver(int timeoutMs)
+namespace {
+// How long to block in QSerialPort before the line is looked at again.
+int WaitMs(const SerialPort::LineWatch &watch)
 {
-    const QDeadlineTimer deadline(timeoutMs);
-    while (m_port.bytesToWrite() > 0) {
-        if (!m_port.waitForBytesWritten(int(deadline.remainingTime()))) {
+    const int64_t now = SystemClock()->nowNs();
+    return int(std::max<int64_t>(1, (watch.nextLookNs(std::numeric_limits<int64_t>::max()) - now + 999999) / 1000000));
+}
+} // namespace
+
+void QtSerialPort::flushToDriver()
+{
+    LineWatch watch(*this, *SystemClock());
+    for (qint64 left = m_port.bytesToWrite(); left > 0; left = m_port.bytesToWrite()) {
+        watch.check(left);
+        if (!m_port.waitForBytesWritten(WaitMs(watch))) {
             if (m_port.error() != QSerialPort::TimeoutError)
-                fail();
+                fail(LinkError::WriteFailed);
             m_port.clearError();
-            return false;
         }
     }
-    return true;
 }
 
-void QtSerialPort::writeDevice(const QByteArray &bytes, int timeoutMs)
+void QtSerialPort::writeDevice(const QByteArray &bytes)
 {
     if (m_port.write(bytes) < 0)
-        fail();
-    // A write cut short by the time-out is not an error; the rest goes out
-    // before the next change of the line settings.
-    flushToDriver(timeoutMs);
+        fail(LinkError::WriteFailed);
+    flushToDriver();
 }
 
-void QtSerialPort::drainDevice()
+int64_t QtSerialPort::drainDevice()
 {
-    flushToDriver(WriteTimeoutMs(int(m_port.bytesToWrite())));
+    flushToDriver();
+    emptyDriverQueue();
 #ifdef Q_OS_WIN
     if (!FlushFileBuffers(reinterpret_cast<HANDLE>(m_port.handle())))
-        throw PortFailure(name(), qt_error_string());
+        throw LinkError(LinkError::WriteFailed, ChineseSystemError(qt_error_string()));
 #else
+    // Only the UART's few bytes are left: tcdrain returns within a character time or two.
     while (tcdrain(m_port.handle()) != 0) {
         if (errno != EINTR)
-            throw PortFailure(name(), qt_error_string(errno));
+            throw LinkError(LinkError::WriteFailed, ChineseSystemError(qt_error_string(errno)));
     }
 #endif
+    return SystemClock()->nowNs();
+}
+
+void QtSerialPort::emptyDriverQueue()
+{
+#ifndef Q_OS_WIN
+    // tcdrain cannot be given up on, so the queue is watched until it is
+    // empty: a line that takes nothing fails instead of blocking forever.
+    const int64_t byteNs = 11'000'000'000LL / std::max(1, baudRate());
+    LineWatch watch(*this, *SystemClock());
+    for (;;) {
+        int queued = 0;
+        if (ioctl(m_port.handle(), TIOCOUTQ, &queued) != 0)
+            throw LinkError(LinkError::WriteFailed, ChineseSystemError(qt_error_string(errno)));
+        if (queued <= 0)
+            return;
+        watch.check(queued);
+        SystemClock()->sleepUntilNs(watch.nextLookNs(SystemClock()->nowNs() + queued * byteNs));
+    }
+#endif
+}
+
+void QtSerialPort::discardDevice() noexcept
+{
+    m_port.clear(QSerialPort::Output);
 }
 
 void QtSerialPort::applyLineSettings()
@@ -133,15 +169,15 @@ void QtSerialPort::applyLineSettings()
     if (!m_port.setParity(parity() == Mark ? QSerialPort::MarkParity : QSerialPort::SpaceParity)
         || !m_port.setDataBits(QSerialPort::DataBits(dataBits()))
         || !m_port.setStopBits(stopBits() == 2 ? QSerialPort::TwoStop : QSerialPort::OneStop))
-        fail();
+        fail(LinkError::WriteFailed);
 #else
     // QSerialPort::setParity would apply at once (TCSANOW); TCSADRAIN keeps
     // bytes still in the driver on the setting they were written with.
     const int fd = int(m_port.handle());
     termios tio;
-    auto check = [this](int rc) {
+    auto check = [](int rc) {
         if (rc != 0)
-            throw PortFailure(name(), qt_error_string(errno));
+            throw LinkError(LinkError::WriteFailed, ChineseSystemError(qt_error_string(errno)));
     };
     check(tcgetattr(fd, &tio));
     tio.c_cflag &= ~tcflag_t(PARENB | PARODD | CMSPAR | CSIZE | CSTOPB);
@@ -161,8 +197,9 @@ void QtSerialPort::closeDevice() noexcept
     // bytes leave on the parity they were written with first.
     try {
         drainDevice();
-    } catch (const VelmoraError &) {
-        // A device that is gone has nothing left to send.
+    } catch (const LinkError &) {
+        // A device that is gone or stalled: what it holds is dropped.
+        discardDevice();
     }
     m_port.close();
 }

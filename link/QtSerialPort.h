@@ -13,9 +13,9 @@ QString SerialDevicePath(int comPort);
 // The device for a port name: "\\.\ComN" as above, anything else is taken as
 // the device path itself.
 QString DeviceForPortName(const QString &name);
-// What the operator is told when a port fails: the port as the project names
-// it (with its device) and the reason, in Chinese where it is a known one.
-VelmoraError PortFailure(const QString &name, const QString &systemText);
+// How the operator knows a port: "COM3 (/dev/ttyS2)", "COM0 (模拟显示屏)", or
+// the device path itself for any other name.
+QString PortLabel(const QString &name);
 
 class QtSerialPort : public SerialPort {
 public:
@@ -24,16 +24,19 @@ public:
 
 protected:
     void openDevice() override;
-    void writeDevice(const QByteArray &bytes, int timeoutMs) override;
-    void drainDevice() override;
+    void writeDevice(const QByteArray &bytes) override;
+    int64_t drainDevice() override;
+    void discardDevice() noexcept override;
     void applyLineSettings() override;
     void closeDevice() noexcept override;
 
 private:
-    // Waits until QSerialPort has handed every byte to the driver; false when
-    // the time ran out first.
-    bool flushToDriver(int timeoutMs);
-    [[noreturn]] void fail();
+    // Waits until QSerialPort has handed every byte to the driver.
+    void flushToDriver();
+    // Waits until the driver's queue is empty; its last bytes are still in
+    // the UART then.
+    void emptyDriverQueue();
+    [[noreturn]] void fail(LinkError::Kind kind);
 
     QSerialPort m_port;
 };

@@ -2,6 +2,8 @@
 
 #include "app/Errors.h"
 
+#include <algorithm>
+
 RecordingPort::RecordingPort(const QString &name, std::shared_ptr<WireLog> log,
                              std::shared_ptr<LinkClock> clock, RecordingOptions options)
     : SerialPort(name), m_log(std::move(log)), m_clock(std::move(clock)), m_options(options)
@@ -26,29 +28,40 @@ QString RecordingPort::parityName(Parity parity)
 void RecordingPort::openDevice()
 {
     if (m_options.refuseOpen)
-        throw VelmoraError(name() + QStringLiteral(": the port cannot be opened"));
+        throw LinkError(LinkError::OpenFailed, QStringLiteral("串口无法打开"));
     m_openedNs = m_clock->nowNs();
-    if (m_options.driverQueue >= 0)
-        m_line.emplace(baudRate(), m_options.driverQueue, m_clock);
+    if (m_options.driverQueue >= 0 || m_options.stallAfterBytes >= 0)
+        m_line.emplace(baudRate(), std::max(m_options.driverQueue, 0), m_clock,
+                       m_options.stallAfterBytes);
     m_lineParity = parity();
     m_log->append(QStringLiteral("open %1 %2").arg(name()).arg(baudRate()));
 }
 
-void RecordingPort::writeDevice(const QByteArray &bytes, int)
+void RecordingPort::writeDevice(const QByteArray &bytes)
 {
     ++m_writes;
     if (m_options.failAtWrite > 0 && m_writes >= m_options.failAtWrite)
-        throw VelmoraError(name() + QStringLiteral(": the device is gone"));
+        throw LinkError(LinkError::WriteFailed, QStringLiteral("设备已移除"));
     m_log->append(stamp() + QStringLiteral(" write ") + parityName(parity()) + QLatin1Char(' ')
                   + QString::fromLatin1(bytes.toHex()));
-    if (m_line)
-        m_line->write(bytes.size());
+    if (m_line) {
+        LineWatch watch(*this, *m_clock);
+        m_line->write(bytes.size(), watch);
+    }
 }
 
-void RecordingPort::drainDevice()
+int64_t RecordingPort::drainDevice()
+{
+    if (!m_line)
+        return m_clock->nowNs();
+    LineWatch watch(*this, *m_clock);
+    return m_line->drain(watch);
+}
+
+void RecordingPort::discardDevice() noexcept
 {
     if (m_line)
-        m_line->drain();
+        m_line->discard();
 }
 
 void RecordingPort::applyLineSettings()
@@ -64,6 +77,13 @@ void RecordingPort::applyLineSettings()
 
 void RecordingPort::closeDevice() noexcept
 {
+    // As a real port: the last bytes leave before the device is let go; what
+    // a stalled line still holds would go out on whatever settings follow.
+    try {
+        drainDevice();
+    } catch (const LinkError &) {
+        m_log->addBytesOnWrongParity(int(m_line->bytesOnLine()));
+    }
     m_log->append(stamp() + QStringLiteral(" close"));
     m_line.reset();
 }

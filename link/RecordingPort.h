@@ -16,6 +16,10 @@ struct RecordingOptions {
     // baud / 11 bytes per second; a write blocks until the rest fits.
     // Negative: no model, a write is taken and gone at once.
     int driverQueue = -1;
+    // The line carries this many bytes in all, then takes no more (a hung
+    // adapter, a pseudo-terminal nobody reads); negative: never. Models the
+    // driver with driverQueue, or with no queue when that is negative.
+    int stallAfterBytes = -1;
 };
 
 class RecordingPort : public SerialPort {
@@ -26,8 +30,9 @@ public:
 
 protected:
     void openDevice() override;
-    void writeDevice(const QByteArray &bytes, int timeoutMs) override;
-    void drainDevice() override;
+    void writeDevice(const QByteArray &bytes) override;
+    int64_t drainDevice() override;
+    void discardDevice() noexcept override;
     void applyLineSettings() override;
     void closeDevice() noexcept override;
 

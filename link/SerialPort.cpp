@@ -2,8 +2,14 @@
 
 #include "app/Errors.h"
 
+#include <algorithm>
 #include <chrono>
 #include <thread>
+
+#ifdef Q_OS_UNIX
+#include <cerrno>
+#include <ctime>
+#endif
 
 namespace {
 class SteadyClock : public LinkClock {
@@ -14,17 +20,20 @@ public:
                    std::chrono::steady_clock::now().time_since_epoch())
             .count();
     }
+    // Sleeps to the absolute deadline, so a pause ends at its time however
+    // long the thread took to get here.
     void sleepUntilNs(int64_t deadline) override
     {
-        // The thread sleeps to within a millisecond of the deadline, then
-        // stays runnable until the clock says the time has passed: a pause is
-        // never shorter than asked, and a woken sleeper's scheduling delay
-        // does not lengthen it much.
-        constexpr int64_t Spin = 1000000;
-        for (int64_t now = nowNs(); now < deadline - Spin; now = nowNs())
-            std::this_thread::sleep_for(std::chrono::nanoseconds(deadline - Spin - now));
-        while (nowNs() < deadline)
-            std::this_thread::yield();
+#ifdef Q_OS_UNIX
+        // steady_clock is CLOCK_MONOTONIC on the platforms Qt supports.
+        const timespec at{time_t(deadline / 1000000000), long(deadline % 1000000000)};
+        while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &at, nullptr) == EINTR) {
+        }
+#else
+        std::this_thread::sleep_until(std::chrono::steady_clock::time_point(
+            std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                std::chrono::nanoseconds(deadline))));
+#endif
     }
 };
 } // namespace
@@ -82,10 +91,53 @@ void SerialPort::open()
 void SerialPort::write(const QByteArray &bytes)
 {
     if (!m_open)
-        throw VelmoraError(QStringLiteral("串口%1没有打开").arg(m_name));
-    writeDevice(bytes, WriteTimeoutMs(int(bytes.size())));
+        throw LinkError(LinkError::WriteFailed, QStringLiteral("串口没有打开"));
+    writeDevice(bytes);
     if (m_observer)
         m_observer->written(bytes, m_parity == Mark);
+}
+
+int64_t SerialPort::drain()
+{
+    if (!m_open)
+        throw LinkError(LinkError::WriteFailed, QStringLiteral("串口没有打开"));
+    return drainDevice();
+}
+
+void SerialPort::abandon() noexcept
+{
+    if (m_open)
+        discardDevice();
+    close();
+}
+
+namespace {
+// A stalled or stopped wait is looked at this often.
+constexpr int64_t LookNs = 50'000'000;
+} // namespace
+
+SerialPort::LineWatch::LineWatch(const SerialPort &port, const LinkClock &clock)
+    : m_port(port), m_clock(clock), m_sinceNs(clock.nowNs())
+{
+}
+
+void SerialPort::LineWatch::check(int64_t bytesLeft)
+{
+    if (m_port.m_stopRequested && m_port.m_stopRequested())
+        throw LinkError(LinkError::Stopped, QStringLiteral("发送已中止"));
+    const int64_t now = m_clock.nowNs();
+    if (m_left < 0 || bytesLeft < m_left) {
+        m_left = bytesLeft;
+        m_sinceNs = now;
+    } else if (now - m_sinceNs >= m_port.m_stallLimitNs) {
+        throw LinkError(LinkError::Stalled,
+                        QStringLiteral("线路 %1 秒内未送出任何字节").arg(double(m_port.m_stallLimitNs) / 1e9));
+    }
+}
+
+int64_t SerialPort::LineWatch::nextLookNs(int64_t wantedNs) const
+{
+    return std::min(wantedNs, std::min(m_clock.nowNs() + LookNs, m_sinceNs + m_port.m_stallLimitNs));
 }
 
 void SerialPort::close() noexcept

@@ -3,6 +3,8 @@
 // clock the worker paces the line with.
 #pragma once
 
+#include "app/Errors.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -62,27 +64,58 @@ public:
 
     // Opens for exclusive use with the settings above. Throws VelmoraError.
     void open();
-    // Blocks until the driver has taken every byte or the write time-out
-    // (WriteTimeoutMs) expires; a short write is not reported. Throws
-    // VelmoraError when the port refuses the write.
+    // Blocks until the driver has taken every byte. Throws LinkError when the
+    // port refuses the write, when the line takes no byte for the stall
+    // limit, or when a stop was requested.
     void write(const QByteArray &bytes);
+    // Blocks until every byte written has left the line and returns when
+    // that was, on the link clock; fails as write does.
+    int64_t drain();
     // Releases the device; bytes already handed to the driver still go out.
     // Harmless when the port is not open.
     void close() noexcept;
+    // After a failure: drops what the driver still holds, so nothing written
+    // under this transmission's settings goes out later, then releases.
+    void abandon() noexcept;
 
     // Not owned; null for none. Set before open.
     void setObserver(SerialPortObserver *observer) { m_observer = observer; }
+    // Asked while a write or drain waits; true ends the wait with Stopped.
+    void setStopRequest(std::function<bool()> stopRequested) { m_stopRequested = std::move(stopRequested); }
+    // How long the line may take no byte before a write or drain fails.
+    void setStallLimitMs(int ms) { m_stallLimitNs = int64_t(ms) * 1000000; }
 
-    static int WriteTimeoutMs(int bytes) { return 1000 + 100 * bytes; }
+    static constexpr int DefaultStallLimitMs = 5000;
+
+    // Watches a wait for the line on clock: throws Stalled when the count of
+    // bytes still to go has not fallen for the stall limit, Stopped when a
+    // stop was requested.
+    class LineWatch {
+    public:
+        LineWatch(const SerialPort &port, const LinkClock &clock);
+        void check(int64_t bytesLeft);
+        // The moment to look again: no later than the next check is due.
+        int64_t nextLookNs(int64_t wantedNs) const;
+
+    private:
+        const SerialPort &m_port;
+        const LinkClock &m_clock;
+        int64_t m_left = -1;
+        int64_t m_sinceNs = 0;
+    };
 
 protected:
     int dataBits() const { return m_dataBits; }
     int stopBits() const { return m_stopBits; }
 
     virtual void openDevice() = 0;
-    virtual void writeDevice(const QByteArray &bytes, int timeoutMs) = 0;
-    // Returns when the last byte written has left the line.
-    virtual void drainDevice() = 0;
+    // Blocks until the driver has taken every byte (see write).
+    virtual void writeDevice(const QByteArray &bytes) = 0;
+    // Returns when the last byte written has left the line (see drain),
+    // with the moment it left.
+    virtual int64_t drainDevice() = 0;
+    // Drops the bytes the driver still holds; the port is closed next.
+    virtual void discardDevice() noexcept = 0;
     // Reconfigure the open line for the current parity, data and stop bits.
     virtual void applyLineSettings() = 0;
     virtual void closeDevice() noexcept = 0;
@@ -97,6 +130,19 @@ private:
     int m_stopBits = 1;
     bool m_open = false;
     SerialPortObserver *m_observer = nullptr;
+    std::function<bool()> m_stopRequested;
+    int64_t m_stallLimitNs = int64_t(DefaultStallLimitMs) * 1000000;
+};
+
+// A failure of the line, of a kind the window and the tools can name.
+class LinkError : public VelmoraError {
+public:
+    enum Kind { OpenFailed, Stalled, WriteFailed, Stopped };
+    LinkError(Kind kind, const QString &detail) : VelmoraError(detail), m_kind(kind) {}
+    Kind kind() const { return m_kind; }
+
+private:
+    Kind m_kind;
 };
 
 // Makes the port object for a port name; called on the worker's thread.

@@ -12,17 +12,24 @@ SimulatedPort::~SimulatedPort()
 
 void SimulatedPort::openDevice()
 {
-    m_line.emplace(baudRate(), 0, m_clock);
+    m_line.emplace(baudRate(), DriverQueueBytes, m_clock);
 }
 
-void SimulatedPort::writeDevice(const QByteArray &bytes, int)
+void SimulatedPort::writeDevice(const QByteArray &bytes)
 {
-    m_line->write(bytes.size());
+    LineWatch watch(*this, *m_clock);
+    m_line->write(bytes.size(), watch);
 }
 
-void SimulatedPort::drainDevice()
+int64_t SimulatedPort::drainDevice()
 {
-    m_line->drain();
+    LineWatch watch(*this, *m_clock);
+    return m_line->drain(watch);
+}
+
+void SimulatedPort::discardDevice() noexcept
+{
+    m_line->discard();
 }
 
 // Parity and framing live in what the observer is told with every write.

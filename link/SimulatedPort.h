@@ -1,7 +1,8 @@
 // Port number 0: the simulated display. No device is behind it; the line is
-// paced at 11 bits a byte, and the controller that receives the bytes is the
-// one its observer feeds (the LED monitor's simulator), so a rehearsal with
-// no serial hardware takes as long as the show and shows what it sends.
+// paced at 11 bits a byte behind a driver queue of a Linux serial port's size,
+// and the controller that receives the bytes is the one its observer feeds
+// (the LED monitor's simulator), so a rehearsal with no serial hardware takes
+// as long as the show, pauses on the line included, and shows what it sends.
 #pragma once
 
 #include "link/LinePacer.h"
@@ -14,12 +15,15 @@ public:
     explicit SimulatedPort(const QString &name, std::shared_ptr<LinkClock> clock = SystemClock());
     ~SimulatedPort() override;
 
+    // What the kernel of a Linux machine holds for a serial port.
+    static constexpr int DriverQueueBytes = 4096;
+
 protected:
     void openDevice() override;
-    // Returns when the last byte has crossed the line, so the observer sees
-    // the bytes when the display would have them.
-    void writeDevice(const QByteArray &bytes, int timeoutMs) override;
-    void drainDevice() override;
+    // Returns when the driver queue has taken the bytes, as a real port does.
+    void writeDevice(const QByteArray &bytes) override;
+    int64_t drainDevice() override;
+    void discardDevice() noexcept override;
     void applyLineSettings() override;
     void closeDevice() noexcept override;
 

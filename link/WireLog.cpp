@@ -131,61 +131,129 @@ void WritePng(const QString &path, const QImage &picture)
 }
 } // namespace
 
-QVector<WireEvent> ParseWireLog(const QByteArray &text)
+namespace {
+// One line of a log; false for a blank line.
+bool ParseWireLine(const QByteArray &text, int line, WireEvent &event)
 {
-    QVector<WireEvent> events;
-    const QList<QByteArray> lines = text.split('\n');
-    for (int i = 0; i < lines.size(); ++i) {
-        const QList<QByteArray> words = lines.at(i).simplified().split(' ');
-        if (words.first().isEmpty())
-            continue;
-        events.append(words.first() == "open" ? ParseOpen(words, i + 1) : ParseTimed(words, i + 1));
-    }
-    return events;
+    const QList<QByteArray> words = text.simplified().split(' ');
+    if (words.first().isEmpty())
+        return false;
+    event = words.first() == "open" ? ParseOpen(words, line) : ParseTimed(words, line);
+    return true;
 }
 
-QVector<WireEvent> ReadWireLog(const QString &path)
+using WireEventSink = std::function<void(const WireEvent &)>;
+
+// Hands every event of a log file to sink, one line in memory at a time.
+void ReadWireLogEvents(const QString &path, const WireEventSink &sink)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         throw VelmoraError(QStringLiteral("cannot read %1: %2").arg(path, file.errorString()));
-    return ParseWireLog(file.readAll());
+    WireEvent event;
+    for (int line = 1; !file.atEnd(); ++line)
+        if (ParseWireLine(file.readLine(), line, event))
+            sink(event);
+    if (file.error() != QFileDevice::NoError)
+        throw VelmoraError(QStringLiteral("cannot read %1: %2").arg(path, file.errorString()));
 }
 
-void FeedWireLog(const QVector<WireEvent> &events, ControllerSimulator &simulator)
-{
-    double last = 0;
-    for (const WireEvent &e : events) {
-        last = e.timeMs;
+// Feeds the simulator event by event; a close, and the end, end the stream.
+class WireFeeder {
+public:
+    explicit WireFeeder(ControllerSimulator &simulator) : m_simulator(simulator) {}
+    void feed(const WireEvent &e)
+    {
+        m_last = e.timeMs;
         if (e.kind == WireEvent::Write)
-            simulator.feed(e.bytes, e.mark, e.timeMs);
+            m_simulator.feed(e.bytes, e.mark, e.timeMs);
         else if (e.kind == WireEvent::Close)
-            simulator.endOfStream(e.timeMs);
+            m_simulator.endOfStream(e.timeMs);
     }
-    simulator.endOfStream(last);
-}
+    void end() { m_simulator.endOfStream(m_last); }
 
-void DecodeWireLog(const QVector<WireEvent> &events, const TProjectRecord &record,
-                   const QString &pngDir, const std::function<void(const QString &)> &out)
+private:
+    ControllerSimulator &m_simulator;
+    double m_last = 0;
+};
+
+// Decodes the events a source hands on; the pictures of a temporary
+// message are written as each segment arrives, so none is kept.
+void Decode(const std::function<void(const WireEventSink &)> &source, const TProjectRecord &record,
+            const QString &pngDir, const std::function<void(const QString &)> &out)
 {
     if (!pngDir.isEmpty() && !QDir().mkpath(pngDir))
         throw VelmoraError(QStringLiteral("cannot create folder %1").arg(pngDir));
     ControllerSimulator simulator;
     simulator.configureFrom(record);
-    int index = 0;
+    int index = 0;   // of the frame reported last
+    QStringList segmentNames;
+    simulator.onTempSegment = [&](int address, int k, const SimSegment &segment) {
+        if (pngDir.isEmpty())
+            return;
+        SimFrame frame;
+        frame.address = address;
+        frame.command = 0xF7;
+        segmentNames << PictureName(index + 1, frame, k);
+        WritePng(QDir(pngDir).filePath(segmentNames.last()), segment.picture);
+    };
     simulator.onFrame = [&](const SimFrame &frame) {
         ++index;
         QString line = QStringLiteral("%1 addr=%2 %3").arg(frame.time, 0, 'f', 3)
                            .arg(frame.address).arg(frame.text);
-        if (!pngDir.isEmpty() && !frame.pictures.isEmpty()) {
-            QStringList names;
+        QStringList names = segmentNames;
+        segmentNames.clear();
+        if (!pngDir.isEmpty()) {
             for (int k = 0; k < frame.pictures.size(); ++k) {
                 names << PictureName(index, frame, k);
                 WritePng(QDir(pngDir).filePath(names.last()), frame.pictures.at(k));
             }
-            line += QStringLiteral(" png=") + names.join(QLatin1Char(','));
         }
+        if (!names.isEmpty())
+            line += QStringLiteral(" png=") + names.join(QLatin1Char(','));
         out(line);
     };
-    FeedWireLog(events, simulator);
+    WireFeeder feeder(simulator);
+    source([&](const WireEvent &e) { feeder.feed(e); });
+    feeder.end();
+}
+} // namespace
+
+QVector<WireEvent> ParseWireLog(const QByteArray &text)
+{
+    QVector<WireEvent> events;
+    const QList<QByteArray> lines = text.split('\n');
+    WireEvent event;
+    for (int i = 0; i < lines.size(); ++i)
+        if (ParseWireLine(lines.at(i), i + 1, event))
+            events.append(event);
+    return events;
+}
+
+QVector<WireEvent> ReadWireLog(const QString &path)
+{
+    QVector<WireEvent> events;
+    ReadWireLogEvents(path, [&](const WireEvent &e) { events.append(e); });
+    return events;
+}
+
+void FeedWireLog(const QVector<WireEvent> &events, ControllerSimulator &simulator)
+{
+    WireFeeder feeder(simulator);
+    for (const WireEvent &e : events)
+        feeder.feed(e);
+    feeder.end();
+}
+
+void DecodeWireLog(const QVector<WireEvent> &events, const TProjectRecord &record,
+                   const QString &pngDir, const std::function<void(const QString &)> &out)
+{
+    Decode([&](const WireEventSink &sink) { for (const WireEvent &e : events) sink(e); }, record,
+           pngDir, out);
+}
+
+void DecodeWireLogFile(const QString &path, const TProjectRecord &record, const QString &pngDir,
+                       const std::function<void(const QString &)> &out)
+{
+    Decode([&](const WireEventSink &sink) { ReadWireLogEvents(path, sink); }, record, pngDir, out);
 }

@@ -63,3 +63,7 @@ void FeedWireLog(const QVector<WireEvent> &events, ControllerSimulator &simulato
 // of the line. Throws VelmoraError when a picture cannot be written.
 void DecodeWireLog(const QVector<WireEvent> &events, const TProjectRecord &record,
                    const QString &pngDir, const std::function<void(const QString &)> &out);
+// The same for a log file, read a line at a time: memory stays within a few
+// pictures whatever the size of the log.
+void DecodeWireLogFile(const QString &path, const TProjectRecord &record, const QString &pngDir,
+                       const std::function<void(const QString &)> &out);

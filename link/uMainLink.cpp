@@ -15,6 +15,7 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSpinBox>
+#include <QStatusBar>
 #include <QTableView>
 #include <QTimer>
 #include <QToolBar>
@@ -61,17 +62,38 @@ void TFrm_Main::WatchPageList()
     connect(LstView_Page, &QAbstractItemView::clicked, this, [this] { LstView_PageClick(); });
 }
 
+void TFrm_Main::SetupLinkStatus()
+{
+    LinkStatus = new QLabel;
+    LinkStatus->setObjectName(QStringLiteral("LinkStatus"));
+    LinkStatus->setFrameShape(QFrame::Panel);
+    LinkStatus->setFrameShadow(QFrame::Sunken);
+    statusBar()->addPermanentWidget(LinkStatus);
+}
+
+void TFrm_Main::ShowLinkResult(const QString &failure)
+{
+    LinkFailed = !failure.isEmpty();
+    LinkStatus->setText(LinkFailed ? failure : QStringLiteral("发送正常：") + m_linkPort);
+    LinkStatus->setToolTip(LinkStatus->text());
+    LinkStatus->setStyleSheet(LinkFailed ? QStringLiteral("color: red;") : QString());
+}
+
 bool TFrm_Main::StartTransmission(const QByteArray &frame1, const QByteArray &frame2,
                                   const QString &caption)
 {
     // The end of the previous transmission is still being handled: its
     // selection move must not be taken by a new request.
-    if (CurrentSendThread.load() || m_finishingSend)
+    if (CurrentSendThread.load() || m_finishingSend) {
+        StatusPanel[2]->setText(QStringLiteral("正在发送，本次未发送"));
         return false;
+    }
     TLinkEnvironment environment = LinkEnvironment;
     environment.observer = Tap;   // the LED monitor follows every transmission
-    m_sendThread = new TSendThread(ComPortName(Record().ComPort), Record().BaudRate, frame1,
-                                   frame2, caption, this, environment);
+    const QString portName = ComPortName(Record().ComPort);
+    m_linkPort = PortLabel(portName);
+    m_sendThread = new TSendThread(portName, Record().BaudRate, frame1, frame2, caption, this,
+                                   environment);
     PauseAtLeast(10);
     return true;
 }
@@ -90,11 +112,11 @@ void TFrm_Main::StopTransmission()
     SetWaitCursor(false);
 }
 
-void TFrm_Main::StoreAndStart(const TTransmission &transmission)
+bool TFrm_Main::StoreAndStart(const TTransmission &transmission)
 {
     PortraitFrame = transmission.frame1;
     LandscapeFrame = transmission.frame2;
-    StartTransmission(transmission);
+    return StartTransmission(transmission);
 }
 
 void TFrm_Main::N8Click()
@@ -104,8 +126,8 @@ void TFrm_Main::N8Click()
 
 void TFrm_Main::SendScreenParams()
 {
-    Project.AdvanceAfterSend = false;
-    StoreAndStart(ScreenParamsTransmission(Record()));
+    if (StoreAndStart(ScreenParamsTransmission(Record())))
+        Project.AdvanceAfterSend = false;   // the list stays when this one ends
 }
 
 void TFrm_Main::StepBrightness()
@@ -131,26 +153,20 @@ bool TFrm_Main::SendRendered(const QString &text, uint8_t effect, uint8_t runSpe
         return false;
     // Only the configured displays get a frame: a slot a display no longer
     // configured still holds a frame from before.
-    StartTransmission(PortraitConfigured(r) ? PortraitFrame : QByteArray(),
-                      LandscapeConfigured(r) ? LandscapeFrame : QByteArray(), caption);
-    return true;
+    return StartTransmission(PortraitConfigured(r) ? PortraitFrame : QByteArray(),
+                             LandscapeConfigured(r) ? LandscapeFrame : QByteArray(), caption);
 }
 
-void TFrm_Main::SendPage(int index, const QString &caption)
+bool TFrm_Main::SendPage(int index, const QString &caption)
 {
     const TProjectRecord &r = Record();
-    if (!SendRendered(PageText(index), r.Stunt, r.RunSpeed, r.ShowTime,
-                      PageCaption(caption))) {
-        // Nothing goes out, so no later transmission may move the list.
-        Project.AdvanceAfterSend = false;
-        Project.SentByClick = false;
-    }
+    return SendRendered(PageText(index), r.Stunt, r.RunSpeed, r.ShowTime, PageCaption(caption));
 }
 
 void TFrm_Main::ClearDisplay()
 {
-    Project.AdvanceAfterSend = false;
-    SendRendered(QString(), 0, 0, 0, ClearDisplayCaption());
+    if (SendRendered(QString(), 0, 0, 0, ClearDisplayCaption()))
+        Project.AdvanceAfterSend = false;
 }
 
 void TFrm_Main::TlBtn_MainClick()
@@ -158,8 +174,10 @@ void TFrm_Main::TlBtn_MainClick()
     const int i = SelectedIndex();
     if (!LstView_Page->isEnabled() || i < 0)
         return;
-    Project.AdvanceAfterSend = true;
-    SendPage(i, PageText(i));
+    // The flags belong to the transmission that carries them: a dropped
+    // request must not move the list at the end of the running one.
+    if (SendPage(i, PageText(i)))
+        Project.AdvanceAfterSend = true;
 }
 
 void TFrm_Main::LstView_PageClick()
@@ -167,9 +185,10 @@ void TFrm_Main::LstView_PageClick()
     const int i = SelectedIndex();
     if (i < 0)
         return;
-    Project.SentByClick = true;
-    Project.AdvanceAfterSend = true;
-    SendPage(i, PageText(i));
+    if (SendPage(i, PageText(i))) {
+        Project.SentByClick = true;
+        Project.AdvanceAfterSend = true;
+    }
 }
 
 bool TFrm_Main::LstView_PageKeyPress(int key)
@@ -181,9 +200,8 @@ bool TFrm_Main::LstView_PageKeyPress(int key)
     if (i >= 0) {
         if (i + 1 > PageCount() - 1) {
             EndOfList();
-        } else {
+        } else if (SendPage(i + 1, PageText(i + 1))) {
             Project.AdvanceAfterSend = true;
-            SendPage(i + 1, PageText(i + 1));
         }
     }
     return true;
@@ -210,6 +228,8 @@ void TFrm_Main::Button2Click()
         Button2->setText(AutoStart);
         Timer1->stop();
     }
+    // Space and Enter must reach the list, not press the button again.
+    LstView_Page->setFocus();
 }
 
 void TFrm_Main::Timer1Timer()
@@ -222,9 +242,8 @@ void TFrm_Main::Timer1Timer()
         Timer1->stop();
         Button2->setText(AutoStart);
         EndOfList();
-    } else {
+    } else if (SendPage(i + 1, PageText(i + 1))) {
         Project.AdvanceAfterSend = true;
-        SendPage(i + 1, PageText(i + 1));
     }
 }
 
@@ -245,6 +264,7 @@ void TFrm_Main::customEvent(QEvent *event)
         SendProgress(m->wParam, m->lParam);
         break;
     case WM_SENDDONE:
+        ShowLinkResult(m->text);
         SendDone();
         break;
     default:
@@ -266,7 +286,10 @@ void TFrm_Main::SetWaitCursor(bool wait)
 void TFrm_Main::SetLinkControlsEnabled(bool enabled)
 {
     N_Setup->menuAction()->setEnabled(enabled);
-    N_Send->menuAction()->setEnabled(enabled);
+    // The monitor only shows what goes out: it stays at hand while sending.
+    for (QAction *action : N_Send->actions())
+        if (action != N_Monitor)
+            action->setEnabled(enabled);
     ToolBar->setEnabled(enabled);
 }
 

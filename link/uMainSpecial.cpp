@@ -12,7 +12,6 @@
 
 bool TFrm_Main::SendTempMessage(const TTempMessage &message)
 {
-    Project.AdvanceAfterSend = false;
     QByteArray portrait, landscape;
     try {
         BuildTempMessageFrames(Record(), message, portrait, landscape);
@@ -20,7 +19,8 @@ bool TFrm_Main::SendTempMessage(const TTempMessage &message)
         m_prompter->error(this, e.text());   // nothing is sent; the settings stay stored
         return false;
     }
-    StartTransmission(portrait, landscape, TempMessageCaption());
+    if (StartTransmission(portrait, landscape, TempMessageCaption()))
+        Project.AdvanceAfterSend = false;
     return true;
 }
 

@@ -33,15 +33,33 @@ TSendThread::~TSendThread()
     wait();
 }
 
+QString LinkFailureText(const QString &portName, const VelmoraError &error)
+{
+    const QString port = PortLabel(portName);
+    const auto *link = dynamic_cast<const LinkError *>(&error);
+    switch (link ? link->kind() : LinkError::WriteFailed) {
+    case LinkError::OpenFailed:
+        return QStringLiteral("无法打开串口 %1：%2").arg(port, error.text());
+    case LinkError::Stalled:
+        return QStringLiteral("线路停滞：%1 %2 秒内未送出任何字节")
+            .arg(port).arg(SerialPort::DefaultStallLimitMs / 1000);
+    case LinkError::Stopped:
+        return QStringLiteral("发送已中止：%1").arg(port);
+    case LinkError::WriteFailed:
+        break;
+    }
+    return QStringLiteral("串口 %1 发送失败：%2").arg(port, error.text());
+}
+
 void TSendThread::run()
 {
     QString failure;
     try {
         Transmit();
     } catch (const VelmoraError &e) {
-        failure = e.text();
+        failure = LinkFailureText(FPortName, e);
     } catch (const std::exception &e) {
-        failure = QString::fromLocal8Bit(e.what());
+        failure = LinkFailureText(FPortName, VelmoraError(QString::fromLocal8Bit(e.what())));
     }
     CleanUp(failure);
 }
@@ -51,8 +69,10 @@ void TSendThread::Transmit()
     Post(WM_SENDCURSOR, 1, 0);
     m_port = m_environment.ports(FPortName);
     if (!m_port)
-        throw PortFailure(FPortName, QStringLiteral("没有这个串口"));
+        throw LinkError(LinkError::OpenFailed, QStringLiteral("没有这个串口"));
     m_port->setObserver(m_environment.observer);
+    // A window that closes asks the worker to stop, also inside a write.
+    m_port->setStopRequest([this] { return isInterruptionRequested(); });
     m_port->setBaudRate(FBaudRate == 9600 ? 9600 : 57600);
     SetLine(SerialPort::Mark);
     m_port->open();
@@ -82,7 +102,8 @@ void TSendThread::SendFrame(const QByteArray &frame, bool firstSlot)
     const uint8_t command = frame.size() > 1 ? uint8_t(frame.at(1)) : 0;
     const int header = command == CmdTempMessage ? 3 : 2;
     if (frame.size() <= header)
-        throw VelmoraError(QStringLiteral("数据帧只有%1字节，没有内容").arg(frame.size()));
+        throw LinkError(LinkError::WriteFailed,
+                        QStringLiteral("数据帧只有%1字节，没有内容").arg(frame.size()));
 
     Post(WM_SENDSTATUS, 0, 0, QStringLiteral("正在连接显示屏..."));
     Write(QByteArray(2, frame.at(0)));
@@ -114,22 +135,31 @@ void TSendThread::SendFrame(const QByteArray &frame, bool firstSlot)
 
 void TSendThread::Write(const QByteArray &bytes)
 {
-    // A window that closes asks the worker to stop; it ends after the
-    // write in progress.
     if (isInterruptionRequested())
-        throw VelmoraError(QStringLiteral("发送已中止"));
+        throw LinkError(LinkError::Stopped, QStringLiteral("发送已中止"));
     m_port->write(bytes);
 }
 
+// The controller needs the gap on the wire: it starts when the bytes before
+// it have left the line (not when the driver took them) or now, whichever is
+// later, and its deadline does not move however late the drain woke up.
 void TSendThread::Pause(int ms)
 {
-    m_environment.clock->pause(ms);
+    LinkClock &clock = *m_environment.clock;
+    const int64_t reached = clock.nowNs();
+    const int64_t lineEmpty = m_port->drain();
+    const int64_t start = std::max(reached, std::min(lineEmpty, clock.nowNs()));
+    clock.sleepUntilNs(start + int64_t(ms) * 1000000);
 }
 
 void TSendThread::CleanUp(const QString &failure)
 {
-    if (m_port)
+    // After a failure the driver's leftovers are dropped: they would go out
+    // later, perhaps on another transmission's parity.
+    if (m_port && failure.isEmpty())
         m_port->close();
+    else if (m_port)
+        m_port->abandon();
     m_port.reset();
     FFrame1.clear();
     FFrame2.clear();

@@ -18,8 +18,8 @@
 // Progress: (0, 0) port open, bar at 0; (n > 0, 0) a payload of n bytes
 // begins; (0, p) a chunk was written, position p; (-1, 0) hide the bar.
 constexpr QEvent::Type WM_SENDPROGRESS = QEvent::Type(QEvent::User + 171);
-// (1, 1): the worker has finished, normally or not; text carries the reason
-// of a failure for tools that report it (the window shows nothing).
+// (1, 1): the worker has finished, normally or not; text is empty after a
+// clean run, else the reason of the failure (LinkFailureText).
 constexpr QEvent::Type WM_SENDDONE = QEvent::Type(QEvent::User + 165);
 // The worker's effects on the window, applied on the window's thread:
 // hourglass (wParam 1) or default cursor (0); the text of status panel 2;
@@ -78,6 +78,10 @@ private:
     const TLinkEnvironment m_environment;
     std::unique_ptr<SerialPort> m_port;
 };
+
+// What the operator reads when a transmission on portName failed: the kind
+// of failure, the port and its device, and the system's reason.
+QString LinkFailureText(const QString &portName, const VelmoraError &error);
 
 // Carries a transmission through a worker without a window and returns when
 // it has ended: an empty text, or why it failed. Needs the calling thread's

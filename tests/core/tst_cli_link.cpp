@@ -1,6 +1,7 @@
 // velmora-cli frames and send, run as operators run them.
 #include "CliRun.h"
 #include "LinkSupport.h"
+#include "Pty.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -24,6 +25,7 @@ private slots:
     void sendToARecording();
     void sendPage();
     void sendFailures();
+    void sendOnAStalledLine();
 };
 
 void TestCliLink::frames()
@@ -85,9 +87,28 @@ void TestCliLink::sendFailures()
     QVERIFY(missing.err.startsWith(QLatin1String("velmora-cli: ")));
     QCOMPARE(missing.err.count(QLatin1Char('\n')), 1);
 
+    // The device a port number stands for is named, with the port.
+    const CliRun com = RunCli({"send", "--port", "com:99", "reset"});
+    QVERIFY(com.code != 0);
+    QVERIFY2(com.err.contains(QLatin1String("COM99 (/dev/ttyS98)")), qPrintable(com.err));
+    QVERIFY(!com.err.contains(QLatin1String("\\\\.\\")));
+
     QVERIFY(RunCli({"send", "--port", "com:0", "reset"}).code != 0);
     QVERIFY(RunCli({"send", "reset"}).code != 0);
     QVERIFY(RunCli({"frames", "dance"}).code != 0);
+}
+
+// A line nobody reads fails within the stall limit (5 s), with a message
+// that says so, instead of blocking and reporting success.
+void TestCliLink::sendOnAStalledLine()
+{
+    Pty pty;
+    QVERIFY(pty.ok());
+    QVERIFY(pty.fill() > 0);
+    const CliRun run = RunCli({"send", "--port", pty.slavePath(), "page", "第一场"});
+    QVERIFY(run.code != 0);
+    QVERIFY2(run.err.contains(QStringLiteral("线路停滞")), qPrintable(run.err));
+    QVERIFY(run.err.contains(pty.slavePath()));
 }
 
 QTEST_GUILESS_MAIN(TestCliLink)

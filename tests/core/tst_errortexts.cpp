@@ -7,6 +7,7 @@
 #include "app/Struct.h"
 #include "link/BmpPicture.h"
 #include "link/QtSerialPort.h"
+#include "link/uSendThread.h"
 
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -93,21 +94,32 @@ private slots:
     void portFailuresNameThePort()
     {
         // COM250 is /dev/ttyACM50, which no machine here has.
-        QtSerialPort numbered(QStringLiteral("\\\\.\\Com250"));
-        const QString text = ErrorOf([&] { numbered.open(); });
-        QVERIFY2(text.startsWith(QStringLiteral("串口COM250（%1）：").arg(SerialDevicePath(250))),
+        const QString numberedName = QStringLiteral("\\\\.\\Com250");
+        QtSerialPort numbered(numberedName);
+        const QString text = LinkFailureOf(numberedName, [&] { numbered.open(); });
+        QVERIFY2(text.startsWith(QStringLiteral("无法打开串口 COM250 (%1)：").arg(SerialDevicePath(250))),
                  qPrintable(text));
         QVERIFY2(!EnglishBeyond(text, {QStringLiteral("COM250"), SerialDevicePath(250)}), qPrintable(text));
 
         QTemporaryDir dir;
         const QString device = dir.filePath(QStringLiteral("tty-none"));
         QtSerialPort path(device);
-        const QString byPath = ErrorOf([&] { path.open(); });
-        QVERIFY2(byPath.startsWith(QStringLiteral("串口%1：").arg(device)), qPrintable(byPath));
+        const QString byPath = LinkFailureOf(device, [&] { path.open(); });
+        QVERIFY2(byPath.startsWith(QStringLiteral("无法打开串口 %1：").arg(device)), qPrintable(byPath));
         QVERIFY2(!EnglishBeyond(byPath, {device}), qPrintable(byPath));
+    }
 
-        QCOMPARE(PortFailure(QStringLiteral("\\\\.\\Com0"), QStringLiteral("没有这个串口")).text(),
-                 QStringLiteral("串口COM0：没有这个串口"));
+private:
+    // What the operator reads when a step on the port fails.
+    template <typename Step>
+    static QString LinkFailureOf(const QString &portName, Step step)
+    {
+        try {
+            step();
+        } catch (const VelmoraError &e) {
+            return LinkFailureText(portName, e);
+        }
+        return QString();
     }
 };
 

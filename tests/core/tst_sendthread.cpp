@@ -53,6 +53,8 @@ private slots:
     void writeFailsHalfWay();
     void parityWaitsForTheDriverQueue();
     void pausesOnTheMachineClock();
+    void gapsOnTheModelledWire();
+    void stalledLineFails();
 };
 
 void TestSendThread::wireLog_data()
@@ -212,7 +214,8 @@ void TestSendThread::portRefused()
     QCOMPARE(ToString(run.messages.at(1)), ToString({WM_SENDCURSOR, 0, 0, {}}));
     QCOMPARE(ToString(run.messages.at(2)), ToString({WM_SENDPROGRESS, -1, 0, {}}));
     QCOMPARE(run.messages.at(3).type, int(WM_SENDDONE));
-    QVERIFY(!run.messages.at(3).text.isEmpty());
+    QCOMPARE(run.messages.at(3).text,
+             QStringLiteral("无法打开串口 COM1 (/dev/ttyS0)：串口无法打开"));
     QVERIFY(run.idleAtDone);
 }
 
@@ -280,6 +283,70 @@ void TestSendThread::pausesOnTheMachineClock()
     QVERIFY(t(5) - t(4) >= 60);    // chunk pause and the gap between slots
     QVERIFY(t(7) - t(6) >= 5);
     QVERIFY(t(10) - t(9) >= 50);   // chunk pause of slot 2
+}
+
+namespace {
+// When each write's bytes have left a line of baud behind a driver queue:
+// the stamps of the writes, each with the moment its last byte has left.
+struct Departure {
+    double writtenMs, leftMs;
+};
+QVector<Departure> Departures(const QStringList &wire, int baud)
+{
+    const double byteMs = 11.0 * 1000 / baud;
+    QVector<Departure> out;
+    double lineFree = 0;
+    const QVector<WireEvent> writes = Writes(wire);
+    for (const WireEvent &w : writes) {
+        lineFree = std::max(w.timeMs, lineFree) + w.bytes.size() * byteMs;
+        out.append({w.timeMs, lineFree});
+    }
+    return out;
+}
+} // namespace
+
+// A driver queue takes a 4096-byte chunk at once while the line needs about
+// 780 ms for it: every pause must start when the bytes before it have left,
+// or the controller sees no gap at all.
+void TestSendThread::gapsOnTheModelledWire()
+{
+    RecordingOptions queue;
+    queue.driverQueue = 4096;
+    const LinkRun run = Transmit(PayloadFrame(5000), Hex("01f1aa"), QStringLiteral("X"), 57600, queue);
+    const QVector<Departure> d = Departures(run.wire, 57600);
+    // 0202, f3, chunk of 4096, chunk of 904, then slot 2: 0101, f1, aa (no
+    // pause between a reset's command and payload).
+    QCOMPARE(d.size(), 7);
+    const auto gap = [&](int i) { return d[i].writtenMs - d[i - 1].leftMs; };
+    QVERIFY2(gap(1) >= 55 - 0.01, qPrintable(QString::number(gap(1))));   // 5, Space, 50 settle
+    QVERIFY2(gap(3) >= 50 - 0.01, qPrintable(QString::number(gap(3))));   // after the first chunk
+    QVERIFY2(gap(4) >= 60 - 0.01, qPrintable(QString::number(gap(4))));   // last chunk, then the slots' 10
+    QVERIFY2(gap(5) >= 5 - 0.01, qPrintable(QString::number(gap(5))));
+    // And no more than the pauses: the worker waits for the line, not longer.
+    QVERIFY2(gap(3) < 50.01 && gap(4) < 60.01, qPrintable(QString::number(gap(4))));
+    QCOMPARE(run.bytesOnWrongParity, 0);
+}
+
+// The line carries 3000 bytes and then nothing: the worker fails 5 s after
+// the last byte left, reports a stall, and drops what is still queued
+// instead of sending it later.
+void TestSendThread::stalledLineFails()
+{
+    RecordingOptions stall;
+    stall.driverQueue = 4096;
+    stall.stallAfterBytes = 3000;
+    const LinkRun run = Transmit(PayloadFrame(5000), Hex("01f1aa"), QStringLiteral("X"), 57600, stall);
+    const LinkMessage done = run.messages.constLast();
+    QCOMPARE(done.type, int(WM_SENDDONE));
+    QVERIFY2(done.text.startsWith(QStringLiteral("线路停滞：COM1 (/dev/ttyS0)")), qPrintable(done.text));
+    QVERIFY(run.idleAtDone);
+    QCOMPARE(Writes(run.wire).size(), 3);   // slot 1 never finished, slot 2 never began
+    const double lastByteLeft = 3000 * 11.0 * 1000 / 57600 + 55;
+    const double closed = StampOf(run.wire.constLast());
+    QVERIFY(run.wire.constLast().endsWith(QLatin1String(" close")));
+    QVERIFY2(closed >= lastByteLeft + 5000 - 0.01 && closed < lastByteLeft + 5000 + 60,
+             qPrintable(QString::number(closed)));
+    QCOMPARE(run.bytesOnWrongParity, 0);
 }
 
 QTEST_GUILESS_MAIN(TestSendThread)

@@ -1,74 +1,13 @@
 // The QSerialPort backend on a pseudo-terminal pair, and the port names.
 // A pseudo-terminal ignores parity: the bytes are read back and the parity
 // flags checked on the line settings, nothing more.
+#include "Pty.h"
+
 #include "link/QtSerialPort.h"
 #include "link/uSendThread.h"
 
 #include <QtTest>
 
-#include <fcntl.h>
-#include <poll.h>
-#include <termios.h>
-#include <unistd.h>
-
-namespace {
-// A pseudo-terminal pair: the test reads the master; the port under test
-// opens the slave.
-class Pty {
-public:
-    Pty()
-    {
-        m_master = posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
-        if (m_master >= 0 && grantpt(m_master) == 0 && unlockpt(m_master) == 0)
-            m_slavePath = QString::fromLocal8Bit(ptsname(m_master));
-        // Held open to read the slave's line settings while the port has it.
-        if (!m_slavePath.isEmpty())
-            m_slave = ::open(ptsname(m_master), O_RDWR | O_NOCTTY);
-    }
-    ~Pty()
-    {
-        if (m_slave >= 0)
-            ::close(m_slave);
-        if (m_master >= 0)
-            ::close(m_master);
-    }
-    bool ok() const { return m_slave >= 0; }
-    QString slavePath() const { return m_slavePath; }
-    tcflag_t cflag() const
-    {
-        termios tio{};
-        tcgetattr(m_slave, &tio);
-        return tio.c_cflag;
-    }
-    speed_t speed() const
-    {
-        termios tio{};
-        tcgetattr(m_slave, &tio);
-        return cfgetospeed(&tio);
-    }
-    // Reads until n bytes came or two seconds passed.
-    QByteArray read(int n) const
-    {
-        QByteArray out;
-        QDeadlineTimer deadline(2000);
-        while (out.size() < n && !deadline.hasExpired()) {
-            pollfd p{m_master, POLLIN, 0};
-            if (poll(&p, 1, int(deadline.remainingTime())) <= 0)
-                continue;
-            char buffer[256];
-            const ssize_t got = ::read(m_master, buffer, sizeof buffer);
-            if (got > 0)
-                out.append(buffer, int(got));
-        }
-        return out;
-    }
-
-private:
-    int m_master = -1;
-    int m_slave = -1;
-    QString m_slavePath;
-};
-} // namespace
 
 class TestSerialPort : public QObject {
     Q_OBJECT
@@ -78,6 +17,7 @@ private slots:
     void parityOnAnOpenPseudoTerminal();
     void workerOverAPseudoTerminal();
     void missingDevice();
+    void stalledLineFails();
 };
 
 void TestSerialPort::portNames_data()
@@ -143,6 +83,30 @@ void TestSerialPort::missingDevice()
     QVERIFY(failure.contains(QLatin1String("velmora-no-such-port")));
     QVERIFY(!CurrentSendThread.load());
     QVERIFY(!PortBusy.load());
+}
+
+// Nobody reads the far end and the line is full: the write fails as a stall
+// instead of blocking, and the port lets go of the rest.
+void TestSerialPort::stalledLineFails()
+{
+    Pty pty;
+    QVERIFY(pty.ok());
+    const int filled = pty.fill();
+    QVERIFY(filled > 0);
+    QtSerialPort port(pty.slavePath());
+    port.setStallLimitMs(300);
+    port.open();
+    const QByteArray page(8192, '\x22');
+    try {
+        port.write(page);
+        QFAIL("the write into a full line returned");
+    } catch (const LinkError &e) {
+        QCOMPARE(int(e.kind()), int(LinkError::Stalled));
+    }
+    port.abandon();
+    QVERIFY(!port.isOpen());
+    const QByteArray out = pty.read(filled + int(page.size()));
+    QVERIFY(out.count('\x22') < page.size());
 }
 
 QTEST_GUILESS_MAIN(TestSerialPort)

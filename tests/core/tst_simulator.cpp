@@ -36,6 +36,7 @@ private slots:
     void pagesRoundTrip();
     void pictureFramesRoundTrip();
     void temporaryMessageSegments();
+    void temporaryMessageSegmentsHandedOver();
     void controlFrames();
     void geometryFromParamsAndProject();
     void malformedStreamsResynchronise_data();
@@ -196,6 +197,41 @@ void TestSimulator::temporaryMessageSegments()
     QCOMPARE(rec.frames.last().text, QStringLiteral("temp segments=0 256x32 colours=1"));
     QVERIFY(!s->tempPending);
     QCOMPARE(rec.malformed(), 0);
+}
+
+// For decoding long logs: each segment goes out as soon as its bytes are in,
+// and neither the frame report nor the display keeps a picture.
+void TestSimulator::temporaryMessageSegmentsHandedOver()
+{
+    ControllerSimulator sim;
+    Recorder rec(sim);
+    sim.setDefaults(1, {256, 32, 1});
+    QVector<QImage> drawn, handed;
+    QByteArray frame = Bytes({1, 0xF7, 3});
+    for (int k = 0; k < 3; ++k) {
+        drawn << RandomPicture(256, 32, quint32(40 + k));
+        frame += Bytes({1, 0, 4, 6}) + Planes(drawn.last(), 1);
+    }
+    sim.onTempSegment = [&](int address, int index, const SimSegment &segment) {
+        QCOMPARE(address, 1);
+        QCOMPARE(index, int(handed.size()));
+        QCOMPARE(segment.dwell, 6);
+        handed << segment.picture;
+    };
+    sim.feed(Bytes({1, 1}), true, 0);
+    sim.feed(frame.mid(1, 2 + 4 + 1024 + 10), false, 1);
+    QCOMPARE(handed.size(), 1);   // the first segment, before the rest arrived
+    sim.feed(frame.mid(1 + 2 + 4 + 1024 + 10), false, 2);
+    QCOMPARE(handed.size(), 3);
+    QVERIFY(rec.frames.isEmpty());   // the end byte is still to come
+    sim.feed(Bytes({0xAA}), false, 3);
+    for (int k = 0; k < 3; ++k)
+        QCOMPARE(handed[k], Thresholded(drawn[k], 1));
+    QCOMPARE(rec.frames.size(), 1);
+    QVERIFY2(rec.frames[0].ok, qPrintable(rec.frames[0].text));
+    QVERIFY(rec.frames[0].pictures.isEmpty());
+    QVERIFY(sim.display(1)->tempMessage.isEmpty() && sim.display(1)->tempPending);
+    QCOMPARE(sim.display(1)->dwell, 6);
 }
 
 void TestSimulator::controlFrames()

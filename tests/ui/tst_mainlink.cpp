@@ -49,7 +49,8 @@ protected:
             statuses << static_cast<TSendMessage *>(event)->text;
             const QCursor *cursor = QApplication::overrideCursor();
             lockedAtStatus = lockedAtStatus && !m_w->ToolBar->isEnabled()
-                && !m_w->N_Send->menuAction()->isEnabled()
+                && !m_w->N1->isEnabled() && !m_w->N14->isEnabled()
+                && !m_w->N_ClearScreen->isEnabled() && m_w->N_Monitor->isEnabled()
                 && !m_w->N_Setup->menuAction()->isEnabled() && cursor
                 && cursor->shape() == Qt::WaitCursor && m_w->ProgressB_State->isVisible();
         }
@@ -92,6 +93,10 @@ private slots:
     void clearDisplayTriggers();
     void inputMethodCompositionDoesNotSend();
     void undrawablePageSendsNothing();
+    void droppedRequestLeavesTheList();
+    void linkStatusAfterEveryTransmission();
+    void closingDuringAStall();
+    void startStopHandsTheFocusBack();
 
 private:
     void showPages(const QStringList &texts, int selected);
@@ -143,7 +148,8 @@ void TestMainLink::idle(int dones)
 
 bool TestMainLink::windowIdle() const
 {
-    return m_w->ToolBar->isEnabled() && m_w->N_Send->menuAction()->isEnabled()
+    return m_w->ToolBar->isEnabled() && m_w->N1->isEnabled() && m_w->N14->isEnabled()
+        && m_w->N_ClearScreen->isEnabled()
         && m_w->N_Setup->menuAction()->isEnabled() && !m_w->ProgressB_State->isVisible()
         && !QApplication::overrideCursor() && !CurrentSendThread.load();
 }
@@ -469,8 +475,8 @@ void TestMainLink::tickWhilePageIsStillSent()
     QVERIFY(QTest::qWaitForWindowActive(m_w.get()));
     m_w->Timer1Timer();
     m_w->Timer1Timer();   // the first page still goes out: asks for it again, dropped
-    // F4 sits in the disabled "通讯" menu: it must not cancel the advance.
-    QTRY_VERIFY(!m_w->N_Send->menuAction()->isEnabled());
+    // F4 is disabled in the "通讯" menu: it must not cancel the advance.
+    QTRY_VERIFY(!m_w->N_ClearScreen->isEnabled());
     QTest::keyClick(m_w.get(), Qt::Key_F4);
     QVERIFY(m_w->Project.AdvanceAfterSend);
     idle(1);
@@ -583,6 +589,116 @@ void TestMainLink::tempMessageFromItsDialog()
     QVERIFY(wire.contains(QStringLiteral("write mark 0202")));
     QVERIFY(wire.contains(QStringLiteral("write mark 0101")));
     QVERIFY(windowIdle());
+}
+
+// 调亮, then Space while the brightness still goes out: the Space is dropped
+// and must not move the list, so the next Space sends the page after the
+// selected one instead of skipping it.
+void TestMainLink::droppedRequestLeavesTheList()
+{
+    m_w = start(SystemClock());
+    m_w->Record().LandscapeOn = 0;
+    showPages({"1", "2", "3", "4", "5", "6", "7", "8"}, 4);
+    m_w->TolBtn_Light->trigger();   // 115 ms of pauses on the line
+    QVERIFY(m_w->LstView_PageKeyPress(Qt::Key_Space));
+    QVERIFY(!m_w->Project.AdvanceAfterSend);
+    QCOMPARE(m_w->StatusPanel[2]->text(), QStringLiteral("正在发送，本次未发送"));
+    m_w->LstView_PageClick();   // a click, dropped as well
+    QVERIFY(!m_w->Project.SentByClick && !m_w->Project.AdvanceAfterSend);
+    idle(1);
+    QCOMPARE(m_w->SelectedIndex(), 4);
+    QCOMPARE(m_log->lines().filter(QStringLiteral("open ")).size(), 1);
+
+    QVERIFY(m_w->LstView_PageKeyPress(Qt::Key_Space));
+    idle(2);
+    QCOMPARE(sentPages(), QStringList({"6"}));
+    QCOMPARE(m_w->SelectedIndex(), 5);
+}
+
+// The link panel shows every transmission's result: the port that could not
+// be opened and why, then ok again, then a line that stalled; red while the
+// last one failed. Failures still show no message box.
+void TestMainLink::linkStatusAfterEveryTransmission()
+{
+    m_w = start();
+    auto clock = std::make_shared<VirtualClock>();
+    auto made = std::make_shared<int>(0);
+    const std::shared_ptr<WireLog> log = m_log;
+    m_w->LinkEnvironment.ports = [log, clock, made](const QString &name) {
+        RecordingOptions options;
+        options.refuseOpen = ++*made == 1;
+        options.stallAfterBytes = *made == 3 ? 3 : -1;
+        return std::make_unique<RecordingPort>(name, log, clock, options);
+    };
+    m_w->N8->trigger();
+    idle(1);
+    QCOMPARE(m_w->LinkStatus->text(),
+             QStringLiteral("无法打开串口 COM1 (/dev/ttyS0)：串口无法打开"));
+    QVERIFY(m_w->LinkFailed);
+    QVERIFY(m_w->LinkStatus->styleSheet().contains(QLatin1String("red")));
+
+    m_w->N8->trigger();
+    idle(2);
+    QCOMPARE(m_w->LinkStatus->text(), QStringLiteral("发送正常：COM1 (/dev/ttyS0)"));
+    QVERIFY(!m_w->LinkFailed);
+    QVERIFY(!m_w->LinkStatus->styleSheet().contains(QLatin1String("red")));
+
+    m_log->clear();
+    m_w->N8->trigger();
+    idle(3);
+    QVERIFY2(m_w->LinkStatus->text().startsWith(QStringLiteral("线路停滞：COM1 (/dev/ttyS0)")),
+             qPrintable(m_w->LinkStatus->text()));
+    QVERIFY(m_w->LinkFailed);
+    QVERIFY(windowIdle());
+    QCOMPARE(m_log->bytesOnWrongParity(), 0);
+    QVERIFY(m_prompter.messages.isEmpty() && m_prompter.errors.isEmpty());
+}
+
+// The line takes nothing and would be given an hour: closing the window
+// stops the worker inside its write, so the program can end at once.
+void TestMainLink::closingDuringAStall()
+{
+    m_w = start(SystemClock());
+    const std::shared_ptr<WireLog> log = m_log;
+    m_w->LinkEnvironment.ports = [log](const QString &name) {
+        RecordingOptions options;
+        options.stallAfterBytes = 0;
+        auto port = std::make_unique<RecordingPort>(name, log, SystemClock(), options);
+        port->setStallLimitMs(3600 * 1000);
+        return port;
+    };
+    m_w->N8->trigger();
+    QTRY_VERIFY(!m_w->N14->isEnabled());   // the port is open, the write blocked
+    m_w->close();
+    m_watch.reset();
+    m_w.reset();
+    QVERIFY(!CurrentSendThread.load());
+    QVERIFY(!PortBusy.load());
+    QCOMPARE(WithoutStamps(m_log->lines()).constLast(), QStringLiteral("close"));
+    QCOMPARE(m_log->bytesOnWrongParity(), 0);
+}
+
+// After 开始 or 停止 the list has the focus again, so the next Space sends a
+// page instead of pressing the button.
+void TestMainLink::startStopHandsTheFocusBack()
+{
+    m_w = start();
+    m_w->Record().LandscapeOn = 0;
+    showPages({"序幕", "第一场", "第二场"}, 0);
+    QApplication::setActiveWindow(m_w.get());
+    QVERIFY(QTest::qWaitForWindowActive(m_w.get()));
+    m_w->Button2->setFocus();
+    QTest::mouseClick(m_w->Button2, Qt::LeftButton);
+    QVERIFY(m_w->Timer1->isActive());
+    QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget *>(m_w->LstView_Page));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+    idle(1);
+    QCOMPARE(sentPages(), QStringList({"第一场"}));
+    QVERIFY(m_w->Timer1->isActive());   // Space did not stop auto-send
+    m_w->Button2->setFocus();
+    QTest::mouseClick(m_w->Button2, Qt::LeftButton);
+    QVERIFY(!m_w->Timer1->isActive());
+    QCOMPARE(QApplication::focusWidget(), static_cast<QWidget *>(m_w->LstView_Page));
 }
 
 QTEST_MAIN(TestMainLink)

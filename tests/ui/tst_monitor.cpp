@@ -49,6 +49,7 @@ private slots:
     void doubleSidedShowsBothFaces();
     void menuOpensOneMonitor();
     void rehearsalOnCom0();
+    void pitchOneShowsEveryLed();
 };
 
 void TestMonitor::followsTransmissions()
@@ -129,6 +130,10 @@ void TestMonitor::rehearsalOnCom0()
     w.RebuildPageList();
     w.SelectPage(0);
     w.N14->trigger();
+    // While the page goes out the sending commands are locked; the monitor,
+    // which only shows, can still be opened.
+    QTRY_VERIFY(!w.N14->isEnabled());
+    QVERIFY(w.N_Send->menuAction()->isEnabled() && w.N_Monitor->isEnabled());
     // A page of the default display crosses a 57600-baud line in well under
     // a second; the wait allows for a slow machine.
     QTRY_VERIFY_WITH_TIMEOUT(w.Frm_Monitor->PanelInfo(1).contains(QStringLiteral("最后命令: 页面")), 10000);
@@ -143,6 +148,31 @@ void TestMonitor::rehearsalOnCom0()
         for (int x = 0; x < leds.width() && !lit; ++x)
             lit = qRed(leds.pixel(x, y)) > 200 || qGreen(leds.pixel(x, y)) > 200;
     QVERIFY(lit);
+}
+
+// At a pitch of 1 every LED is one pixel of its colour.
+void TestMonitor::pitchOneShowsEveryLed()
+{
+    const TProjectRecord record = DisplayProject(64, 16, 2, false, true, false);
+    WireTap tap(&record);
+    TFrm_Monitor monitor(&tap, &record);
+    monitor.findChild<QSpinBox *>(QStringLiteral("SpnEdt_Pitch"))->setValue(1);
+    QImage page(64, 16, QImage::Format_RGB32);
+    page.fill(Qt::black);
+    page.setPixel(0, 0, qRgb(255, 0, 0));
+    page.setPixel(63, 0, qRgb(0, 255, 0));
+    page.setPixel(10, 15, qRgb(255, 255, 0));
+    Send(tap, PageFrame(1, page, 2, 1));
+    const QImage leds = monitor.PanelLeds(1);
+    QCOMPARE(leds.size(), QSize(64, 16));
+    int lit = 0;
+    for (int y = 0; y < 16; ++y)
+        for (int x = 0; x < 64; ++x) {
+            const QRgb want = page.pixel(x, y) & 0xFFFFFF;
+            QCOMPARE(leds.pixel(x, y) & 0xFFFFFF, want ? want : 0x282828u);
+            lit += want != 0;
+        }
+    QCOMPARE(lit, 3);
 }
 
 QTEST_MAIN(TestMonitor)

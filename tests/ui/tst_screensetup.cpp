@@ -7,6 +7,7 @@
 #include "dialogs/ComPorts.h"
 #include "link/QtSerialPort.h"
 #include "dialogs/uScreenSetup.h"
+#include "LinkSupport.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -55,6 +56,7 @@ private slots:
     void baudRateShownOnly();
     void closingEmptiesPageListKeepsStore();
     void widthChangeResizesPreviewAndWrap();
+    void loadSendsTheParameters();
 
 private:
     std::unique_ptr<TestWindow> m_window;
@@ -381,6 +383,32 @@ void TestScreenSetup::widthChangeResizesPreviewAndWrap()
     QCOMPARE(m_main->LandImage.size(), QSize(320, 48));
     QCOMPARE(m_main->PortraitImage.size(), QSize(48, 320));
     QCOMPARE(m_main->Richedt_Screen->wrapWidth(), 327);
+}
+
+// "加载" sends the parameters as the dialog has just set them, to every
+// configured display, and the dialog stays open.
+void TestScreenSetup::loadSendsTheParameters()
+{
+    auto log = std::make_shared<WireLog>();
+    auto clock = std::make_shared<VirtualClock>();
+    m_main->LinkEnvironment = {RecordingPorts(log, clock), clock};
+    TFrm_Screen_Setup dialog(*m_main);
+    dialog.show();
+    dialog.SpnEdt_Width->setValue(512);
+    dialog.SpnEdt_Height->setValue(80);
+    Choose(dialog.Comb_Px, 1);
+    Choose(dialog.Comb_DataScan, 1);
+    Choose(dialog.Comb_DataOE, 1);
+    QVERIFY(dialog.Btn_DownLoad->isEnabled());
+    dialog.Btn_DownLoad->click();
+    QTRY_VERIFY(log->lines().filter(QStringLiteral(" close")).size() == 1);
+    QTRY_VERIFY(!CurrentSendThread.load());
+    const QVector<WireEvent> writes = Writes(log->lines());
+    QStringList hex;
+    for (const WireEvent &w : writes)
+        hex << QString::fromLatin1(w.bytes.toHex());
+    QCOMPARE(hex, QStringList({"0202", "f2", "0200005002100100aa", "0101", "f2", "0200005002100100aa"}));
+    QVERIFY(dialog.isVisible());
 }
 
 QTEST_MAIN(TestScreenSetup)

@@ -16,6 +16,8 @@
 #include <QSpinBox>
 #include <QTabWidget>
 #include <QTemporaryDir>
+#include <QTabBar>
+#include <QWheelEvent>
 #include <QtTest>
 
 namespace {
@@ -250,6 +252,34 @@ private slots:
         dialog.Btn_SendLOGO->click();
         QCOMPARE(logos, (QList<QStringList>{{QStringLiteral("/shows/land.bmp"), QStringLiteral("/shows/port.bmp")}}));
         QVERIFY(dialog.isVisible() || dialog.result() == 0);   // stays open
+    }
+
+    // The welcome page is hidden: no key, wheel or click on the tabs reaches
+    // it, so its "发送" can never be pressed.
+    void welcomePageUnreachable()
+    {
+        ScriptedPrompter prompter;
+        QStringList welcomes;
+        TSpecialCommands commands{[](const QString &, const QString &) {},
+                                  [&](const QString &f) { welcomes << f; }};
+        TProjectState project;
+        project.ProjectRecord = NewProjectRecord();
+        TFrm_Special dialog(project, &prompter, commands);
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        for (int i = 0; i < 3; ++i) {
+            QTest::keyClick(dialog.PageControl1, Qt::Key_Tab, Qt::ControlModifier);
+            QTest::keyClick(dialog.PageControl1, Qt::Key_Backtab, Qt::ControlModifier | Qt::ShiftModifier);
+            QTest::keyClick(dialog.PageControl1, Qt::Key_PageDown, Qt::ControlModifier);
+            QCOMPARE(dialog.PageControl1->currentWidget(), dialog.TabSheet1);
+        }
+        QTabBar *tabs = dialog.PageControl1->tabBar();
+        QWheelEvent wheel(QPointF(5, 5), tabs->mapToGlobal(QPointF(5, 5)), QPoint(), QPoint(0, -120),
+                          Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(tabs, &wheel);
+        QCOMPARE(dialog.PageControl1->currentWidget(), dialog.TabSheet1);
+        QVERIFY(!dialog.Btn_SendWelCome->isVisible());
+        QVERIFY(welcomes.isEmpty());
     }
 
     void logoDialogFilePicking()
