@@ -47,6 +47,20 @@ void SetPlainContent(const QString &text, QTextDocument *document,
     document->setUndoRedoEnabled(undo);
 }
 
+bool HasLongUnbreakableRun(const QTextDocument &document)
+{
+    constexpr int LongRun = 1000;
+    int run = 0;
+    for (const QChar c : document.toPlainText()) {
+        // Blanks and CJK characters (and everything after U+2E80) allow a break.
+        if (c.isSpace() || c.unicode() >= 0x2E80)
+            run = 0;
+        else if (++run > LongRun)
+            return true;
+    }
+    return false;
+}
+
 QString ScenarioFileText(const QTextDocument &document)
 {
     // toPlainText ends every paragraph, line break and table cell with "\n"

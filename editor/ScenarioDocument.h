@@ -23,6 +23,12 @@ void SetScenarioContent(const QByteArray &bytes, QTextDocument *document,
 void SetPlainContent(const QString &text, QTextDocument *document,
                      const QTextCharFormat &charFormat, const QTextBlockFormat &blockFormat);
 
+// True when a paragraph holds a run of letters so long that no word boundary
+// breaks it within a few lines. Laying such a paragraph out word by word takes
+// time that grows with the square of the run's length; the editor then wraps
+// anywhere.
+bool HasLongUnbreakableRun(const QTextDocument &document);
+
 // The document's text without formats, one line per paragraph, CR LF.
 QString ScenarioFileText(const QTextDocument &document);
 // That text in GBK; a character GBK cannot hold becomes '?'.

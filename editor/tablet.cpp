@@ -549,12 +549,19 @@ bool TFrm_Tablet::OpenDocument(const QString &path)
     paragraph.setAlignment(Qt::AlignLeft);
     LineSpacing::Apply(paragraph, StartingTwentieths);
     QTextDocument *doc = RichEdit1->document();
+    // Wrapping anywhere lays any text out in linear time; word wrapping is
+    // restored unless a line has a run that would make it freeze the window.
+    const QTextOption::WrapMode wrap = RichEdit1->wordWrapMode();
+    RichEdit1->setWordWrapMode(QTextOption::WrapAnywhere);
     try {
         LoadScenarioDocument(path, doc, m_defaultCharFormat, paragraph);
     } catch (const VelmoraError &e) {
+        RichEdit1->setWordWrapMode(wrap);
         m_prompter->error(this, e.text());
         return false;
     }
+    if (!HasLongUnbreakableRun(*doc))
+        RichEdit1->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
     doc->clearUndoRedoStacks();
     RichEdit1->moveCursor(QTextCursor::Start);
     SetDocumentName(path);

@@ -240,11 +240,11 @@ void TestRtfReader::malformedInput_data()
     QTest::newRow("empty") << QByteArray() << QString();
     QTest::newRow("missing closing braces") << QByteArray("{\\rtf1 {\\b bold {\\i more")
                                             << QStringLiteral("bold more");
-    QTest::newRow("stray closing braces") << QByteArray("{\\rtf1 a}}}b}c") << QStringLiteral("abc");
+    QTest::newRow("text after the document") << QByteArray("{\\rtf1 a}}}b}c") << QStringLiteral("a");
     QTest::newRow("backslash at the end") << QByteArray("{\\rtf1 a\\") << QStringLiteral("a");
     QTest::newRow("truncated hex at the end") << QByteArray("{\\rtf1 a\\'c") << QStringLiteral("a");
     QTest::newRow("truncated hex in text") << QByteArray("{\\rtf1 a\\'4zb}") << QStringLiteral("azb");
-    QTest::newRow("lead byte alone") << QByteArray("{\\rtf1 a\\'c4}") << QStringLiteral("a");
+    QTest::newRow("lead byte alone") << QByteArray("{\\rtf1 a\\'c4}") << QStringLiteral("a\uFFFD");
     QTest::newRow("huge parameters")
         << QByteArray("{\\rtf1\\fs999999999999999999\\cf99999999999\\f-99999999999\\uc99999999999 "
                       "\\u99999999999 x\\ansicpg-5\\deff99999999999 y}")
