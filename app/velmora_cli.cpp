@@ -4,6 +4,7 @@
 #include "app/PageStore.h"
 #include "app/ProjectFile.h"
 #include "app/RecordFields.h"
+#include "editor/ScenarioDocument.h"
 #include "link/Frames.h"
 #include "link/RecordingPort.h"
 #include "link/SpecialFrames.h"
@@ -280,6 +281,21 @@ void CmdPages(Cli &cli)
         Out() << (i + 1) << '\t' << store.page(i) << '\n';
 }
 
+// text FILE [--utf8]: the text the scenario editor would save for FILE, GBK
+// with CR LF, or UTF-8 with --utf8; for converting scenarios in batch.
+void CmdText(Cli &cli)
+{
+    const int at = cli.args.indexOf(QStringLiteral("--utf8"));
+    if (at >= 0)
+        cli.args.removeAt(at);
+    if (cli.args.size() != 1)
+        Usage(QStringLiteral("velmora-cli text FILE [--utf8]"));
+    const QString text = ScenarioFileTextOf(cli.args.first());
+    const QByteArray bytes = at >= 0 ? text.toUtf8() : ToGbkKeepingBytes(text);
+    Out().flush();
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout);
+}
+
 const std::map<QString, std::function<void(Cli &)>> &Commands()
 {
     static const std::map<QString, std::function<void(Cli &)>> commands = {
@@ -289,6 +305,7 @@ const std::map<QString, std::function<void(Cli &)>> &Commands()
         {QStringLiteral("send"), CmdSend},
         {QStringLiteral("render"), CmdRender},
         {QStringLiteral("pages"), CmdPages},
+        {QStringLiteral("text"), CmdText},
     };
     return commands;
 }

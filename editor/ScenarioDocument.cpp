@@ -4,6 +4,8 @@
 #include "app/ProjectFile.h"
 #include "editor/RtfReader.h"
 
+#include <QTextBlockFormat>
+#include <QTextCharFormat>
 #include <QTextCursor>
 #include <QTextDocument>
 
@@ -80,6 +82,13 @@ bool ScenarioFileKeepsText(const QTextDocument &document)
 {
     const QString text = ScenarioFileText(document);
     return FromGbkKeepingBytes(ToGbkKeepingBytes(text)) == text;
+}
+
+QString ScenarioFileTextOf(const QString &path)
+{
+    QTextDocument document;
+    LoadScenarioDocument(path, &document, QTextCharFormat(), QTextBlockFormat());
+    return ScenarioFileText(document);
 }
 
 void SaveScenarioDocument(const QString &path, const QTextDocument &document)

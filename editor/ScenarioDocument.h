@@ -35,5 +35,8 @@ QString ScenarioFileText(const QTextDocument &document);
 QByteArray ScenarioFileBytes(const QTextDocument &document);
 // False when the file would not give the text back (a character GBK cannot hold).
 bool ScenarioFileKeepsText(const QTextDocument &document);
+// The text the editor would save for the file at path, read as the editor
+// reads it (RTF or text, by content). Throws VelmoraError when it cannot be read.
+QString ScenarioFileTextOf(const QString &path);
 // Writes ScenarioFileBytes safely. Throws VelmoraError.
 void SaveScenarioDocument(const QString &path, const QTextDocument &document);
