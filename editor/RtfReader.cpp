@@ -267,6 +267,7 @@ private:
 
     void appendText(const QString &text);
     void appendUnicode(int value);
+    void beginText();
     void flushBytes();
     void flushText();
     void insertRun(QStringView text, int charClass);
@@ -281,11 +282,13 @@ private:
 
     void applyAssociated(Word word, int param, bool on);
     void setDocumentCodePage(int codePage, bool explicitly);
-    int codePage() const;
+    int codePage(const CharState &ch) const;
     int fontCodePage(int index) const;
     QString decode(int codePage, const QByteArray &bytes);
-    QTextCharFormat charFormat(int charClass = Loch) const;
-    QTextBlockFormat blockFormat() const;
+    const QTextCharFormat &charFormat(const CharState &ch, int charClass = Loch);
+    QTextCharFormat makeCharFormat(const CharState &ch, int charClass) const;
+    const QTextBlockFormat &blockFormat();
+    QTextBlockFormat makeBlockFormat() const;
 
     const QByteArray &m_in;
     int m_pos = 0;
@@ -305,17 +308,28 @@ private:
     std::map<int, QStringDecoder> m_decoders;
 
     QByteArray m_bytes;            // raw bytes and \'hh not yet decoded
-    QString m_text;                // text not yet inserted, all in the current format
+    QString m_text;                // text not yet inserted
+    CharState m_textState;         // the state m_bytes and m_text were gathered in
+    bool m_stateTouched = true;    // a control word or a group may have changed the state
     int m_fallbackLeft = 0;        // fallback units of the last \uN still to skip
     bool m_paragraphPending = false;
     bool m_paragraphHasText = false;
+
+    // The formats last made, for the states they were made from: a script
+    // switches between a few formats thousands of times.
+    struct CachedCharFormat {
+        CharState state;
+        int charClass;
+        QTextCharFormat format;
+    };
+    std::vector<CachedCharFormat> m_charFormats;
+    ParaState m_blockFormatState;
+    QTextBlockFormat m_blockFormat;
+    bool m_blockFormatValid = false;
 };
 
 void Reader::run()
 {
-    // One edit block: the cursor and a layout attached to the document do their
-    // work once at the end instead of after every insertion.
-    m_cursor.beginEditBlock();
     while (!atEnd() && !m_done) {
         const char c = m_in.at(m_pos++);
         switch (c) {
@@ -328,7 +342,6 @@ void Reader::run()
         }
     }
     finish();
-    m_cursor.endEditBlock();
 }
 
 void Reader::openGroup()
@@ -340,7 +353,7 @@ void Reader::openGroup()
 void Reader::closeGroup()
 {
     m_fallbackLeft = 0;
-    flushText();
+    m_stateTouched = true;
     if (m_st.dest == Dest::FontTable)
         fontTableByte(';');   // an entry without its closing semicolon
     // A closing brace before any group is opened closes nothing.
@@ -366,15 +379,16 @@ void Reader::controlWord()
         controlSymbol(c);
         return;
     }
-    QByteArray name;
+    const int start = m_pos;
     while (!atEnd()) {
         const char l = peek();
         if (!((l >= 'a' && l <= 'z') || (l >= 'A' && l <= 'Z')))
             break;
-        if (name.size() < MaxWordLength)
-            name.append(l);
         ++m_pos;
     }
+    // The name is looked up in place; longer names are no word of the table.
+    const QByteArray name = QByteArray::fromRawData(m_in.constData() + start,
+                                                    qMin(m_pos - start, MaxWordLength + 1));
     bool negative = false;
     if (!atEnd() && peek() == '-' && m_pos + 1 < m_in.size() && m_in.at(m_pos + 1) >= '0'
         && m_in.at(m_pos + 1) <= '9') {
@@ -460,6 +474,7 @@ void Reader::applyWord(const WordEntry *entry, bool hasParam, int param)
     }
     if (m_st.dest == Dest::Skip)
         return;
+    m_stateTouched = true;
     if (entry && entry->word == Word::U) {
         appendUnicode(param);
         return;
@@ -505,7 +520,6 @@ void Reader::applyWord(const WordEntry *entry, bool hasParam, int param)
     default: break;
     }
 
-    flushText();
     switch (word) {
     case Word::Skip: m_st.dest = Dest::Skip; break;
     case Word::FontTable: m_st.dest = Dest::FontTable; m_fontEntry = -1; break;
@@ -599,6 +613,7 @@ void Reader::textByte(char c)
         } else if (c != '\0') {
             materialiseParagraph();
             m_paragraphHasText = true;
+            beginText();
             m_bytes.append(c);
         }
         break;
@@ -621,6 +636,7 @@ void Reader::fontTableByte(char c)
         return;
     font.name = decode(fontCodePage(m_fontEntry), font.nameBytes).trimmed();
     font.nameBytes.clear();
+    m_charFormats.clear();   // made with the face before it had its name
 }
 
 void Reader::colourTableByte(char c)
@@ -632,6 +648,7 @@ void Reader::colourTableByte(char c)
     else
         m_colours.emplace_back(qMax(0, m_red), qMax(0, m_green), qMax(0, m_blue));
     m_red = m_green = m_blue = -1;
+    m_charFormats.clear();
 }
 
 void Reader::appendText(const QString &text)
@@ -640,6 +657,7 @@ void Reader::appendText(const QString &text)
         return;
     materialiseParagraph();
     m_paragraphHasText = true;
+    beginText();
     flushBytes();
     m_text += text;
 }
@@ -659,11 +677,25 @@ void Reader::appendUnicode(int value)
         m_fallbackLeft = m_st.uc;
 }
 
+// Text is gathered for as long as the character state stays the same, and
+// inserted when it changes (which only a control word or a group can do), at
+// the end of a paragraph or of the document.
+void Reader::beginText()
+{
+    if (!m_stateTouched)
+        return;
+    m_stateTouched = false;
+    if (m_st.ch == m_textState)
+        return;
+    flushText();
+    m_textState = m_st.ch;
+}
+
 void Reader::flushBytes()
 {
     if (m_bytes.isEmpty())
         return;
-    m_text += decode(codePage(), m_bytes);
+    m_text += decode(codePage(m_textState), m_bytes);
     m_bytes.clear();
 }
 
@@ -674,7 +706,7 @@ void Reader::flushText()
     flushBytes();
     if (m_text.isEmpty())
         return;
-    const Associated *associated = m_st.ch.associated;
+    const Associated *associated = m_textState.associated;
     if (associated[Hich] == associated[Loch] && associated[Dbch] == associated[Loch]) {
         insertRun(m_text, Loch);
     } else {
@@ -694,7 +726,7 @@ void Reader::flushText()
 
 void Reader::insertRun(QStringView text, int charClass)
 {
-    m_cursor.insertText(text.toString(), charFormat(charClass));
+    m_cursor.insertText(text.toString(), charFormat(m_textState, charClass));
 }
 
 // \sect, \page and \column end a paragraph that has text; after \par they
@@ -721,7 +753,7 @@ void Reader::materialiseParagraph()
     if (!m_paragraphPending)
         return;
     m_paragraphPending = false;
-    m_cursor.insertBlock(blockFormat(), charFormat());
+    m_cursor.insertBlock(blockFormat(), charFormat(m_st.ch));
 }
 
 // The last paragraph has no \par: it takes the format in force where the
@@ -741,12 +773,12 @@ void Reader::finish()
 }
 
 // Bytes after \dbch are double-byte text in the font given for that class.
-int Reader::codePage() const
+int Reader::codePage(const CharState &ch) const
 {
-    const int dbchFont = m_st.ch.associated[Dbch].font;
-    if (m_st.ch.target == Dbch && dbchFont >= 0)
+    const int dbchFont = ch.associated[Dbch].font;
+    if (ch.target == Dbch && dbchFont >= 0)
         return fontCodePage(dbchFont);
-    return fontCodePage(m_st.ch.font >= 0 ? m_st.ch.font : m_defaultFont);
+    return fontCodePage(ch.font >= 0 ? ch.font : m_defaultFont);
 }
 
 int Reader::fontCodePage(int index) const
@@ -780,11 +812,22 @@ QString Reader::decode(int codePage, const QByteArray &bytes)
     return text;
 }
 
+const QTextCharFormat &Reader::charFormat(const CharState &ch, int charClass)
+{
+    constexpr size_t CacheSize = 8;
+    for (const CachedCharFormat &cached : m_charFormats)
+        if (cached.charClass == charClass && cached.state == ch)
+            return cached.format;
+    if (m_charFormats.size() == CacheSize)
+        m_charFormats.erase(m_charFormats.begin());
+    m_charFormats.push_back({ch, charClass, makeCharFormat(ch, charClass)});
+    return m_charFormats.back().format;
+}
+
 // The ordinary format, with the associated formats of the characters' class
 // where they are given.
-QTextCharFormat Reader::charFormat(int charClass) const
+QTextCharFormat Reader::makeCharFormat(const CharState &ch, int charClass) const
 {
-    const CharState &ch = m_st.ch;
     const Associated &a = ch.associated[charClass];
     QTextCharFormat format;
     format.setFontWeight((a.bold >= 0 ? a.bold : ch.bold) ? QFont::Bold : QFont::Normal);
@@ -803,7 +846,17 @@ QTextCharFormat Reader::charFormat(int charClass) const
 // Spacing in multiples of a line (\slmult1, 240 twips a line) becomes a
 // proportional height; an exact (\sl negative) or minimum spacing keeps its
 // height and shows as the equivalent at 240 twips a line.
-QTextBlockFormat Reader::blockFormat() const
+const QTextBlockFormat &Reader::blockFormat()
+{
+    if (!m_blockFormatValid || !(m_blockFormatState == m_st.para)) {
+        m_blockFormat = makeBlockFormat();
+        m_blockFormatState = m_st.para;
+        m_blockFormatValid = true;
+    }
+    return m_blockFormat;
+}
+
+QTextBlockFormat Reader::makeBlockFormat() const
 {
     const ParaState &para = m_st.para;
     QTextBlockFormat format;
@@ -833,11 +886,17 @@ bool IsRtf(const QByteArray &bytes)
     return bytes.mid(i, 5) == "{\\rtf";
 }
 
+// Clearing inside the reader's edit block makes the whole load one change
+// that replaces the document: a layout attached to it then lays the new text
+// out step by step in the background instead of all at once.
 void ReadRtf(const QByteArray &bytes, QTextDocument *document)
 {
     const bool undo = document->isUndoRedoEnabled();
     document->setUndoRedoEnabled(false);
+    QTextCursor editBlock(document);
+    editBlock.beginEditBlock();
     document->clear();
     Reader(bytes, document).run();
+    editBlock.endEditBlock();
     document->setUndoRedoEnabled(undo);
 }

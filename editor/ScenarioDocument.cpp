@@ -39,17 +39,21 @@ void SetPlainContent(const QString &text, QTextDocument *document,
     lines.replace(QLatin1String("\r\n"), QLatin1String("\n"));
     lines.replace(QLatin1Char('\r'), QLatin1Char('\n'));
 
+    // One edit block from the clearing on: a layout attached to the document
+    // then lays the new text out step by step in the background.
     const bool undo = document->isUndoRedoEnabled();
     document->setUndoRedoEnabled(false);
-    document->clear();
     QTextCursor cursor(document);
+    cursor.beginEditBlock();
+    document->clear();
     cursor.setBlockFormat(blockFormat);
     cursor.setBlockCharFormat(charFormat);
     cursor.insertText(lines, charFormat);
+    cursor.endEditBlock();
     document->setUndoRedoEnabled(undo);
 }
 
-bool HasLongUnbreakableRun(const QTextDocument &document)
+QTextOption::WrapMode ScenarioWrapMode(const QTextDocument &document)
 {
     constexpr int LongRun = 1000;
     int run = 0;
@@ -58,9 +62,9 @@ bool HasLongUnbreakableRun(const QTextDocument &document)
         if (c.isSpace() || c.unicode() >= 0x2E80)
             run = 0;
         else if (++run > LongRun)
-            return true;
+            return QTextOption::WrapAnywhere;
     }
-    return false;
+    return QTextOption::WrapAtWordBoundaryOrAnywhere;
 }
 
 QString ScenarioFileText(const QTextDocument &document)

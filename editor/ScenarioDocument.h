@@ -5,6 +5,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QTextOption>
 
 class QTextBlockFormat;
 class QTextCharFormat;
@@ -23,11 +24,11 @@ void SetScenarioContent(const QByteArray &bytes, QTextDocument *document,
 void SetPlainContent(const QString &text, QTextDocument *document,
                      const QTextCharFormat &charFormat, const QTextBlockFormat &blockFormat);
 
-// True when a paragraph holds a run of letters so long that no word boundary
-// breaks it within a few lines. Laying such a paragraph out word by word takes
-// time that grows with the square of the run's length; the editor then wraps
-// anywhere.
-bool HasLongUnbreakableRun(const QTextDocument &document);
+// How the editor wraps the document's lines: at word boundaries, or anywhere
+// when a paragraph holds a run of letters so long that no word boundary breaks
+// it within a few lines (laying such a run out word by word takes time that
+// grows with the square of its length).
+QTextOption::WrapMode ScenarioWrapMode(const QTextDocument &document);
 
 // The document's text without formats, one line per paragraph, CR LF.
 QString ScenarioFileText(const QTextDocument &document);

@@ -560,10 +560,10 @@ bool TFrm_Tablet::OpenDocument(const QString &path)
         m_prompter->error(this, e.text());
         return false;
     }
-    if (!HasLongUnbreakableRun(*doc))
-        RichEdit1->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    RichEdit1->setWordWrapMode(ScenarioWrapMode(*doc));
     doc->clearUndoRedoStacks();
-    RichEdit1->moveCursor(QTextCursor::Start);
+    // A new cursor, not a move: moving lays out the blocks it passes.
+    RichEdit1->setTextCursor(QTextCursor(doc));
     SetDocumentName(path);
     RichEdit1->setFocus();
     RichEdit1SelectionChange();

@@ -78,8 +78,7 @@ void TestRtfCorpus::largeFiles()
     // Laid out as the editor lays it out: wrapping anywhere where a run of
     // letters has no word boundary.
     QTextOption option = doc.defaultTextOption();
-    option.setWrapMode(HasLongUnbreakableRun(doc) ? QTextOption::WrapAnywhere
-                                                  : QTextOption::WrapAtWordBoundaryOrAnywhere);
+    option.setWrapMode(ScenarioWrapMode(doc));
     doc.setDefaultTextOption(option);
     doc.setTextWidth(480);
     QVERIFY(doc.size().height() > 0);
