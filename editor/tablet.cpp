@@ -553,6 +553,11 @@ bool TFrm_Tablet::OpenDocument(const QString &path)
     // restored unless a line has a run that would make it freeze the window.
     const QTextOption::WrapMode wrap = RichEdit1->wordWrapMode();
     RichEdit1->setWordWrapMode(QTextOption::WrapAnywhere);
+    // The window's cursor stays at the start while the text is inserted: left
+    // at the end, leaving it there would lay out the whole document at once.
+    QTextCursor start(doc);
+    start.setKeepPositionOnInsert(true);
+    RichEdit1->setTextCursor(start);
     try {
         LoadScenarioDocument(path, doc, m_defaultCharFormat, paragraph);
     } catch (const VelmoraError &e) {
@@ -562,7 +567,6 @@ bool TFrm_Tablet::OpenDocument(const QString &path)
     }
     RichEdit1->setWordWrapMode(ScenarioWrapMode(*doc));
     doc->clearUndoRedoStacks();
-    // A new cursor, not a move: moving lays out the blocks it passes.
     RichEdit1->setTextCursor(QTextCursor(doc));
     SetDocumentName(path);
     RichEdit1->setFocus();
