@@ -36,7 +36,6 @@ struct Associated {
         return font == o.font && halfPoints == o.halfPoints && bold == o.bold
                && italic == o.italic;
     }
-    bool operator!=(const Associated &o) const { return !(*this == o); }
 };
 
 struct CharState {
