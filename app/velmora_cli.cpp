@@ -290,7 +290,13 @@ void CmdText(Cli &cli)
         cli.args.removeAt(at);
     if (cli.args.size() != 1)
         Usage(QStringLiteral("velmora-cli text FILE [--utf8]"));
-    const QString text = ScenarioFileTextOf(cli.args.first());
+    const QString path = cli.args.first();
+    QString text;
+    try {
+        text = ScenarioFileTextOf(path);
+    } catch (const VelmoraError &e) {
+        throw VelmoraError(path + QStringLiteral(": ") + e.text());   // which file, in a batch
+    }
     const QByteArray bytes = at >= 0 ? text.toUtf8() : ToGbkKeepingBytes(text);
     Out().flush();
     std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout);

@@ -77,6 +77,8 @@ void TestCliText::refusals()
         QCOMPARE(run.out, QByteArray());
         QCOMPARE(run.err.count('\n'), 1);
         QVERIFY(run.err.startsWith("velmora-cli: "));
+        if (args.size() == 1)   // names the file it could not read
+            QVERIFY(run.err.contains(QFile::encodeName(args.first()) + ": "));
     }
 }
 
