@@ -771,12 +771,14 @@ void Reader::finish()
     flushText();
 }
 
-// Bytes after \dbch are double-byte text in the font given for that class.
+// Bytes after \dbch are double-byte text: in the code page of the font given
+// for that class, else in the document's.
 int Reader::codePage(const CharState &ch) const
 {
-    const int dbchFont = ch.associated[Dbch].font;
-    if (ch.target == Dbch && dbchFont >= 0)
-        return fontCodePage(dbchFont);
+    if (ch.target == Dbch) {
+        const int dbchFont = ch.associated[Dbch].font;
+        return dbchFont >= 0 ? fontCodePage(dbchFont) : m_ansiCodePage;
+    }
     return fontCodePage(ch.font >= 0 ? ch.font : m_defaultFont);
 }
 

@@ -173,6 +173,9 @@ void TestRtfReader::codePages_data()
                       "\\f0\\'c4\\'e3\\f1\\'e4\\'bd\\'a0}")
         << QStringLiteral("你你");
     QTest::newRow("pc") << QByteArray("{\\rtf1\\pc \\'f1}") << QStringLiteral("±");
+    QTest::newRow("dbch bytes without a dbch font")
+        << QByteArray("{\\rtf1\\ansicpg936{\\fonttbl{\\f0\\fcharset0 A;}}\\f0 caf\\'e9{\\dbch \\'c4\\'e3}}")
+        << QStringLiteral("café你");
     QTest::newRow("escaped braces and backslash") << QByteArray("{\\rtf1 a\\{b\\}c\\\\d}")
                                                   << QStringLiteral("a{b}c\\d");
 }
