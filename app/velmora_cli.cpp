@@ -4,6 +4,7 @@
 #include "app/PageStore.h"
 #include "app/ProjectFile.h"
 #include "app/RecordFields.h"
+#include "editor/ScenarioDocument.h"
 #include "link/Frames.h"
 #include "link/RecordingPort.h"
 #include "link/SpecialFrames.h"
@@ -307,6 +308,27 @@ void CmdCheck(Cli &cli)
               << problem.text << '\n';
 }
 
+// text FILE [--utf8]: the text the scenario editor would save for FILE, GBK
+// with CR LF, or UTF-8 with --utf8; for converting scenarios in batch.
+void CmdText(Cli &cli)
+{
+    const int at = cli.args.indexOf(QStringLiteral("--utf8"));
+    if (at >= 0)
+        cli.args.removeAt(at);
+    if (cli.args.size() != 1)
+        Usage(QStringLiteral("velmora-cli text FILE [--utf8]"));
+    const QString path = cli.args.first();
+    QString text;
+    try {
+        text = ScenarioFileTextOf(path);
+    } catch (const VelmoraError &e) {
+        throw VelmoraError(path + QStringLiteral(": ") + e.text());   // which file, in a batch
+    }
+    const QByteArray bytes = at >= 0 ? text.toUtf8() : ToGbkKeepingBytes(text);
+    Out().flush();
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout);
+}
+
 const std::map<QString, std::function<void(Cli &)>> &Commands()
 {
     static const std::map<QString, std::function<void(Cli &)>> commands = {
@@ -317,6 +339,7 @@ const std::map<QString, std::function<void(Cli &)>> &Commands()
         {QStringLiteral("render"), CmdRender},
         {QStringLiteral("pages"), CmdPages},
         {QStringLiteral("check"), CmdCheck},
+        {QStringLiteral("text"), CmdText},
     };
     return commands;
 }

@@ -4,6 +4,8 @@
 #include "app/ProjectFile.h"
 #include "editor/RtfReader.h"
 
+#include <QTextBlockFormat>
+#include <QTextCharFormat>
 #include <QTextCursor>
 #include <QTextDocument>
 
@@ -37,14 +39,32 @@ void SetPlainContent(const QString &text, QTextDocument *document,
     lines.replace(QLatin1String("\r\n"), QLatin1String("\n"));
     lines.replace(QLatin1Char('\r'), QLatin1Char('\n'));
 
+    // One edit block from the clearing on: a layout attached to the document
+    // then lays the new text out step by step in the background.
     const bool undo = document->isUndoRedoEnabled();
     document->setUndoRedoEnabled(false);
-    document->clear();
     QTextCursor cursor(document);
+    cursor.beginEditBlock();
+    document->clear();
     cursor.setBlockFormat(blockFormat);
     cursor.setBlockCharFormat(charFormat);
     cursor.insertText(lines, charFormat);
+    cursor.endEditBlock();
     document->setUndoRedoEnabled(undo);
+}
+
+QTextOption::WrapMode ScenarioWrapMode(const QTextDocument &document)
+{
+    constexpr int LongRun = 1000;
+    int run = 0;
+    for (const QChar c : document.toPlainText()) {
+        // Blanks and CJK characters (and everything after U+2E80) allow a break.
+        if (c.isSpace() || c.unicode() >= 0x2E80)
+            run = 0;
+        else if (++run > LongRun)
+            return QTextOption::WrapAnywhere;
+    }
+    return QTextOption::WrapAtWordBoundaryOrAnywhere;
 }
 
 QString ScenarioFileText(const QTextDocument &document)
@@ -66,6 +86,13 @@ bool ScenarioFileKeepsText(const QTextDocument &document)
 {
     const QString text = ScenarioFileText(document);
     return FromGbkKeepingBytes(ToGbkKeepingBytes(text)) == text;
+}
+
+QString ScenarioFileTextOf(const QString &path)
+{
+    QTextDocument document;
+    LoadScenarioDocument(path, &document, QTextCharFormat(), QTextBlockFormat());
+    return ScenarioFileText(document);
 }
 
 void SaveScenarioDocument(const QString &path, const QTextDocument &document)

@@ -5,6 +5,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QTextOption>
 
 class QTextBlockFormat;
 class QTextCharFormat;
@@ -23,11 +24,20 @@ void SetScenarioContent(const QByteArray &bytes, QTextDocument *document,
 void SetPlainContent(const QString &text, QTextDocument *document,
                      const QTextCharFormat &charFormat, const QTextBlockFormat &blockFormat);
 
+// How the editor wraps the document's lines: at word boundaries, or anywhere
+// when a paragraph holds a run of letters so long that no word boundary breaks
+// it within a few lines (laying such a run out word by word takes time that
+// grows with the square of its length).
+QTextOption::WrapMode ScenarioWrapMode(const QTextDocument &document);
+
 // The document's text without formats, one line per paragraph, CR LF.
 QString ScenarioFileText(const QTextDocument &document);
 // That text in GBK; a character GBK cannot hold becomes '?'.
 QByteArray ScenarioFileBytes(const QTextDocument &document);
 // False when the file would not give the text back (a character GBK cannot hold).
 bool ScenarioFileKeepsText(const QTextDocument &document);
+// The text the editor would save for the file at path, read as the editor
+// reads it (RTF or text, by content). Throws VelmoraError when it cannot be read.
+QString ScenarioFileTextOf(const QString &path);
 // Writes ScenarioFileBytes safely. Throws VelmoraError.
 void SaveScenarioDocument(const QString &path, const QTextDocument &document);

@@ -549,14 +549,25 @@ bool TFrm_Tablet::OpenDocument(const QString &path)
     paragraph.setAlignment(Qt::AlignLeft);
     LineSpacing::Apply(paragraph, StartingTwentieths);
     QTextDocument *doc = RichEdit1->document();
+    // Wrapping anywhere lays any text out in linear time; word wrapping is
+    // restored unless a line has a run that would make it freeze the window.
+    const QTextOption::WrapMode wrap = RichEdit1->wordWrapMode();
+    RichEdit1->setWordWrapMode(QTextOption::WrapAnywhere);
+    // The window's cursor stays at the start while the text is inserted: left
+    // at the end, leaving it there would lay out the whole document at once.
+    QTextCursor start(doc);
+    start.setKeepPositionOnInsert(true);
+    RichEdit1->setTextCursor(start);
     try {
         LoadScenarioDocument(path, doc, m_defaultCharFormat, paragraph);
     } catch (const VelmoraError &e) {
+        RichEdit1->setWordWrapMode(wrap);
         m_prompter->error(this, e.text());
         return false;
     }
+    RichEdit1->setWordWrapMode(ScenarioWrapMode(*doc));
     doc->clearUndoRedoStacks();
-    RichEdit1->moveCursor(QTextCursor::Start);
+    RichEdit1->setTextCursor(QTextCursor(doc));
     SetDocumentName(path);
     RichEdit1->setFocus();
     RichEdit1SelectionChange();

@@ -56,6 +56,10 @@ private slots:
     void groupsRestoreFormats();
     void malformedInput_data();
     void malformedInput();
+    void breaksAndListNumbers_data();
+    void breaksAndListNumbers();
+    void associatedFormats();
+    void deepGroupsRestoreState();
 };
 
 void TestRtfReader::recognisesRtf()
@@ -155,6 +159,23 @@ void TestRtfReader::codePages_data()
                             << QStringLiteral("한");
     QTest::newRow("unknown code page falls back to GBK")
         << QByteArray("{\\rtf1\\ansicpg77777 \\'c4\\'e3}") << QStringLiteral("你");
+    QTest::newRow("mac with its own code page")
+        << QByteArray("{\\rtf1\\mac\\ansicpg10001 \\'82\\'a0}") << QStringLiteral("あ");
+    QTest::newRow("mac roman") << QByteArray("{\\rtf1\\mac caf\\'8e}") << QStringLiteral("café");
+    QTest::newRow("ansicpg before mac") << QByteArray("{\\rtf1\\ansicpg1252\\mac caf\\'e9}")
+                                        << QStringLiteral("café");
+    QTest::newRow("mac charsets 78, 79, 80")
+        << QByteArray("{\\rtf1{\\fonttbl{\\f0\\fcharset78 J;}{\\f1\\fcharset79 K;}{\\f2\\fcharset80 C;}}"
+                      "\\f0\\'82\\'a0\\f1\\'c7\\'d1\\f2\\'c4\\'e3}")
+        << QStringLiteral("あ한你");
+    QTest::newRow("font cpg over charset")
+        << QByteArray("{\\rtf1{\\fonttbl{\\f0\\fcharset0\\cpg936 A;}{\\f1\\cpg65001 U;}}"
+                      "\\f0\\'c4\\'e3\\f1\\'e4\\'bd\\'a0}")
+        << QStringLiteral("你你");
+    QTest::newRow("pc") << QByteArray("{\\rtf1\\pc \\'f1}") << QStringLiteral("±");
+    QTest::newRow("dbch bytes without a dbch font")
+        << QByteArray("{\\rtf1\\ansicpg936{\\fonttbl{\\f0\\fcharset0 A;}}\\f0 caf\\'e9{\\dbch \\'c4\\'e3}}")
+        << QStringLiteral("café你");
     QTest::newRow("escaped braces and backslash") << QByteArray("{\\rtf1 a\\{b\\}c\\\\d}")
                                                   << QStringLiteral("a{b}c\\d");
 }
@@ -240,11 +261,15 @@ void TestRtfReader::malformedInput_data()
     QTest::newRow("empty") << QByteArray() << QString();
     QTest::newRow("missing closing braces") << QByteArray("{\\rtf1 {\\b bold {\\i more")
                                             << QStringLiteral("bold more");
-    QTest::newRow("stray closing braces") << QByteArray("{\\rtf1 a}}}b}c") << QStringLiteral("abc");
+    QTest::newRow("text after the document") << QByteArray("{\\rtf1 a}}}b}c") << QStringLiteral("a");
     QTest::newRow("backslash at the end") << QByteArray("{\\rtf1 a\\") << QStringLiteral("a");
     QTest::newRow("truncated hex at the end") << QByteArray("{\\rtf1 a\\'c") << QStringLiteral("a");
     QTest::newRow("truncated hex in text") << QByteArray("{\\rtf1 a\\'4zb}") << QStringLiteral("azb");
-    QTest::newRow("lead byte alone") << QByteArray("{\\rtf1 a\\'c4}") << QStringLiteral("a");
+    QTest::newRow("lead byte alone") << QByteArray("{\\rtf1 a\\'c4}") << QStringLiteral("a\uFFFD");
+    QTest::newRow("lead byte before a control word")
+        << QByteArray("{\\rtf1 a\\'c4\\b b\\'c4\\par c}") << QStringLiteral("a\uFFFDb\uFFFD|c");
+    QTest::newRow("text after the closing brace")
+        << QByteArray("{\\rtf1 a\\par b}\r\n\\par c{d}\0junk") << QStringLiteral("a|b");
     QTest::newRow("huge parameters")
         << QByteArray("{\\rtf1\\fs999999999999999999\\cf99999999999\\f-99999999999\\uc99999999999 "
                       "\\u99999999999 x\\ansicpg-5\\deff99999999999 y}")
@@ -270,6 +295,76 @@ void TestRtfReader::malformedInput()
     QFETCH(QByteArray, rtf);
     QFETCH(QString, text);
     QCOMPARE(Read(rtf), text);
+}
+
+void TestRtfReader::breaksAndListNumbers_data()
+{
+    QTest::addColumn<QByteArray>("rtf");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("sect") << QByteArray("{\\rtf1 line one\\sect line two}")
+                          << QStringLiteral("line one|line two");
+    QTest::newRow("page and column") << QByteArray("{\\rtf1 a\\page b\\column c}")
+                                     << QStringLiteral("a|b|c");
+    QTest::newRow("no empty line after par") << QByteArray("{\\rtf1 a\\par\\sect\\sectd b\\par \\page c}")
+                                             << QStringLiteral("a|b|c");
+    QTest::newRow("Word list numbers")
+        << QByteArray("{\\rtf1{\\listtext\\pard\\plain 1.\\tab}\\ls1 first\\par"
+                      "{\\listtext\\pard\\plain 2.\\tab}second\\par}")
+        << QStringLiteral("1.\tfirst|2.\tsecond");
+    QTest::newRow("WordPad bullets")
+        << QByteArray("{\\rtf1{\\fonttbl{\\f0\\fcharset134 S;}{\\f1\\fcharset2 Symbol;}}"
+                      "{\\*\\pn\\pnlvlblt{\\pntxtb\\'b7}}{\\pntext\\f1\\'b7\\tab}\\f0\\'c4\\'e3\\par}")
+        << QStringLiteral("\u00b7\t你");
+}
+
+void TestRtfReader::breaksAndListNumbers()
+{
+    QFETCH(QByteArray, rtf);
+    QFETCH(QString, text);
+    QCOMPARE(Read(rtf), text);
+}
+
+// LibreOffice gives CJK text its own bold, size and face after \dbch; Word
+// writes the right-to-left formats after \rtlch, which do not apply here.
+void TestRtfReader::associatedFormats()
+{
+    QTextDocument doc;
+    ReadRtf("{\\rtf1{\\fonttbl{\\f0\\fcharset0 Liberation Serif;}{\\f1\\fcharset134 \\'ba\\'da\\'cc\\'e5;}}"
+            "\\f0\\fs24{\\rtlch\\ab\\afs40 \\ltrch\\loch\\f0\\dbch\\ab\\afs28\\af1 "
+            "\\u24352?\\u29983?: Go}\\par"
+            "{\\rtlch\\fcs1 \\ab\\ai\\af0\\afs40 \\ltrch\\fcs0 \\loch\\af1\\hich\\af1\\dbch\\f1 \\'c4\\'e3}"
+            "{\\rtlch\\fcs1 \\ab\\af0 \\ltrch\\fcs0 \\hich\\af0\\dbch\\af1\\loch\\f0 x}}",
+            &doc);
+    QCOMPARE(Paragraphs(doc), (QStringList{QStringLiteral("张生: Go"), QStringLiteral("你x")}));
+    const QTextCharFormat cjk = CharAt(doc, 0, 0);
+    QCOMPARE(cjk.fontWeight(), int(QFont::Bold));
+    QCOMPARE(cjk.fontPointSize(), 14.0);
+    QCOMPARE(Face(cjk), QStringLiteral("黑体"));
+    const QTextCharFormat latin = CharAt(doc, 0, 4);
+    QCOMPARE(latin.fontWeight(), int(QFont::Normal));
+    QCOMPARE(latin.fontPointSize(), 12.0);
+    QCOMPARE(Face(latin), QStringLiteral("Liberation Serif"));
+
+    // Word: the \rtlch formats stay away; the double-byte face is f1.
+    QCOMPARE(CharAt(doc, 1, 0).fontWeight(), int(QFont::Normal));
+    QVERIFY(!CharAt(doc, 1, 0).fontItalic());
+    QCOMPARE(CharAt(doc, 1, 0).fontPointSize(), 12.0);
+    QCOMPARE(Face(CharAt(doc, 1, 0)), QStringLiteral("黑体"));
+    QCOMPARE(Face(CharAt(doc, 1, 1)), QStringLiteral("Liberation Serif"));
+}
+
+// A group opened past any depth gets its state back when it closes: a
+// skipped destination deep inside an Outlook mail lost everything after it.
+void TestRtfReader::deepGroupsRestoreState()
+{
+    const QByteArray open(600, '{'), close(600, '}');
+    QTextDocument doc;
+    ReadRtf("{\\rtf1 a" + open + "{\\*\\htmltag x}{\\b\\fs40 b}c" + close + "d\\par e}", &doc);
+    QCOMPARE(Paragraphs(doc), (QStringList{"abcd", "e"}));
+    QCOMPARE(CharAt(doc, 0, 1).fontWeight(), int(QFont::Bold));
+    QCOMPARE(CharAt(doc, 0, 1).fontPointSize(), 20.0);
+    QCOMPARE(CharAt(doc, 0, 2).fontWeight(), int(QFont::Normal));
+    QCOMPARE(CharAt(doc, 0, 3).fontPointSize(), 12.0);
 }
 
 QTEST_MAIN(TestRtfReader)

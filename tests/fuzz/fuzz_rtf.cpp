@@ -1,8 +1,13 @@
-// libFuzzer harness for the RTF reader: any bytes must read without a crash,
-// a hang or a memory fault. Built and run by run.sh, not part of CTest.
+// libFuzzer harness for loading a scenario into the editor: any bytes (RTF or
+// text) must read, build the document, lay out and turn back into the saved
+// text without a crash, a hang or a memory fault. Built and run by run.sh,
+// not part of CTest.
 #include "editor/RtfReader.h"
+#include "editor/ScenarioDocument.h"
 
 #include <QGuiApplication>
+#include <QTextBlockFormat>
+#include <QTextCharFormat>
 #include <QTextDocument>
 
 #include <cstdint>
@@ -19,10 +24,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     const QByteArray bytes(reinterpret_cast<const char *>(data), qsizetype(size));
     QTextDocument document;
-    ReadRtf(bytes, &document);
+    SetScenarioContent(bytes, &document, QTextCharFormat(), QTextBlockFormat());
     // Lay the text out as the editor would, so broken formats show up here.
+    QTextOption option = document.defaultTextOption();
+    option.setWrapMode(ScenarioWrapMode(document));
+    document.setDefaultTextOption(option);
     document.setTextWidth(400);
     (void)document.size();
+    (void)ScenarioFileBytes(document);
+    (void)ScenarioFileKeepsText(document);
     (void)IsRtf(bytes);
     return 0;
 }

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Builds the RTF reader's fuzz harness with libFuzzer and AddressSanitizer
-# (clang-14, libclang-rt-14-dev) and runs it on the seed corpus.
+# Builds the fuzz harness of scenario loading (RTF reader, document building,
+# layout, saved text) with libFuzzer and AddressSanitizer (clang-14,
+# libclang-rt-14-dev) and runs it on the seed corpus.
 #   tests/fuzz/run.sh [seconds]      default 600
 # Findings go to build-fuzz/findings/; the grown corpus to build-fuzz/corpus/.
 set -euo pipefail
@@ -12,7 +13,8 @@ cxx=$(command -v clang++-14 || command -v clang++)
 # Qt is built with -fPIC and reduced relocations: the harness must be PIC too.
 "$cxx" -std=c++17 -g -O1 -fPIC -fsanitize=fuzzer,address -I. \
   $(pkg-config --cflags Qt6Core Qt6Gui) \
-  tests/fuzz/fuzz_rtf.cpp editor/RtfReader.cpp \
+  tests/fuzz/fuzz_rtf.cpp editor/RtfReader.cpp editor/ScenarioDocument.cpp \
+  app/Gbk.cpp app/ProjectFile.cpp app/Struct.cpp app/AppPaths.cpp \
   $(pkg-config --libs Qt6Core Qt6Gui) -o "$out/fuzz_rtf"
 export QT_QPA_PLATFORM=offscreen
 root=$(pwd)

@@ -16,9 +16,11 @@
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
+#include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTextBlock>
 #include <QTextEdit>
+#include <QTextLayout>
 #include <QTimer>
 #include <QToolButton>
 #include <QtTest>
@@ -82,6 +84,7 @@ private slots:
     void formatsAreNotSaved();
     void rtfContentOpensFormattedWhateverTheName();
     void failedOpenAndSaveKeepTheName();
+    void largeFilesOpenWithoutFreezing();
     void charactersGbkCannotHoldAreAskedAbout();
     void newReplacesWithoutAsking();
     void closeQuery();
@@ -233,6 +236,36 @@ void TestTablet::rtfContentOpensFormattedWhateverTheName()
     QVERIFY(!w->RichEdit1->document()->isModified());
     QVERIFY(w->close());
     QVERIFY(m_prompter.messages.isEmpty());
+}
+
+// A 1 MB line of letters (no word boundary) and a paragraph of thousands of
+// format changes once took minutes to lay out; ctest's time limit catches a
+// return of that. Only the first wraps anywhere.
+void TestTablet::largeFilesOpenWithoutFreezing()
+{
+    const QByteArray letters(1 << 20, 'a');
+    WriteRaw(path(QStringLiteral("letters.txt")), letters + "\r\nnext line");
+    QByteArray runs = "{\\rtf1\\ansi\\ansicpg936 ";
+    for (int i = 0; i < 3000; ++i)
+        runs += "{\\b \\'d5\\'c5\\'c9\\'fa\\'a3\\'ba}words " + QByteArray::number(i) + "\\line\n";
+    WriteRaw(path(QStringLiteral("runs.rtf")), runs + "}");
+
+    auto w = start();
+    QVERIFY(w->OpenDocument(path(QStringLiteral("letters.txt"))));
+    QCOMPARE(w->RichEdit1->wordWrapMode(), QTextOption::WrapAnywhere);
+    QCOMPARE(w->RichEdit1->document()->blockCount(), 2);
+    QCOMPARE(w->RichEdit1->document()->firstBlock().length(), letters.size() + 1);
+    QScrollBar *bar = w->RichEdit1->verticalScrollBar();
+    bar->setValue(bar->maximum());
+    QVERIFY(w->RichEdit1->document()->lastBlock().layout()->lineCount() > 0);
+
+    QVERIFY(w->OpenDocument(path(QStringLiteral("runs.rtf"))));
+    QCOMPARE(w->RichEdit1->wordWrapMode(), QTextOption::WrapAtWordBoundaryOrAnywhere);
+    const QString text = w->RichEdit1->document()->firstBlock().text();
+    QCOMPARE(text.count(QChar(QChar::LineSeparator)), 3000);
+    QVERIFY(text.startsWith(QStringLiteral("张生：words 0")));
+    bar->setValue(bar->maximum());
+    QVERIFY(w->close());
 }
 
 void TestTablet::failedOpenAndSaveKeepTheName()
