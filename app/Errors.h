@@ -14,3 +14,7 @@ public:
 private:
     QString m_text;
 };
+
+// The operator called a command off at one of its questions: the command
+// ends there, and nothing is shown.
+class CommandCancelled {};

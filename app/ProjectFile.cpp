@@ -6,6 +6,14 @@
 #include <QSaveFile>
 #include <cstring>
 
+namespace {
+// File errors name the file: the platform's text alone does not say which.
+VelmoraError FileError(const QString &path, const QString &why)
+{
+    return VelmoraError(QStringLiteral("%1: %2").arg(path, why));
+}
+} // namespace
+
 void SetNewDefaults(TProjectRecord &r)
 {
     r.ComPort = 1;
@@ -36,10 +44,10 @@ void ReadProjectFile(const QString &path, TProjectRecord &record)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        throw VelmoraError(file.errorString());
+        throw FileError(path, file.errorString());
     const QByteArray bytes = file.read(sizeof(TProjectRecord));
     if (file.error() != QFileDevice::NoError)
-        throw VelmoraError(file.errorString());
+        throw FileError(path, file.errorString());
     if (bytes.size() < int(sizeof(TProjectRecord)))
         throw VelmoraError(QStringLiteral("Read beyond end of file"));
     std::memcpy(&record, bytes.constData(), sizeof(TProjectRecord));
@@ -49,10 +57,10 @@ QByteArray ReadWholeFile(const QString &path)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        throw VelmoraError(file.errorString());
+        throw FileError(path, file.errorString());
     const QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError)
-        throw VelmoraError(file.errorString());
+        throw FileError(path, file.errorString());
     return bytes;
 }
 
@@ -62,19 +70,19 @@ void WriteFileSafely(const QString &path, const QByteArray &bytes)
     // count instead of vanishing in a flush that still reports success.
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-        throw VelmoraError(file.errorString());
+        throw FileError(path, file.errorString());
     qint64 done = 0;
     while (done < bytes.size()) {
         const qint64 n = file.write(bytes.constData() + done, bytes.size() - done);
         if (n <= 0) {
             const QString why = file.errorString();
             file.cancelWriting();
-            throw VelmoraError(why);
+            throw FileError(path, why);
         }
         done += n;
     }
     if (!file.commit())
-        throw VelmoraError(file.errorString());
+        throw FileError(path, file.errorString());
 }
 
 void WriteProjectFile(const QString &path, const TProjectRecord &record)

@@ -2,6 +2,7 @@
 
 #include "app/Errors.h"
 #include "app/Gbk.h"
+#include "app/ScenarioFile.h"
 #include "app/Prompter.h"
 #include "dialogs/ButtonEdit.h"
 #include "render/Faces.h"
@@ -74,15 +75,19 @@ QString LoadTempTextFile(const QString &path)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        throw VelmoraError(file.errorString());
+        throw VelmoraError(QStringLiteral("%1: %2").arg(path, file.errorString()));
     if (file.size() > MaxTempTextFileBytes)
         throw VelmoraError(QStringLiteral("文件\"%1\"太大（超过%2KB），未载入。")
                                .arg(path).arg(MaxTempTextFileBytes / 1024));
     QByteArray bytes = file.read(MaxTempTextFileBytes + 1);
     if (file.error() != QFileDevice::NoError)
-        throw VelmoraError(file.errorString());
-    // No GBK trail byte is a CR or LF, so line ends can go before decoding.
+        throw VelmoraError(QStringLiteral("%1: %2").arg(path, file.errorString()));
+    const TextEncoding encoding = DetectTextEncoding(bytes);
+    // No GBK trail byte and no byte of a UTF-8 sequence is a CR or LF, so
+    // line ends can go before decoding.
     bytes.replace('\r', QByteArray()).replace('\n', QByteArray());
+    if (encoding != TextEncoding::Gbk)
+        return DecodeTextFile(bytes, encoding);
     // The decoder drops a lead byte left over at the very end; a final LF
     // makes it show as a replacement character instead, and is removed again.
     QString text = FromGbk(bytes + '\n');
