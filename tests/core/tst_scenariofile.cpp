@@ -3,6 +3,7 @@
 #include "TestFiles.h"
 
 #include "app/Gbk.h"
+#include "app/ProjectFile.h"
 #include "app/ScenarioFile.h"
 #include "app/Struct.h"
 #include "editor/ScenarioDocument.h"
@@ -25,6 +26,7 @@ private slots:
     void scenarioPathResolved();
     void snapshotSeesChangesByOthers();
     void shortStringCutAtCharacter();
+    void fileErrorsNameTheFile();
 };
 
 void TestScenarioFile::encodingDetected_data()
@@ -136,6 +138,17 @@ void TestScenarioFile::shortStringCutAtCharacter()
     s.setText(QString(127, QLatin1Char('y')) + QString(100, QChar(0x4E2D)));
     QCOMPARE(int(s.bytes[0]), 255);
     QVERIFY(!s.text().contains(QChar::ReplacementCharacter));
+}
+
+void TestScenarioFile::fileErrorsNameTheFile()
+{
+    QTemporaryDir dir;
+    const QString missing = dir.filePath(QStringLiteral("none.txt"));
+    QVERIFY(ErrorOf([&] { ReadWholeFile(missing); }).startsWith(missing + QStringLiteral(": ")));
+    TProjectRecord r{};
+    QVERIFY(ErrorOf([&] { ReadProjectFile(missing, r); }).startsWith(missing + QStringLiteral(": ")));
+    const QString nowhere = dir.filePath(QStringLiteral("no/dir/p.prj"));
+    QVERIFY(ErrorOf([&] { WriteProjectFile(nowhere, r); }).startsWith(nowhere + QStringLiteral(": ")));
 }
 
 QTEST_GUILESS_MAIN(TestScenarioFile)

@@ -17,6 +17,7 @@
 #include <QApplication>
 #include <QFile>
 #include <QFileInfo>
+#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QTextCursor>
@@ -67,6 +68,7 @@ private slots:
     void titleMarksUnsavedChanges();
     void insertAfterFirstPartOfWrappedLine();
     void utf8ScenarioWrittenBackAsUtf8();
+    void importDialogTakesNewName();
     void startupReloadsScenario();
     void unstorablePathRefused();
     void unreadableScenarioNotOverwritten();
@@ -525,6 +527,25 @@ void TestPageList::widthChangeRenumbersShownList()
     w->ResizePreview(512, 32);
     QVERIFY(w->PageCount() < narrow);
     QCOMPARE(w->PageText(w->PageCount() - 1), QStringLiteral("尾"));
+}
+
+void TestPageList::importDialogTakesNewName()
+{
+    // The real file dialog as the import asks it: a name typed for a file
+    // that does not exist yet is taken.
+    const QString fresh = m_dir->filePath(QStringLiteral("新剧本.txt"));
+    QTimer::singleShot(0, [&] {
+        auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+        QVERIFY(dialog);
+        dialog->selectFile(fresh);
+        static_cast<QDialog *>(dialog)->accept();   // as the Open button does
+        if (dialog->isVisible())
+            dialog->reject();
+    });
+    DialogPrompter real;
+    Prompter::FileRequest request;
+    request.mustExist = false;
+    QCOMPARE(real.openFile(nullptr, request), fresh);
 }
 
 QTEST_MAIN(TestPageList)
