@@ -235,6 +235,7 @@ void TFrm_Main::BuildClientArea()
     }
     // Button1 sits where the auto-send group covers it; F4 reaches the same command.
     Button1 = MakeButton("Button1", QStringLiteral("清屏(F4)"));
+    Button1->setParent(central);   // in no layout, but owned like the rest
     Button1->hide();
     connect(Button1, &QPushButton::clicked, this, &TFrm_Main::ClearDisplay);
     Btn_TempStr->setEnabled(true);
