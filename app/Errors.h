@@ -24,3 +24,7 @@ QString ChineseSystemError(const QString &systemText);
 // and the reason.
 enum class FileStep { Open, Read, Write };
 VelmoraError FileFailure(FileStep step, const QString &path, const QString &systemText);
+
+// The operator called a command off at one of its questions: the command
+// ends there, and nothing is shown.
+class CommandCancelled {};

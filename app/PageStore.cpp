@@ -1,6 +1,6 @@
 #include "app/PageStore.h"
 
-#include "app/Gbk.h"
+#include "app/ScenarioFile.h"
 #include "render/Faces.h"
 
 #include <QFontMetrics>
@@ -11,7 +11,12 @@ const QByteArray Utf8Mark("\xEF\xBB\xBF");
 const QByteArray CrLf("\r\n");
 } // namespace
 
-PageStore::PageStore()
+int PageWrapWidth(int screenWidth)
+{
+    return qBound(1, screenWidth, 100000) + 7;
+}
+
+PageStore::PageStore() : m_encoding(TextEncoding::Gbk)
 {
     EnsureFaceSubstitutions();
     m_font = QFont(QStringLiteral("MS Sans Serif"));
@@ -19,29 +24,30 @@ PageStore::PageStore()
     m_firstPage.push_back(0);
 }
 
+// Lines are decoded one by one; the byte-order mark is handled by load and save.
 QString PageStore::decode(const QByteArray &raw) const
 {
-    return m_utf8 ? QString::fromUtf8(raw) : FromGbkKeepingBytes(raw);
+    return DecodeTextFile(raw, m_encoding == TextEncoding::Gbk ? TextEncoding::Gbk : TextEncoding::Utf8);
 }
 
 QByteArray PageStore::encode(const QString &text) const
 {
-    return m_utf8 ? text.toUtf8() : ToGbkKeepingBytes(text);
+    return EncodeTextFile(text, m_encoding == TextEncoding::Gbk ? TextEncoding::Gbk : TextEncoding::Utf8);
 }
 
 void PageStore::clear()
 {
     m_lines.clear();
-    m_utf8 = false;
+    m_encoding = TextEncoding::Gbk;
     reindex(0);
 }
 
 void PageStore::load(const QByteArray &bytes)
 {
     clear();
-    m_utf8 = bytes.startsWith(Utf8Mark);
+    m_encoding = DetectTextEncoding(bytes);
     const char *data = bytes.constData();
-    int pos = m_utf8 ? Utf8Mark.size() : 0;
+    int pos = m_encoding == TextEncoding::Utf8WithMark ? Utf8Mark.size() : 0;
     const int size = bytes.size();
     while (pos < size) {
         int end = pos;
@@ -64,13 +70,15 @@ void PageStore::load(const QByteArray &bytes)
 QByteArray PageStore::save() const
 {
     QByteArray out;
-    if (m_utf8)
+    if (m_encoding == TextEncoding::Utf8WithMark)
         out += Utf8Mark;
     for (size_t i = 0; i < m_lines.size(); ++i) {
         const Line &line = m_lines[i];
         out += line.edited ? encode(line.text) : line.raw;
-        // Every line but the last needs an end; the last keeps what it had.
-        out += (line.ending.isEmpty() && i + 1 < m_lines.size()) ? CrLf : line.ending;
+        // Every line but the last needs an end; the last keeps what it had,
+        // unless it is empty: without an end it would not be read back.
+        const bool last = i + 1 == m_lines.size();
+        out += (line.ending.isEmpty() && (!last || line.text.isEmpty())) ? CrLf : line.ending;
     }
     return out;
 }
@@ -212,9 +220,35 @@ void PageStore::replacePage(int index, const QString &text)
     setText(p.line, replaced);
 }
 
+// The text line is cut after the segment; the blanks it was broken at go,
+// as the line break takes their place.
+void PageStore::splitAfterSegment(const Position &p)
+{
+    Line &line = m_lines[size_t(p.line)];
+    const int end = segmentEnd(line, p.segment);
+    Line rest;
+    rest.text = line.text.mid(end);
+    rest.edited = true;
+    rest.ending = line.ending;
+    wrap(rest);
+    QString head = line.text.left(end);
+    while (head.endsWith(QLatin1Char(' ')))
+        head.chop(1);
+    line.ending = CrLf;
+    setText(p.line, head);
+    m_lines.insert(m_lines.begin() + p.line + 1, std::move(rest));
+    reindex(p.line);
+}
+
 int PageStore::insertAfterPage(int index, const QString &text)
 {
-    const int at = (index < 0 || index >= pageCount()) ? textLineCount() : locate(index).line + 1;
+    int at = textLineCount();
+    if (index >= 0 && index < pageCount()) {
+        const Position p = locate(index);
+        if (size_t(p.segment) < m_lines[size_t(p.line)].breaks.size())
+            splitAfterSegment(p);
+        at = p.line + 1;
+    }
     Line line;
     line.text = text;
     line.edited = true;

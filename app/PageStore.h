@@ -9,13 +9,20 @@
 #include <QStringList>
 #include <vector>
 
+enum class TextEncoding;
+
+// The page store's wrap width for a display width (ScreenWidth + 7); a
+// damaged project's width is held to a range the store can wrap at.
+int PageWrapWidth(int screenWidth);
+
 class PageStore {
 public:
     PageStore();
 
-    // Replaces the store with the bytes of a scenario file: GBK, or UTF-8
-    // when the file starts with a byte-order mark. CR LF, LF and CR end lines.
+    // Replaces the store with the bytes of a scenario file, in the encoding
+    // DetectTextEncoding finds. CR LF, LF and CR end lines.
     void load(const QByteArray &bytes);
+    TextEncoding encoding() const { return m_encoding; }
     void clear();
     // The file image: unedited lines as they were read, edited ones encoded
     // again and ended with CR LF.
@@ -33,8 +40,9 @@ public:
     // Editing at a page (display line). A page that continues a wrapped text
     // line is a part of that line.
     void replacePage(int index, const QString &text);
-    // Inserts a new text line after the text line of page index; returns the
-    // index of the new page.
+    // Inserts a new page right after page index: after its text line, or,
+    // when page index is a part of a wrapped line, by splitting that line
+    // there. Returns the index of the new page (index + 1).
     int insertAfterPage(int index, const QString &text);
     void deletePage(int index);
 
@@ -60,10 +68,11 @@ private:
     QString decode(const QByteArray &raw) const;
     QByteArray encode(const QString &text) const;
     void setText(int lineIndex, const QString &text);
+    void splitAfterSegment(const Position &p);
 
     std::vector<Line> m_lines;
     std::vector<int> m_firstPage;   // m_firstPage[i] = pages before line i; back() = total
-    bool m_utf8 = false;
+    TextEncoding m_encoding;
     int m_wrapWidth = 263;
     QFont m_font;
     mutable std::vector<int> m_advances;   // by UTF-16 code unit, -1 = not measured

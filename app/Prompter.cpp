@@ -102,7 +102,7 @@ QString RunFileDialog(QWidget *owner, const Prompter::FileRequest &request, bool
     dialog.setProxyModel(new ChineseFileColumns(&dialog));
     dialog.setNameFilters(QtNameFilters(request.filter).split(QStringLiteral(";;")));
     dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
-    dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    dialog.setFileMode(save || !request.mustExist ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
     dialog.setDefaultSuffix(request.defaultSuffix);
     if (!request.confirmOverwrite)
         dialog.setOption(QFileDialog::DontConfirmOverwrite);

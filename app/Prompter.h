@@ -18,6 +18,7 @@ public:
         QString directory;       // starting folder, may be empty
         QString fileName;        // preset file name, may be empty
         bool confirmOverwrite = false;
+        bool mustExist = true;   // open: only an existing file can be chosen
     };
 
     virtual ~Prompter() = default;

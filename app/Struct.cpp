@@ -25,7 +25,22 @@ void TShortString::setRaw(const QByteArray &gbk)
 
 QString TShortString::text() const { return FromGbk(raw()); }
 
-void TShortString::setText(const QString &text) { setRaw(ToGbk(text)); }
+// A text longer than 255 bytes is cut before the character that does not fit
+// whole: half a GBK character would show as a wrong one.
+void TShortString::setText(const QString &text)
+{
+    QByteArray gbk = ToGbk(text);
+    int n = 0;
+    while (n < gbk.size()) {
+        const uchar b = uchar(gbk.at(n));
+        const int length = (b >= 0x81 && b <= 0xFE) ? 2 : 1;
+        if (n + length > 255)
+            break;
+        n += length;
+    }
+    gbk.truncate(n);
+    setRaw(gbk);
+}
 
 QString TrimControl(const QString &text)
 {

@@ -6,6 +6,7 @@
 #include <QString>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 
 // A length-prefixed 256-byte GBK string. Bytes after the length are kept as
 // they are, so a file read and written again is reproduced byte for byte.
@@ -15,7 +16,7 @@ struct TShortString {
     QByteArray raw() const;               // the n significant bytes
     void setRaw(const QByteArray &gbk);    // cut to 255 bytes; tail bytes kept
     QString text() const;                  // decoded from GBK
-    void setText(const QString &text);     // encoded to GBK, cut to 255 bytes
+    void setText(const QString &text);     // encoded to GBK, cut to 255 bytes at a character boundary
 };
 
 // The project file is the byte image of this record: 1856 bytes, little-endian.
@@ -92,11 +93,34 @@ static_assert(offsetof(TProjectRecord, ScenarioFile) == 1595);
 static_assert(offsetof(TProjectRecord, Stunt) == 1851);
 static_assert(offsetof(TProjectRecord, TextAlign) == 1854);
 
+// A flag that tells its owner when its value changes (the window title shows
+// whether the project is saved). Copies take the value only.
+class TWatchedFlag {
+public:
+    TWatchedFlag(bool value = false) : m_value(value) {}
+    TWatchedFlag(const TWatchedFlag &other) : m_value(other.m_value) {}
+    TWatchedFlag &operator=(const TWatchedFlag &other) { return *this = other.m_value; }
+    TWatchedFlag &operator=(bool value)
+    {
+        const bool changed = value != m_value;
+        m_value = value;
+        if (changed && m_onChange)
+            m_onChange();
+        return *this;
+    }
+    operator bool() const { return m_value; }
+    void setOnChange(std::function<void()> onChange) { m_onChange = std::move(onChange); }
+
+private:
+    bool m_value;
+    std::function<void()> m_onChange;
+};
+
 // The project state kept beside the record and never saved.
 struct TProjectState {
     TProjectRecord ProjectRecord{};
     QString CurFileName;
-    bool ProjectSaved = false;
+    TWatchedFlag ProjectSaved = false;
     bool ProjectUntitled = false;
     bool AdvanceAfterSend = false;
     bool SentByClick = false;

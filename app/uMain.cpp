@@ -53,6 +53,7 @@ TFrm_Main::TFrm_Main(Prompter *prompter, QWidget *parent)
                               | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
       m_prompter(prompter)
 {
+    Project.ProjectSaved.setOnChange([this] { UpdateTitle(); });
     setObjectName(QStringLiteral("Frm_Main"));
     setWindowTitle(QString::fromUtf8(ApplicationTitle));
     resize(691, 699);
@@ -102,6 +103,8 @@ bool TFrm_Main::Guarded(const std::function<void()> &command)
         return true;
     } catch (const VelmoraError &e) {
         m_prompter->error(this, e.text());
+        return false;
+    } catch (const CommandCancelled &) {
         return false;
     }
 }
@@ -237,6 +240,7 @@ void TFrm_Main::BuildClientArea()
     }
     // Button1 sits where the auto-send group covers it; F4 reaches the same command.
     Button1 = MakeButton("Button1", QStringLiteral("清屏(F4)"));
+    Button1->setParent(central);   // in no layout, but owned like the rest
     Button1->hide();
     connect(Button1, &QPushButton::clicked, this, &TFrm_Main::ClearDisplay);
     Btn_TempStr->setEnabled(true);
@@ -300,10 +304,12 @@ void TFrm_Main::RepaintPreviews()
     Img_Land->setPixmap(QPixmap::fromImage(LandImage));
 }
 
+// "*" after the name while the project has changes that are not saved.
 void TFrm_Main::UpdateTitle()
 {
+    const QString mark = Project.ProjectSaved ? QString() : QStringLiteral("*");
     setWindowTitle(QString::fromUtf8(ApplicationTitle) + QStringLiteral(" -- [")
-                   + Project.CurFileName + QLatin1Char(']'));
+                   + Project.CurFileName + mark + QLatin1Char(']'));
 }
 
 void TFrm_Main::showEvent(QShowEvent *event)
@@ -364,6 +370,7 @@ void TFrm_Main::NewProject(const QString &name)
 
 void TFrm_Main::SaveProject(const QString &path)
 {
+    CheckScenarioOnDisk(path);
     WriteProjectFile(path, Record());
     Project.CurFileName = path;
     UpdateTitle();
@@ -381,6 +388,12 @@ bool TFrm_Main::SaveProjectAs()
     const QString path = m_prompter->saveFile(this, request);
     if (path.isEmpty())
         return false;
+    if (QFile::exists(path)
+        && m_prompter->message(this, QStringLiteral("文件“%1”已存在。是否替换它？").arg(path), Hint,
+                               Prompter::Warning, Prompter::Yes | Prompter::No)
+               != Prompter::Yes)
+        return false;
+    CheckScenarioOnDisk(path);
     WriteProjectFile(path, Record());
     Project.CurFileName = path;
     Project.ProjectUntitled = false;
@@ -475,29 +488,33 @@ void TFrm_Main::SaveAsClick()
     Guarded([this] { SaveProjectAs(); });
 }
 
-void TFrm_Main::AskToSaveOnExit()
+// A save that fails (or is called off at the scenario question) keeps the
+// window open with the pages, so the operator can save elsewhere.
+bool TFrm_Main::AskToSaveOnExit()
 {
     if (!NeedsSavePrompt())
-        return;
+        return true;
     const int answer = m_prompter->message(this, QStringLiteral("是否将改动保存到文件？"), Hint,
                                            Prompter::Warning, Prompter::Ok | Prompter::Cancel);
-    if (answer == Prompter::Ok)
-        Guarded([this] { SaveCurrent(); });
+    return answer != Prompter::Ok || Guarded([this] { SaveCurrent(); });
 }
 
 void TFrm_Main::ExitClick()
 {
-    AskToSaveOnExit();
+    if (!AskToSaveOnExit())
+        return;
     m_exiting = true;   // the window is not asked again
     close();
 }
 
 void TFrm_Main::closeEvent(QCloseEvent *event)
 {
-    if (!m_exiting)
-        AskToSaveOnExit();
+    if (!m_exiting && !AskToSaveOnExit()) {
+        event->ignore();
+        return;
+    }
     m_exiting = true;
-    event->accept();   // the question cannot stop the closing
+    event->accept();   // only a failed save stops the closing
 }
 
 void TFrm_Main::HotKeyPressed(int modifiers, int virtualKey)

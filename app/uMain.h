@@ -2,6 +2,7 @@
 // frame slots and the running transmission.
 #pragma once
 
+#include "app/ScenarioFile.h"
 #include "app/Struct.h"
 #include "link/Frames.h"
 #include "link/uSendThread.h"
@@ -94,8 +95,17 @@ public:
     void SelectPage(int index);           // selects row index and makes it current
     void RebuildPageList();
     void ClearPageList();                 // empties the list; the store keeps its lines
-    void ReloadScenario();                // start-up and Open: the project's scenario, if it exists
+    // Start-up and Open: the project's scenario; one that is missing or cannot
+    // be read leaves an empty store, and the operator is told which file.
+    void ReloadScenario();
     void SaveScenario();                  // inside Save and Save As: the store to ScenarioFile
+    // Before a save: when another program changed the scenario since it was
+    // read, the operator reloads it, overwrites it or cancels the save
+    // (CommandCancelled).
+    void CheckScenarioOnDisk(const QString &projectFile);
+    // The scenario editor wrote path: when it is the project's scenario, the
+    // operator may re-import it at once.
+    void ScenarioEdited(const QString &path, QWidget *owner);
     void Btn_LoadScenarioClick();
     void Btn_ModifyClick();
     void Btn_InputStrClick();
@@ -219,13 +229,16 @@ private:
     void ReadOpenedProject(const QString &path);   // Open from reading the chosen file on
     bool OpenStartupFile();       // false when it could not be read (the error was shown)
     bool NeedsSavePrompt() const;
-    void AskToSaveOnExit();
+    bool AskToSaveOnExit();       // false when a save was wanted and did not succeed
     void RepaintPreviews();
     void SendPictures(const QString &caption,
                       const std::function<void(QByteArray &, QByteArray &)> &build);
     void BuildPageList();
     void LoadScenario(const QString &path);
-    QString ScenarioPath() const;   // ScenarioFile, empty when blank
+    void ForgetPages();             // empties the store and the list
+    // ScenarioFile as a file name, relative to the project's folder; empty when blank.
+    QString ScenarioPath(const QString &projectFile) const;
+    QString ScenarioPath() const { return ScenarioPath(Project.CurFileName); }
     void ReplaceStoreAndList(const std::function<void()> &edit, int select);
 
     Prompter *m_prompter;
@@ -234,4 +247,6 @@ private:
     bool m_exiting = false;
     QString m_unreadableScenario;   // a scenario that exists but could not be read
     QString m_startupFile;          // the project named on the command line
+    QString m_missingScenario;      // a scenario that was missing at Open: not created by a save
+    FileSnapshot m_scenarioSnapshot;   // the scenario as last read or written
 };

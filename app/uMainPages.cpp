@@ -12,6 +12,8 @@
 #include "app/uModify.h"
 
 #include <QFile>
+#include <QFileInfo>
+#include <QLabel>
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QLineEdit>
@@ -27,6 +29,9 @@ void TFrm_Main::BuildPageList()
 {
     Richedt_Screen = new PageStore;
     PageList = new PageListModel(*Richedt_Screen, this);
+    // The list asks the model for rows until the window's widgets are gone;
+    // the store goes with the model, the last of them.
+    connect(PageList, &QObject::destroyed, [store = Richedt_Screen] { delete store; });
     LstView_Page->setModel(PageList);
     QFont font(QStringLiteral("宋体"));
     font.setPixelSize(19);
@@ -76,24 +81,32 @@ void TFrm_Main::RebuildPageList() { PageList->RebuildPageList(); }
 
 void TFrm_Main::ClearPageList() { PageList->clearList(); }
 
-QString TFrm_Main::ScenarioPath() const
+QString TFrm_Main::ScenarioPath(const QString &projectFile) const
 {
-    const QString path = Record().ScenarioFile.text();
-    return IsBlank(path) ? QString() : path;
+    return ResolveScenarioPath(Record().ScenarioFile.text(), projectFile);
+}
+
+void TFrm_Main::ForgetPages()
+{
+    Richedt_Screen->clear();
+    RebuildPageList();
 }
 
 void TFrm_Main::LoadScenario(const QString &path)
 {
-    // Read first: a file that cannot be read leaves the store as it was, and
-    // is not overwritten by it at the next save.
     QByteArray bytes;
     try {
         bytes = ReadWholeFile(path);
     } catch (const VelmoraError &) {
+        // No other scenario's pages may stay under this project, and the file
+        // that could not be read is not overwritten at the next save.
+        ForgetPages();
         m_unreadableScenario = path;
         throw;
     }
     m_unreadableScenario.clear();
+    m_missingScenario.clear();
+    m_scenarioSnapshot = FileSnapshot::of(path, bytes);
     Richedt_Screen->load(bytes);
     RebuildPageList();
 }
@@ -101,23 +114,77 @@ void TFrm_Main::LoadScenario(const QString &path)
 void TFrm_Main::ReloadScenario()
 {
     const QString path = ScenarioPath();
-    if (!path.isEmpty() && QFile::exists(path))
+    if (path.isEmpty())
+        return;
+    if (!IsForeignDrivePath(path) && QFile::exists(path)) {
         LoadScenario(path);
+        return;
+    }
+    ForgetPages();
+    m_missingScenario = path;
+    m_scenarioSnapshot = FileSnapshot::of(path, QByteArray(), false);
+    const QString missing = QStringLiteral("找不到剧本文件：") + path;
+    StatusPanel[2]->setText(missing);
+    m_prompter->message(this,
+                        missing + QStringLiteral("\n幕列表已清空，保存工程时不会创建这个文件。"
+                                                 "请用“导入剧本”选择剧本文件。"),
+                        QStringLiteral("提示"), Prompter::Warning, Prompter::Ok);
 }
 
 void TFrm_Main::SaveScenario()
 {
     const QString path = ScenarioPath();
-    if (path.isEmpty())
+    if (path.isEmpty() || path == m_missingScenario)
         return;
     try {
         if (path == m_unreadableScenario)
             throw VelmoraError(QStringLiteral("剧本文件未能读入，没有覆盖它：") + path);
-        WriteFileSafely(path, Richedt_Screen->save());
+        if (IsForeignDrivePath(path))
+            throw VelmoraError(QStringLiteral("剧本文件的路径在本机无效，没有写入：") + path);
+        const QByteArray bytes = Richedt_Screen->save();
+        WriteFileSafely(path, bytes);
+        m_scenarioSnapshot = FileSnapshot::of(path, bytes);
     } catch (const VelmoraError &) {
         Project.ProjectSaved = false;   // the pages are not on disk yet
         throw;
     }
+}
+
+void TFrm_Main::CheckScenarioOnDisk(const QString &projectFile)
+{
+    const QString path = ScenarioPath(projectFile);
+    if (path.isEmpty() || path == m_unreadableScenario)
+        return;
+    const bool changed = path == m_scenarioSnapshot.path() ? m_scenarioSnapshot.changedOnDisk()
+                                                           : QFile::exists(path);
+    if (!changed)
+        return;
+    const int answer = m_prompter->message(
+        this,
+        QStringLiteral("剧本文件“%1”在读入后已被修改（剧本编辑器或其他程序）。\n\n"
+                       "是：重新读入这个文件，放弃幕列表中的改动\n"
+                       "否：用幕列表覆盖这个文件\n"
+                       "取消：不保存")
+            .arg(path),
+        QStringLiteral("提示"), Prompter::Warning, Prompter::Yes | Prompter::No | Prompter::Cancel);
+    if (answer == Prompter::Yes)
+        LoadScenario(path);
+    else if (answer == Prompter::No)
+        m_missingScenario.clear();   // the operator wants the file written
+    else
+        throw CommandCancelled();
+}
+
+void TFrm_Main::ScenarioEdited(const QString &path, QWidget *owner)
+{
+    const QString scenario = ScenarioPath();
+    if (scenario.isEmpty() || QFileInfo(path).canonicalFilePath() != QFileInfo(scenario).canonicalFilePath())
+        return;
+    const int answer = m_prompter->message(
+        owner, QStringLiteral("剧本文件“%1”已保存。是否立即重新导入到幕列表？").arg(path),
+        QStringLiteral("提示"), Prompter::Question, Prompter::Yes | Prompter::No);
+    if (answer == Prompter::Yes)
+        Guarded([&] { LoadScenario(scenario); });
 }
 
 void TFrm_Main::Btn_LoadScenarioClick()
@@ -125,6 +192,7 @@ void TFrm_Main::Btn_LoadScenarioClick()
     Guarded([this] {
         Prompter::FileRequest request;
         request.filter = ScenarioFilter;
+        request.mustExist = false;   // a new name is created at the next save
         const QString path = m_prompter->openFile(this, request);
         if (path.isEmpty())
             return;
@@ -139,6 +207,8 @@ void TFrm_Main::Btn_LoadScenarioClick()
         Record().ScenarioFile.setText(path);
         Richedt_Screen->load(bytes);
         m_unreadableScenario.clear();
+        m_missingScenario.clear();
+        m_scenarioSnapshot = FileSnapshot::of(path, bytes, exists);
         RebuildPageList();
     });
 }

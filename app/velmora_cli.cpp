@@ -4,6 +4,7 @@
 #include "app/PageStore.h"
 #include "app/ProjectFile.h"
 #include "app/RecordFields.h"
+#include "app/ScenarioFile.h"
 #include "editor/ScenarioDocument.h"
 #include "link/Frames.h"
 #include "link/RecordingPort.h"
@@ -27,6 +28,7 @@ namespace {
 struct Cli {
     QStringList args;         // the subcommand's own arguments
     TProjectRecord record{};  // --project FILE, or the start-up defaults
+    QString projectFile;      // FILE of --project, empty without it
 };
 
 QTextStream &Out()
@@ -258,27 +260,20 @@ void CmdDecode(Cli &cli)
                   [](const QString &line) { Out() << line << '\n'; });
 }
 
-QByteArray ReadFileBytes(const QString &path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        throw VelmoraError(QStringLiteral("%1: %2").arg(path, file.errorString()));
-    return file.readAll();
-}
-
 // The pages of --scenario FILE (default: the project's scenario) as the page
 // store wraps them for the display.
 QStringList ScenarioPages(Cli &cli, const QString &command)
 {
-    QString path = TrimControl(cli.record.ScenarioFile.text());
+    // A relative scenario path is taken from the project's folder, as the window does.
+    QString path = ResolveScenarioPath(cli.record.ScenarioFile.text(), cli.projectFile);
     const int at = cli.args.indexOf(QStringLiteral("--scenario"));
     if (at >= 0)
         path = cli.args.value(at + 1);
     if (path.isEmpty())
         Usage(QStringLiteral("velmora-cli %1 [--scenario FILE] [--project FILE.prj]").arg(command));
     PageStore store;
-    store.setWrapWidth(cli.record.ScreenWidth + 7);
-    store.load(ReadFileBytes(path));
+    store.setWrapWidth(PageWrapWidth(cli.record.ScreenWidth));
+    store.load(ReadWholeFile(path));
     QStringList pages;
     for (int i = 0; i < store.pageCount(); ++i)
         pages << store.page(i);
@@ -348,6 +343,7 @@ const std::map<QString, std::function<void(Cli &)>> &Commands()
 void LoadProjectOption(Cli &cli)
 {
     const QString file = TakeOption(cli.args, QStringLiteral("--project"), QStringLiteral("--project FILE.prj"));
+    cli.projectFile = file;
     if (file.isEmpty())
         SetStartupDefaults(cli.record);
     else

@@ -2,6 +2,7 @@
 
 #include "app/Errors.h"
 #include "app/Gbk.h"
+#include "app/ScenarioFile.h"
 #include "app/Prompter.h"
 #include "dialogs/ButtonEdit.h"
 #include "render/Faces.h"
@@ -81,8 +82,12 @@ QString LoadTempTextFile(const QString &path)
     QByteArray bytes = file.read(MaxTempTextFileBytes + 1);
     if (file.error() != QFileDevice::NoError)
         throw FileFailure(FileStep::Read, path, file.errorString());
-    // No GBK trail byte is a CR or LF, so line ends can go before decoding.
+    const TextEncoding encoding = DetectTextEncoding(bytes);
+    // No GBK trail byte and no byte of a UTF-8 sequence is a CR or LF, so
+    // line ends can go before decoding.
     bytes.replace('\r', QByteArray()).replace('\n', QByteArray());
+    if (encoding != TextEncoding::Gbk)
+        return DecodeTextFile(bytes, encoding);
     // The decoder drops a lead byte left over at the very end; a final LF
     // makes it show as a replacement character instead, and is removed again.
     QString text = FromGbk(bytes + '\n');

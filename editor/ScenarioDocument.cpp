@@ -1,6 +1,5 @@
 #include "editor/ScenarioDocument.h"
 
-#include "app/Gbk.h"
 #include "app/ProjectFile.h"
 #include "editor/RtfReader.h"
 
@@ -9,26 +8,25 @@
 #include <QTextCursor>
 #include <QTextDocument>
 
-void LoadScenarioDocument(const QString &path, QTextDocument *document,
-                          const QTextCharFormat &charFormat, const QTextBlockFormat &blockFormat)
+TextEncoding LoadScenarioDocument(const QString &path, QTextDocument *document,
+                                  const QTextCharFormat &charFormat, const QTextBlockFormat &blockFormat)
 {
-    SetScenarioContent(ReadWholeFile(path), document, charFormat, blockFormat);
+    return SetScenarioContent(ReadWholeFile(path), document, charFormat, blockFormat);
 }
 
-// Text files are read as the page list reads them: UTF-8 after a byte-order
-// mark, else GBK with the bytes that are no GBK character kept, so that they
-// are written back as they were.
-void SetScenarioContent(const QByteArray &bytes, QTextDocument *document,
-                        const QTextCharFormat &charFormat, const QTextBlockFormat &blockFormat)
+// Text files are read as the page list reads them: GBK with the bytes that
+// are no GBK character kept, so that they are written back as they were, or
+// UTF-8.
+TextEncoding SetScenarioContent(const QByteArray &bytes, QTextDocument *document,
+                                const QTextCharFormat &charFormat, const QTextBlockFormat &blockFormat)
 {
-    static const QByteArray Utf8Mark("\xEF\xBB\xBF");
-    if (IsRtf(bytes))
+    if (IsRtf(bytes)) {
         ReadRtf(bytes, document);
-    else if (bytes.startsWith(Utf8Mark))
-        SetPlainContent(QString::fromUtf8(bytes.mid(Utf8Mark.size())), document, charFormat,
-                        blockFormat);
-    else
-        SetPlainContent(FromGbkKeepingBytes(bytes), document, charFormat, blockFormat);
+        return TextEncoding::Gbk;
+    }
+    const TextEncoding encoding = DetectTextEncoding(bytes);
+    SetPlainContent(DecodeTextFile(bytes, encoding), document, charFormat, blockFormat);
+    return encoding;
 }
 
 void SetPlainContent(const QString &text, QTextDocument *document,
@@ -77,15 +75,14 @@ QString ScenarioFileText(const QTextDocument &document)
     return text;
 }
 
-QByteArray ScenarioFileBytes(const QTextDocument &document)
+QByteArray ScenarioFileBytes(const QTextDocument &document, TextEncoding encoding)
 {
-    return ToGbkKeepingBytes(ScenarioFileText(document));
+    return EncodeTextFile(ScenarioFileText(document), encoding);
 }
 
-bool ScenarioFileKeepsText(const QTextDocument &document)
+bool ScenarioFileKeepsText(const QTextDocument &document, TextEncoding encoding)
 {
-    const QString text = ScenarioFileText(document);
-    return FromGbkKeepingBytes(ToGbkKeepingBytes(text)) == text;
+    return EncodingKeepsText(ScenarioFileText(document), encoding);
 }
 
 QString ScenarioFileTextOf(const QString &path)
@@ -95,7 +92,7 @@ QString ScenarioFileTextOf(const QString &path)
     return ScenarioFileText(document);
 }
 
-void SaveScenarioDocument(const QString &path, const QTextDocument &document)
+void SaveScenarioDocument(const QString &path, const QTextDocument &document, TextEncoding encoding)
 {
-    WriteFileSafely(path, ScenarioFileBytes(document));
+    WriteFileSafely(path, ScenarioFileBytes(document, encoding));
 }

@@ -219,6 +219,7 @@ TFrm_Tablet::TFrm_Tablet(Prompter *prompter, QWidget *parent)
     m_saveDialog.filter = Filter;
     m_saveDialog.defaultSuffix = DefaultSuffix;
     m_saveDialog.confirmOverwrite = true;
+    connect(RichEdit1->document(), &QTextDocument::modificationChanged, this, &TFrm_Tablet::UpdateTitle);
     SetStartingValues();
 }
 
@@ -526,7 +527,14 @@ void TFrm_Tablet::keyPressEvent(QKeyEvent *event)
 void TFrm_Tablet::SetDocumentName(const QString &name)
 {
     m_documentName = name;
-    setWindowTitle(QStringLiteral("%1 - %2").arg(QFileInfo(name).fileName(), QStringLiteral("剧本编辑")));
+    UpdateTitle();
+}
+
+void TFrm_Tablet::UpdateTitle()
+{
+    const QString mark = RichEdit1->document()->isModified() ? QStringLiteral("*") : QString();
+    setWindowTitle(QStringLiteral("%1%2 - %3")
+                       .arg(QFileInfo(m_documentName).fileName(), mark, QStringLiteral("剧本编辑")));
 }
 
 void TFrm_Tablet::UpdatePasteEntries()
@@ -559,7 +567,7 @@ bool TFrm_Tablet::OpenDocument(const QString &path)
     start.setKeepPositionOnInsert(true);
     RichEdit1->setTextCursor(start);
     try {
-        LoadScenarioDocument(path, doc, m_defaultCharFormat, paragraph);
+        m_encoding = LoadScenarioDocument(path, doc, m_defaultCharFormat, paragraph);
     } catch (const VelmoraError &e) {
         RichEdit1->setWordWrapMode(wrap);
         m_prompter->error(this, e.text());
@@ -578,13 +586,14 @@ bool TFrm_Tablet::OpenDocument(const QString &path)
 // A character GBK cannot hold would be written as '?': the operator decides.
 bool TFrm_Tablet::WriteDocument(const QString &path)
 {
-    if (!ScenarioFileKeepsText(*RichEdit1->document())
+    if (!ScenarioFileKeepsText(*RichEdit1->document(), m_encoding)
         && m_prompter->message(this, UnstorableText, QStringLiteral("提示"), Prompter::Warning,
                                Prompter::Yes | Prompter::No)
                != Prompter::Yes)
         return false;
     try {
-        SaveScenarioDocument(path, *RichEdit1->document());
+        SaveScenarioDocument(path, *RichEdit1->document(), m_encoding);
+        emit documentSaved(path);
         return true;
     } catch (const VelmoraError &e) {
         m_prompter->error(this, e.text());
@@ -595,6 +604,7 @@ bool TFrm_Tablet::WriteDocument(const QString &path)
 void TFrm_Tablet::N1Click()
 {
     SetDocumentName(Untitled);
+    m_encoding = TextEncoding::Gbk;
     const QTextCharFormat character = RichEdit1->currentCharFormat();
     const QTextBlockFormat paragraph = RichEdit1->textCursor().blockFormat();
     SetPlainContent(QString(), RichEdit1->document(), character, paragraph);

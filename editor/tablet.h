@@ -3,6 +3,7 @@
 #pragma once
 
 #include "app/Prompter.h"
+#include "app/ScenarioFile.h"
 
 #include <QDialog>
 #include <QTextCharFormat>
@@ -55,6 +56,11 @@ public:
     // from the selection; runs whenever the selection or the caret moves.
     void RichEdit1SelectionChange();
 
+signals:
+    // The document was written to path (Save, Save As or the close query).
+    void documentSaved(const QString &path);
+
+public:
     // Colours of ComboBox3, 0x00BBGGRR: "红", "黄", "绿".
     static const unsigned EntryColours[3];
 
@@ -87,6 +93,7 @@ private:
     void BuildFormatBar();
     void BuildDocumentArea();
     void SetStartingValues();
+    void UpdateTitle();   // the file name, "*" while the document is modified
     void UpdatePasteEntries();
     void MergeFormat(const QTextCharFormat &format);
     bool WriteDocument(const QString &path);
@@ -97,6 +104,7 @@ private:
     Prompter *m_prompter;
     QString m_documentName;
     QString m_defaultSaveName;
+    TextEncoding m_encoding = TextEncoding::Gbk;   // of the text file opened
     QTextCharFormat m_defaultCharFormat;   // plain text files open in it
     Prompter::FileRequest m_saveDialog;    // keeps its title and name between uses
     bool m_centred = false;

@@ -26,7 +26,7 @@ void TFrm_Main::ResizePreview(int width, int height)
     // A damaged project may carry any size: the previews never exceed their
     // group boxes and never get a negative size.
     // Rewrapping renumbers the pages: a list still showing them follows.
-    const int wrap = qBound(1, width, 100000) + 7;
+    const int wrap = PageWrapWidth(width);
     if (wrap != Richedt_Screen->wrapWidth()) {
         Richedt_Screen->setWrapWidth(wrap);
         if (PageList->isShown())

@@ -83,6 +83,30 @@ void TestCliProject::pagesOfScenario()
     QCOMPARE(RunCli({QStringLiteral("project"), QStringLiteral("set"), project,
                   QStringLiteral("ScenarioFile=") + scenario}).code, 0);
     QCOMPARE(RunCli({QStringLiteral("pages"), QStringLiteral("--project"), project}).out, run.out);
+
+    // A relative scenario path is taken from the project's folder.
+    QCOMPARE(RunCli({QStringLiteral("project"), QStringLiteral("set"), project,
+                     QStringLiteral("ScenarioFile=s.txt")}).code, 0);
+    QCOMPARE(RunCli({QStringLiteral("pages"), QStringLiteral("--project"), project}).out, run.out);
+
+    // UTF-8 without a byte-order mark reads as UTF-8.
+    QFile u(dir.filePath(QStringLiteral("u.txt")));
+    QVERIFY(u.open(QIODevice::WriteOnly));
+    u.write(QStringLiteral("第一行\n第二行\n").toUtf8());
+    u.close();
+    QCOMPARE(RunCli({QStringLiteral("pages"), QStringLiteral("--scenario"), u.fileName()}).out,
+             QStringLiteral("1\t第一行\n2\t第二行\n"));
+
+    // A huge display width is held as the window holds it: one page a line.
+    QCOMPARE(RunCli({QStringLiteral("project"), QStringLiteral("set"), project,
+                     QStringLiteral("ScreenWidth=2147483647")}).code, 0);
+    QCOMPARE(RunCli({QStringLiteral("pages"), QStringLiteral("--project"), project}).out, run.out);
+
+    // A file that cannot be read is named in the error.
+    const CliRun missing = RunCli({QStringLiteral("pages"), QStringLiteral("--scenario"),
+                                   dir.filePath(QStringLiteral("none.txt"))});
+    QVERIFY(missing.code != 0);
+    QVERIFY(missing.err.contains(dir.filePath(QStringLiteral("none.txt"))));
 }
 
 QTEST_MAIN(TestCliProject)

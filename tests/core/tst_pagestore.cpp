@@ -5,6 +5,7 @@
 #include "app/PageStore.h"
 
 #include <QRandomGenerator>
+#include <limits>
 #include <QtTest>
 
 namespace {
@@ -46,6 +47,10 @@ private slots:
     void untouchedFileRoundTrips_data();
     void untouchedFileRoundTrips();
     void utf8WithMarkStaysUtf8();
+    void insertSplitsAtTheBlankItWasBrokenAt();
+    void emptyPagesSurviveAReopen();
+    void utf8WithoutMarkIsDetected();
+    void wrapWidthOfAnyScreenWidth();
     void listModel();
     void undecodableBytesSurviveAnEditOfTheirLine();
     void keepingBytesCodecRoundTrips();
@@ -148,11 +153,87 @@ void TestPageStore::editsInsideWrappedLine()
     QVERIFY(del.textLine(0).startsWith(first));
     QCOMPARE(del.textLine(0).size(), Long().size() - second.size());
 
-    // A page inserted after a wrapped line's first page follows the whole line.
+    // A page inserted after a wrapped line's first page comes right after
+    // that page: the line is split there, the rest follows the new page.
     PageStore ins = Store(ToGbk(Long() + QStringLiteral("\r\n尾")));
-    const int at = ins.insertAfterPage(0, QStringLiteral("插"));
-    QCOMPARE(ins.page(at), QStringLiteral("插"));
+    const QStringList before = Pages(ins);
+    QCOMPARE(ins.insertAfterPage(0, QStringLiteral("插")), 1);
+    QStringList expected = before;
+    expected.insert(1, QStringLiteral("插"));
+    QCOMPARE(Pages(ins), expected);
+    QCOMPARE(ins.textLineCount(), 4);
+    QCOMPARE(ins.textLine(0), before.at(0));
     QCOMPARE(ins.textLine(1), QStringLiteral("插"));
+    // What a reopen shows is what the list showed.
+    QCOMPARE(Pages(Store(ins.save())), expected);
+}
+
+void TestPageStore::insertSplitsAtTheBlankItWasBrokenAt()
+{
+    // Latin text wraps at blanks: the split drops the blank, nothing else.
+    QString words;
+    for (int i = 0; i < 12; ++i)
+        words += QStringLiteral("word%1 ").arg(i);
+    words.chop(1);
+    PageStore store = Store(words.toLatin1() + "\r\nend", 100);
+    const QStringList before = Pages(store);
+    QVERIFY(before.size() >= 4);
+    const int at = store.insertAfterPage(1, QStringLiteral("new"));
+    QCOMPARE(at, 2);
+    QStringList expected = before;
+    expected.insert(2, QStringLiteral("new"));
+    QCOMPARE(Pages(store), expected);
+    QCOMPARE(store.textLine(0), before.at(0) + QLatin1Char(' ') + before.at(1));
+    const QByteArray saved = store.save();
+    QVERIFY(saved.endsWith("\r\nend"));
+    QCOMPARE(Pages(Store(saved, 100)), expected);
+}
+
+void TestPageStore::emptyPagesSurviveAReopen()
+{
+    // "A / empty / B" without a final line end; the last page goes.
+    PageStore store = Store("A\r\n\r\nB");
+    store.deletePage(2);
+    QCOMPARE(Pages(store), (QStringList{"A", ""}));
+    QCOMPARE(Pages(Store(store.save())), Pages(store));
+
+    // A last page emptied by an edit stays a page too.
+    PageStore edited = Store("A\r\nB");
+    edited.replacePage(1, QString());
+    QCOMPARE(Pages(Store(edited.save())), (QStringList{"A", ""}));
+
+    // An empty page inserted at the end of a file without a final line end.
+    PageStore inserted = Store("A");
+    inserted.insertAfterPage(0, QString());
+    QCOMPARE(Pages(Store(inserted.save())), (QStringList{"A", ""}));
+}
+
+void TestPageStore::utf8WithoutMarkIsDetected()
+{
+    // What most editors write now: UTF-8, no byte-order mark.
+    const QByteArray bytes = QStringLiteral("第一行\r\n第二行\r\n第三行").toUtf8();
+    PageStore store = Store(bytes);
+    QCOMPARE(Pages(store), (QStringList{QStringLiteral("第一行"), QStringLiteral("第二行"),
+                                        QStringLiteral("第三行")}));
+    store.replacePage(1, QStringLiteral("改过"));
+    QCOMPARE(store.save(), QStringLiteral("第一行\r\n改过\r\n第三行").toUtf8());
+
+    // ASCII only is valid UTF-8 too, but stays GBK: an edit writes GBK.
+    PageStore ascii = Store("one\r\ntwo\r\n");
+    ascii.replacePage(0, QStringLiteral("一"));
+    QCOMPARE(ascii.save(), ToGbk(QStringLiteral("一\r\ntwo\r\n")));
+
+    // GBK text is not valid UTF-8 and stays GBK.
+    const QByteArray gbk = ToGbk(QStringLiteral("第一行\r\n第二行"));
+    QCOMPARE(Pages(Store(gbk)).first(), QStringLiteral("第一行"));
+    QCOMPARE(Store(gbk).save(), gbk);
+}
+
+void TestPageStore::wrapWidthOfAnyScreenWidth()
+{
+    QCOMPARE(PageWrapWidth(256), 263);
+    QCOMPARE(PageWrapWidth(-5), 8);
+    QCOMPARE(PageWrapWidth(std::numeric_limits<int>::max()), 100007);
 }
 
 void TestPageStore::saveAfterEditsWritesGbkCrLf()

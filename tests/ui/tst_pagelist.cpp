@@ -11,11 +11,17 @@
 #include "app/uAdd.h"
 #include "app/uMain.h"
 #include "app/uModify.h"
+#include "editor/tablet.h"
+#include "TestWindow.h"
 
 #include <QApplication>
 #include <QFile>
 #include <QFileInfo>
+#include <QFileDialog>
+#include <QLabel>
 #include <QLineEdit>
+#include <QTextCursor>
+#include <QTextEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -53,7 +59,16 @@ private slots:
     void deleteFirstAndFourth();
     void typingStopsAt28Bytes();
     void saveRewritesScenario();
-    void openWithMissingScenarioKeepsPages();
+    void openWithMissingScenarioEmptiesList();
+    void relativeScenarioFromProjectFolder();
+    void scenarioChangedOnDiskAsks();
+    void editorSaveOffersReimport();
+    void failedSaveAtExitKeepsWindow();
+    void saveAsAsksBeforeReplacing();
+    void titleMarksUnsavedChanges();
+    void insertAfterFirstPartOfWrappedLine();
+    void utf8ScenarioWrittenBackAsUtf8();
+    void importDialogTakesNewName();
     void startupReloadsScenario();
     void unstorablePathRefused();
     void unreadableScenarioNotOverwritten();
@@ -224,19 +239,236 @@ void TestPageList::saveRewritesScenario()
     QVERIFY(QFile::exists(m_dir->filePath(QStringLiteral("未命名"))));
 }
 
-void TestPageList::openWithMissingScenarioKeepsPages()
+void TestPageList::openWithMissingScenarioEmptiesList()
+{
+    // The previous project's pages must not go under a project whose
+    // scenario is missing, nor be saved to its path.
+    const QString gone = m_dir->filePath(QStringLiteral("gone.txt"));
+    const QString windows = QStringLiteral("D:\\演出\\剧本.txt");
+    for (const QString &missing : {gone, windows}) {
+        auto w = start();
+        import(*w, "A\r\nB\r\n");
+        TProjectRecord other{};
+        SetStartupDefaults(other);
+        other.ScenarioFile.setText(missing);
+        const QString path = m_dir->filePath(missing == gone ? QStringLiteral("other.prj")
+                                                             : QStringLiteral("windows.prj"));
+        WriteProjectFile(path, other);
+        m_prompter.openPaths = {path};
+        m_prompter.messages.clear();
+        w->OpenClick();
+        QCOMPARE(w->PageCount(), 0);
+        QCOMPARE(w->Richedt_Screen->textLineCount(), 0);
+        QCOMPARE(w->Record().ScenarioFile.text(), missing);
+        QCOMPARE(m_prompter.messages.size(), 1);
+        QVERIFY(m_prompter.messages.first().text.contains(missing));
+        QVERIFY(w->StatusPanel[2]->text().contains(missing));
+        w->Project.ProjectSaved = false;
+        w->SaveClick();
+        QVERIFY(m_prompter.errors.isEmpty());
+        QVERIFY(w->Project.ProjectSaved);
+        QVERIFY(!QFile::exists(gone));
+        QCOMPARE(QDir(m_dir->path()).entryList({QStringLiteral("*演出*")}, QDir::AllEntries), QStringList());
+    }
+}
+
+void TestPageList::relativeScenarioFromProjectFolder()
+{
+    QVERIFY(QDir(m_dir->path()).mkpath(QStringLiteral("show")));
+    WriteRaw(m_dir->filePath(QStringLiteral("show/s.txt")), "one\r\ntwo\r\n");
+    TProjectRecord r{};
+    SetStartupDefaults(r);
+    r.ScenarioFile.setText(QStringLiteral("s.txt"));
+    const QString path = m_dir->filePath(QStringLiteral("show/show.prj"));
+    WriteProjectFile(path, r);
+    WriteRegString(QStringLiteral("CurFileName"), path);
+    auto w = start();
+    QCOMPARE(w->PageCount(), 2);
+    w->SelectPage(1);
+    w->Btn_DeleteClick();
+    w->SaveClick();
+    QCOMPARE(ReadRaw(m_dir->filePath(QStringLiteral("show/s.txt"))), QByteArray("one\r\n"));
+    QVERIFY(!QFile::exists(m_dir->filePath(QStringLiteral("s.txt"))));
+}
+
+void TestPageList::scenarioChangedOnDiskAsks()
+{
+    const QByteArray outside("A\r\nB\r\nfrom the editor\r\n");
+    struct Case {
+        int answer;
+        QStringList pages;       // the list after the save
+        QByteArray file;         // the scenario after the save
+        bool saved;
+    };
+    const QList<Case> cases = {
+        {Prompter::Yes, {"A", "B", "from the editor"}, outside, true},   // reload
+        {Prompter::No, {"A", "x"}, "A\r\nx\r\n", true},                  // overwrite
+        {Prompter::Cancel, {"A", "x"}, outside, false},                   // no save
+    };
+    for (const Case &c : cases) {
+        auto w = start();
+        import(*w, "A\r\nB\r\n");
+        w->SaveClick();
+        w->SelectPage(1);
+        AnswerDialog([](TPageTextDialog *d) {
+            d->edit()->setText(QStringLiteral("x"));
+            d->Btn_OK->click();
+        });
+        w->Btn_ModifyClick();
+        WriteRaw(m_scenario, outside);   // another program writes the file
+        m_prompter.messages.clear();
+        m_prompter.answers = {c.answer};
+        w->SaveClick();
+        QCOMPARE(m_prompter.messages.size(), 1);
+        QVERIFY(m_prompter.messages.first().text.contains(m_scenario));
+        QCOMPARE(m_prompter.messages.first().buttons, Prompter::Yes | Prompter::No | Prompter::Cancel);
+        QStringList pages;
+        for (int i = 0; i < w->PageCount(); ++i)
+            pages << w->PageText(i);
+        QCOMPARE(pages, c.pages);
+        QCOMPARE(ReadRaw(m_scenario), c.file);
+        QCOMPARE(bool(w->Project.ProjectSaved), c.saved);
+        // Once settled, the next save asks nothing.
+        if (c.saved) {
+            w->SaveClick();
+            QCOMPARE(m_prompter.messages.size(), 1);
+        }
+        w->Project.ProjectSaved = true;   // the window closes without a question
+    }
+}
+
+void TestPageList::editorSaveOffersReimport()
 {
     auto w = start();
     import(*w, "A\r\nB\r\n");
-    TProjectRecord other{};
-    SetStartupDefaults(other);
-    other.ScenarioFile.setText(m_dir->filePath(QStringLiteral("gone.txt")));
-    const QString path = m_dir->filePath(QStringLiteral("other.prj"));
-    WriteProjectFile(path, other);
-    m_prompter.openPaths = {path};
-    w->OpenClick();
-    QCOMPARE(w->PageCount(), 2);
-    QCOMPARE(w->Record().ScenarioFile.text(), m_dir->filePath(QStringLiteral("gone.txt")));
+    w->SaveClick();
+    QString question;
+    WhenModal([&](QWidget *modal) {
+        auto *tablet = qobject_cast<TFrm_Tablet *>(modal);
+        QVERIFY(tablet);
+        QVERIFY(tablet->OpenDocument(m_scenario));
+        QTextCursor end(tablet->RichEdit1->document());
+        end.movePosition(QTextCursor::End);
+        end.insertText(QStringLiteral("C"));
+        QVERIFY(tablet->windowTitle().startsWith(QStringLiteral("show.txt* - ")));
+        m_prompter.answers = {Prompter::Yes};
+        QVERIFY(tablet->N11Click());
+        question = m_prompter.messages.last().text;
+        tablet->close();
+    });
+    w->ToolButton3Click();
+    QVERIFY(question.contains(m_scenario));
+    QCOMPARE(w->PageCount(), 3);
+    QCOMPARE(w->PageText(2), QStringLiteral("C"));
+    // The pages now are the file: saving asks nothing and writes it unchanged.
+    const int asked = m_prompter.messages.size();
+    w->Project.ProjectSaved = false;
+    w->SaveClick();
+    QCOMPARE(m_prompter.messages.size(), asked);
+    QCOMPARE(ReadRaw(m_scenario), QByteArray("A\r\nB\r\nC"));
+}
+
+void TestPageList::failedSaveAtExitKeepsWindow()
+{
+    auto w = start();
+    import(*w, "A\r\nB\r\n");
+    w->SelectPage(1);
+    w->Btn_DeleteClick();
+    // The project file cannot be written: a folder stands where it goes.
+    QVERIFY(QDir(m_dir->path()).mkdir(QString::fromUtf8(UntitledName)));
+    w->ExitClick();   // "是否将改动保存到文件？" answered OK
+    QCOMPARE(m_prompter.errors.size(), 1);
+    QVERIFY(m_prompter.errors.first().contains(QString::fromUtf8(UntitledName)));
+    QVERIFY(w->isVisible());
+    QCOMPARE(w->PageCount(), 1);
+    QVERIFY(!w->close());   // the close box: the same
+    QCOMPARE(m_prompter.errors.size(), 2);
+    QVERIFY(w->isVisible());
+
+    // Once the save succeeds, the window closes.
+    QVERIFY(QDir(m_dir->path()).rmdir(QString::fromUtf8(UntitledName)));
+    w->ExitClick();
+    QVERIFY(!w->isVisible());
+    QCOMPARE(ReadRaw(m_scenario), QByteArray("A\r\n"));
+}
+
+void TestPageList::saveAsAsksBeforeReplacing()
+{
+    auto w = start();
+    const QString other = m_dir->filePath(QStringLiteral("other.prj"));
+    WriteRaw(other, "someone else's project");
+    m_prompter.savePaths = {other};
+    m_prompter.answers = {Prompter::No};
+    w->SaveAsClick();
+    QCOMPARE(m_prompter.messages.size(), 1);
+    QVERIFY(m_prompter.messages.first().text.contains(other));
+    QCOMPARE(ReadRaw(other), QByteArray("someone else's project"));
+    QCOMPARE(w->Project.CurFileName, QString::fromUtf8(UntitledName));
+
+    m_prompter.savePaths = {other};
+    m_prompter.answers = {Prompter::Yes};
+    w->SaveAsClick();
+    QCOMPARE(ReadRaw(other).size(), int(sizeof(TProjectRecord)));
+    QCOMPARE(w->Project.CurFileName, other);
+
+    // A new name asks nothing.
+    m_prompter.savePaths = {m_dir->filePath(QStringLiteral("new.prj"))};
+    w->SaveAsClick();
+    QCOMPARE(m_prompter.messages.size(), 2);
+}
+
+void TestPageList::titleMarksUnsavedChanges()
+{
+    auto w = start();
+    const QString title = w->windowTitle();
+    QVERIFY(title.endsWith(QString::fromUtf8(UntitledName) + QStringLiteral("]")));
+    import(*w, "A\r\n");
+    QCOMPARE(w->windowTitle(), title.chopped(1) + QStringLiteral("*]"));
+    w->SaveClick();
+    QCOMPARE(w->windowTitle(), title);
+}
+
+void TestPageList::insertAfterFirstPartOfWrappedLine()
+{
+    auto w = start();
+    import(*w, ToGbk(QString(60, QChar(0x5B57)) + QStringLiteral("\r\n尾")));
+    const int before = w->PageCount();
+    QVERIFY(before > 2);
+    const QString second = w->PageText(1);
+    w->SelectPage(0);
+    AnswerDialog([](TPageTextDialog *d) {
+        d->edit()->setText(QStringLiteral("新"));
+        d->Btn_OK->click();
+    });
+    w->Btn_InputStrClick();
+    QCOMPARE(w->PageCount(), before + 1);
+    QCOMPARE(w->PageText(1), QStringLiteral("新"));
+    QCOMPARE(w->PageText(2), second);
+    QCOMPARE(w->SelectedIndex(), 1);
+    // The saved file gives back the list.
+    QStringList shown;
+    for (int i = 0; i < w->PageCount(); ++i)
+        shown << w->PageText(i);
+    w->SaveClick();
+    PageStore reopened;
+    reopened.setWrapWidth(w->Richedt_Screen->wrapWidth());
+    reopened.load(ReadRaw(m_scenario));
+    QStringList pages;
+    for (int i = 0; i < reopened.pageCount(); ++i)
+        pages << reopened.page(i);
+    QCOMPARE(pages, shown);
+}
+
+void TestPageList::utf8ScenarioWrittenBackAsUtf8()
+{
+    auto w = start();
+    import(*w, QStringLiteral("第一行\r\n第二行\r\n").toUtf8());
+    QCOMPARE(w->PageText(0), QStringLiteral("第一行"));
+    QVERIFY(!m_prompter.openRequests.last().mustExist);   // a new name may be typed
+    w->SelectPage(0);
+    w->Btn_DeleteClick();
+    w->SaveClick();
+    QCOMPARE(ReadRaw(m_scenario), QStringLiteral("第二行\r\n").toUtf8());
 }
 
 void TestPageList::startupReloadsScenario()
@@ -295,6 +527,25 @@ void TestPageList::widthChangeRenumbersShownList()
     w->ResizePreview(512, 32);
     QVERIFY(w->PageCount() < narrow);
     QCOMPARE(w->PageText(w->PageCount() - 1), QStringLiteral("尾"));
+}
+
+void TestPageList::importDialogTakesNewName()
+{
+    // The real file dialog as the import asks it: a name typed for a file
+    // that does not exist yet is taken.
+    const QString fresh = m_dir->filePath(QStringLiteral("新剧本.txt"));
+    QTimer::singleShot(0, [&] {
+        auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+        QVERIFY(dialog);
+        dialog->selectFile(fresh);
+        static_cast<QDialog *>(dialog)->accept();   // as the Open button does
+        if (dialog->isVisible())
+            dialog->reject();
+    });
+    DialogPrompter real;
+    Prompter::FileRequest request;
+    request.mustExist = false;
+    QCOMPARE(real.openFile(nullptr, request), fresh);
 }
 
 QTEST_MAIN(TestPageList)

@@ -23,6 +23,7 @@
 #include <QTextLayout>
 #include <QTimer>
 #include <QToolButton>
+#include <QTextCursor>
 #include <QtTest>
 #include <memory>
 
@@ -78,6 +79,7 @@ class TestTablet : public QObject {
     Q_OBJECT
 private slots:
     void init();
+    void utf8FileSavedAsUtf8WithTitleMark();
     void cleanup();
     void startingState();
     void saveOnNewDocumentGoesToSaveAs();
@@ -153,6 +155,33 @@ void TestTablet::startingState()
     auto untouched = start();
     QVERIFY(untouched->close());
     QVERIFY(m_prompter.messages.isEmpty());
+}
+
+void TestTablet::utf8FileSavedAsUtf8WithTitleMark()
+{
+    // A UTF-8 file without a byte-order mark opens as UTF-8 and is written
+    // back in UTF-8; the title carries "*" while the document is changed.
+    const QString file = path(QStringLiteral("u.txt"));
+    WriteRaw(file, QStringLiteral("第一行\r\n第二行").toUtf8());
+    auto w = start();
+    QVERIFY(w->OpenDocument(file));
+    QCOMPARE(w->RichEdit1->toPlainText(), QStringLiteral("第一行\n第二行"));
+    QCOMPARE(w->windowTitle(), Title(QStringLiteral("u.txt")));
+    QTextCursor end(w->RichEdit1->document());
+    end.movePosition(QTextCursor::End);
+    end.insertText(QStringLiteral("😀"));   // UTF-8 holds it: no question
+    QCOMPARE(w->windowTitle(), Title(QStringLiteral("u.txt*")));
+    QVERIFY(w->N11Click());
+    QVERIFY(m_prompter.messages.isEmpty());
+    QCOMPARE(w->windowTitle(), Title(QStringLiteral("u.txt")));
+    QCOMPARE(ReadRaw(file), QStringLiteral("第一行\r\n第二行😀").toUtf8());
+
+    // New starts a GBK document again.
+    w->N1Click();
+    Type(*w, QStringLiteral("幕"));
+    m_prompter.savePaths << path(QStringLiteral("g.txt"));
+    QVERIFY(w->N11Click());
+    QCOMPARE(ReadRaw(path(QStringLiteral("g.txt"))), ToGbk(QStringLiteral("幕")));
 }
 
 void TestTablet::saveOnNewDocumentGoesToSaveAs()
@@ -281,7 +310,7 @@ void TestTablet::failedOpenAndSaveKeepTheName()
     m_prompter.savePaths << path(QStringLiteral("no/such/folder/a.txt"));
     QVERIFY(!w->S1Click());
     QCOMPARE(m_prompter.errors.size(), 2);
-    QCOMPARE(w->windowTitle(), Title(QStringLiteral("未命名")));
+    QCOMPARE(w->windowTitle(), Title(QStringLiteral("未命名*")));   // still unsaved
     QVERIFY(w->RichEdit1->document()->isModified());
 }
 

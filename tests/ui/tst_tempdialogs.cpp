@@ -208,6 +208,10 @@ private slots:
         prompter.openPaths << WriteFile(dir, "bad.txt", QByteArray("x\x81 y\x80z\x81"));
         dialog.Edt_TempStrButton->trigger();
         QCOMPARE(dialog.Edt_TempStr->text(), QStringLiteral("x\uFFFD y\u20ACz\uFFFD"));
+        // UTF-8 without a byte-order mark is read as UTF-8.
+        prompter.openPaths << WriteFile(dir, "u.txt", QStringLiteral("临时\r\n信息").toUtf8());
+        dialog.Edt_TempStrButton->trigger();
+        QCOMPARE(dialog.Edt_TempStr->text(), QStringLiteral("临时信息"));
         // Cancel, a missing file and a too large file keep the text.
         dialog.Edt_TempStr->setText(QStringLiteral("kept"));
         prompter.openPaths << QString() << dir.filePath("missing.txt")
