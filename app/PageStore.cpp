@@ -9,6 +9,7 @@
 namespace {
 const QByteArray Utf8Mark("\xEF\xBB\xBF");
 const QByteArray CrLf("\r\n");
+const QByteArray EndingBytes[] = {QByteArray(), CrLf, QByteArray("\n"), QByteArray("\r")};
 } // namespace
 
 PageStore::PageStore()
@@ -29,8 +30,14 @@ QByteArray PageStore::encode(const QString &text) const
     return m_utf8 ? text.toUtf8() : ToGbkKeepingBytes(text);
 }
 
+QString PageStore::lineText(const Line &line) const
+{
+    return line.edited ? line.text : decode(m_bytes.mid(line.rawStart, line.rawLength));
+}
+
 void PageStore::clear()
 {
+    m_bytes.clear();
     m_lines.clear();
     m_utf8 = false;
     reindex(0);
@@ -39,24 +46,29 @@ void PageStore::clear()
 void PageStore::load(const QByteArray &bytes)
 {
     clear();
+    m_bytes = bytes;
     m_utf8 = bytes.startsWith(Utf8Mark);
     const char *data = bytes.constData();
     int pos = m_utf8 ? Utf8Mark.size() : 0;
     const int size = bytes.size();
+    m_lines.reserve(size_t(std::count(data, data + size, '\n')) + 1);
     while (pos < size) {
         int end = pos;
         while (end < size && data[end] != '\r' && data[end] != '\n')
             ++end;
-        int next = end;
-        if (next < size)
-            next += (data[next] == '\r' && next + 1 < size && data[next + 1] == '\n') ? 2 : 1;
         Line line;
-        line.raw = bytes.mid(pos, end - pos);
-        line.ending = bytes.mid(end, next - end);
-        line.text = decode(line.raw);
+        line.rawStart = uint32_t(pos);
+        line.rawLength = uint32_t(end - pos);
+        pos = end;
+        if (pos < size && data[pos] == '\r' && pos + 1 < size && data[pos + 1] == '\n') {
+            line.ending = EndCrLf;
+            pos += 2;
+        } else if (pos < size) {
+            line.ending = data[pos] == '\r' ? EndCr : EndLf;
+            ++pos;
+        }
         wrap(line);
         m_lines.push_back(std::move(line));
-        pos = next;
     }
     reindex(0);
 }
@@ -64,13 +76,17 @@ void PageStore::load(const QByteArray &bytes)
 QByteArray PageStore::save() const
 {
     QByteArray out;
+    out.reserve(m_bytes.size());
     if (m_utf8)
         out += Utf8Mark;
     for (size_t i = 0; i < m_lines.size(); ++i) {
         const Line &line = m_lines[i];
-        out += line.edited ? encode(line.text) : line.raw;
+        if (line.edited)
+            out += encode(line.text);
+        else
+            out += QByteArrayView(m_bytes.constData() + line.rawStart, line.rawLength);
         // Every line but the last needs an end; the last keeps what it had.
-        out += (line.ending.isEmpty() && i + 1 < m_lines.size()) ? CrLf : line.ending;
+        out += (line.ending == NoEnd && i + 1 < m_lines.size()) ? CrLf : EndingBytes[line.ending];
     }
     return out;
 }
@@ -112,7 +128,7 @@ int PageStore::advance(QChar c) const
 void PageStore::wrap(Line &line) const
 {
     line.breaks.clear();
-    const QString &text = line.text;
+    const QString text = lineText(line);
     int start = 0;       // first character of the current page
     int width = 0;       // width of text[start, i)
     int lastBreak = -1;  // best break position found in the current page
@@ -167,9 +183,9 @@ int PageStore::segmentStart(const Line &line, int segment) const
     return segment == 0 ? 0 : line.breaks[size_t(segment - 1)];
 }
 
-int PageStore::segmentEnd(const Line &line, int segment) const
+int PageStore::segmentEnd(const Line &line, const QString &text, int segment) const
 {
-    return size_t(segment) < line.breaks.size() ? line.breaks[size_t(segment)] : line.text.size();
+    return size_t(segment) < line.breaks.size() ? line.breaks[size_t(segment)] : text.size();
 }
 
 QString PageStore::page(int index) const
@@ -179,7 +195,8 @@ QString PageStore::page(int index) const
     const Position p = locate(index);
     const Line &line = m_lines[size_t(p.line)];
     const int start = segmentStart(line, p.segment);
-    QString text = line.text.mid(start, segmentEnd(line, p.segment) - start);
+    const QString whole = lineText(line);
+    QString text = whole.mid(start, segmentEnd(line, whole, p.segment) - start);
     // A page broken at a blank carries the blank at its end; it is not shown.
     if (size_t(p.segment) < line.breaks.size())
         while (text.endsWith(QLatin1Char(' ')))
@@ -192,8 +209,8 @@ void PageStore::setText(int lineIndex, const QString &text)
     Line &line = m_lines[size_t(lineIndex)];
     line.text = text;
     line.edited = true;
-    if (!line.ending.isEmpty())
-        line.ending = CrLf;
+    if (line.ending != NoEnd)
+        line.ending = EndCrLf;
     wrap(line);
     reindex(lineIndex);
 }
@@ -207,7 +224,7 @@ void PageStore::replacePage(int index, const QString &text)
     const int start = segmentStart(line, p.segment);
     // The blank a page was broken at stays, so the next page keeps its word.
     const int length = page(index).size();
-    QString replaced = line.text;
+    QString replaced = lineText(line);
     replaced.replace(start, length, text);
     setText(p.line, replaced);
 }
@@ -218,14 +235,14 @@ int PageStore::insertAfterPage(int index, const QString &text)
     Line line;
     line.text = text;
     line.edited = true;
-    line.ending = CrLf;
+    line.ending = EndCrLf;
     wrap(line);
     // The line before keeps its own end; if it had none (the file's last
     // line), it gets one now that a line follows.
     m_lines.insert(m_lines.begin() + at, std::move(line));
-    if (at + 1 == textLineCount() && at > 0 && m_lines[size_t(at - 1)].ending.isEmpty()) {
-        m_lines[size_t(at - 1)].ending = CrLf;
-        m_lines[size_t(at)].ending.clear();
+    if (at + 1 == textLineCount() && at > 0 && m_lines[size_t(at - 1)].ending == NoEnd) {
+        m_lines[size_t(at - 1)].ending = EndCrLf;
+        m_lines[size_t(at)].ending = NoEnd;
     }
     reindex(at);
     return m_firstPage[size_t(at)];
@@ -241,7 +258,7 @@ void PageStore::deletePage(int index)
         // The whole text line goes, with its line end; a last line's missing
         // end passes to the line that becomes last.
         const bool last = p.line + 1 == textLineCount();
-        const QByteArray ending = line.ending;
+        const Ending ending = line.ending;
         m_lines.erase(m_lines.begin() + p.line);
         if (last && p.line > 0)
             m_lines[size_t(p.line - 1)].ending = ending;
@@ -249,7 +266,7 @@ void PageStore::deletePage(int index)
         return;
     }
     const int start = segmentStart(line, p.segment);
-    QString rest = line.text;
-    rest.remove(start, segmentEnd(line, p.segment) - start);
+    QString rest = lineText(line);
+    rest.remove(start, segmentEnd(line, rest, p.segment) - start);
     setText(p.line, rest);
 }

@@ -264,7 +264,8 @@ QByteArray ReadFileBytes(const QString &path)
     return file.readAll();
 }
 
-// pages [--scenario FILE]: the pages as the page store wraps them for the display.
+// pages [--scenario FILE] [--count]: the pages as the page store wraps them
+// for the display, or only how many there are.
 void CmdPages(Cli &cli)
 {
     QString path = TrimControl(cli.record.ScenarioFile.text());
@@ -272,10 +273,14 @@ void CmdPages(Cli &cli)
     if (at >= 0)
         path = cli.args.value(at + 1);
     if (path.isEmpty())
-        Usage(QStringLiteral("velmora-cli pages [--scenario FILE] [--project FILE.prj]"));
+        Usage(QStringLiteral("velmora-cli pages [--scenario FILE] [--count] [--project FILE.prj]"));
     PageStore store;
     store.setWrapWidth(cli.record.ScreenWidth + 7);
     store.load(ReadFileBytes(path));
+    if (cli.args.contains(QStringLiteral("--count"))) {
+        Out() << store.pageCount() << '\n';
+        return;
+    }
     for (int i = 0; i < store.pageCount(); ++i)
         Out() << (i + 1) << '\t' << store.page(i) << '\n';
 }

@@ -83,6 +83,10 @@ void TestCliProject::pagesOfScenario()
     QCOMPARE(RunCli({QStringLiteral("project"), QStringLiteral("set"), project,
                   QStringLiteral("ScenarioFile=") + scenario}).code, 0);
     QCOMPARE(RunCli({QStringLiteral("pages"), QStringLiteral("--project"), project}).out, run.out);
+    // --count prints the number of pages only.
+    QCOMPARE(RunCli({QStringLiteral("pages"), QStringLiteral("--count"), QStringLiteral("--scenario"),
+                  scenario}).out,
+             QStringLiteral("3\n"));
 }
 
 QTEST_MAIN(TestCliProject)
