@@ -75,6 +75,9 @@ public:
     void PreviewPage(const TProjectRecord &record, const QString &text);
     // An item of LstView_Page that becomes selected is previewed.
     void ConnectPreview();
+    // Draws the glyphs of the page once the window is idle, so that sending
+    // it draws none: the page after the selected one, the first after a load.
+    void PreparePageLater(int index);
     // Builds the page frames of the enabled displays into PortraitFrame and
     // LandscapeFrame. False when the project's display values cannot be drawn:
     // nothing is built and the status bar says why.

@@ -380,3 +380,9 @@ void TTextFace::draw(QImage &image, int x, int y, const Line &line, QRgb colour)
         pen += step + m_extra;
     }
 }
+
+void TTextFace::prepareGlyphs(const Line &line) const
+{
+    for (const Glyph &glyph : line.m_glyphs)
+        m_faces[glyph.face]->mask(glyph.index, m_em, m_scale, glyph.turned);
+}

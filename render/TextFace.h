@@ -77,6 +77,9 @@ public:
     {
         draw(image, x, y, prepare(text), colour);
     }
+    // Draws the line's glyphs at the current size into the face's cache only,
+    // so that drawing the line later draws no glyph anew.
+    void prepareGlyphs(const Line &line) const;
 
 private:
     int advance(const Glyph &glyph) const;

@@ -99,6 +99,10 @@ enum class TDisplayKind { Portrait, Landscape, LandscapeDouble };
 // alike) in palette colours. The size must have passed CheckDisplaySize.
 QImage DrawPage(const TPageFont &font, int width, int height, TDisplayKind kind,
                 const QString &text);
+// Draws the glyphs the request's text needs on each enabled display into the
+// glyph caches, without a picture: a page prepared so goes out without
+// drawing a glyph. Nothing for a request that cannot be drawn.
+void PreparePageGlyphs(const TPageFont &font, const TPageRequest &request);
 // The portrait picture as the audience sees it: drawn (x, y) -> (H-1-y, x).
 QImage TurnClockwise(const QImage &picture);
 
