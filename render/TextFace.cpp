@@ -175,8 +175,18 @@ int TFaceData::verticalUnits(uint32_t glyph) const
     return horizontalUnits(glyph);   // a face without vertical metrics
 }
 
+namespace {
+qint64 MasksDrawn = 0;
+} // namespace
+
+qint64 TTextFace::masksDrawn()
+{
+    return MasksDrawn;
+}
+
 TFaceData::Mask TFaceData::drawMask(uint32_t glyph, int em, double scale) const
 {
+    ++MasksDrawn;
     auto sized = m_sizes.find(em);
     if (sized == m_sizes.end()) {
         QRawFont font = raw;
