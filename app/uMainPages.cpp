@@ -75,8 +75,8 @@ void TFrm_Main::SelectPage(int index)
 void TFrm_Main::RebuildPageList()
 {
     PageList->RebuildPageList();
-    PreparePageLater(0);
-    PreparePageLater(1);
+    PreparePageLater(0, 300);
+    PreparePageLater(1, 300);
 }
 
 void TFrm_Main::ClearPageList() { PageList->clearList(); }

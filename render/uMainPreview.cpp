@@ -78,9 +78,9 @@ void TFrm_Main::ConnectPreview()
             });
 }
 
-void TFrm_Main::PreparePageLater(int index)
+void TFrm_Main::PreparePageLater(int index, int delayMs)
 {
-    QTimer::singleShot(0, this, [this, index] {
+    QTimer::singleShot(delayMs, this, [this, index] {
         if (index < PageCount())
             PreparePageGlyphs(PageFontOf(Record()), PageRequestOf(Record(), PageText(index), 0, 0, 0));
     });
