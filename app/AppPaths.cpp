@@ -35,9 +35,12 @@ QString AppPaths::sysSetupFile()
 {
     if (!g_sysSetupFile.isEmpty())
         return g_sysSetupFile;
-    const QString beside = programDir() + QStringLiteral("/SysSetup");
+    // The installed program shares its folder with the system's programs: its
+    // settings go to the user's folder even when root could write there.
     const QFileInfo folder(programDir());
-    if (QFileInfo::exists(beside) || folder.isWritable())
+    const bool installed = folder.absoluteFilePath() == QStringLiteral(VELMORA_INSTALLED_BINDIR);
+    const QString beside = programDir() + QStringLiteral("/SysSetup");
+    if (!installed && (QFileInfo::exists(beside) || folder.isWritable()))
         return beside;
     return ConfigDir() + QStringLiteral("/SysSetup");
 }
@@ -60,5 +63,5 @@ void WriteAutoRunInterval(int seconds)
     settings.setValue(QStringLiteral("Main/nAutoRunInterVal"), seconds);
     settings.sync();
     if (settings.status() != QSettings::NoError)
-        throw VelmoraError(QStringLiteral("Cannot write %1").arg(AppPaths::sysSetupFile()));
+        throw VelmoraError(QStringLiteral("无法写入设置文件“%1”").arg(AppPaths::sysSetupFile()));
 }

@@ -9,7 +9,7 @@ namespace AppPaths {
 // configuration folder).
 QString registryFile();
 // SysSetup beside the executable, or in the configuration folder when the
-// executable's folder cannot be written.
+// executable's folder cannot be written or is the installation's bindir.
 QString sysSetupFile();
 // The program's folder (the scenario editor's "Documents" lives inside it).
 QString programDir();

@@ -14,3 +14,13 @@ public:
 private:
     QString m_text;
 };
+
+// The reason Qt or the C library gives for a failed system call, in Chinese
+// for the causes an operator meets (missing file, no access, disk full, device
+// gone ...); any other text is returned as it is.
+QString ChineseSystemError(const QString &systemText);
+
+// What the operator is told when a file operation fails: the step, the file
+// and the reason.
+enum class FileStep { Open, Read, Write };
+VelmoraError FileFailure(FileStep step, const QString &path, const QString &systemText);

@@ -36,10 +36,10 @@ void ReadProjectFile(const QString &path, TProjectRecord &record)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        throw VelmoraError(file.errorString());
+        throw FileFailure(FileStep::Open, path, file.errorString());
     const QByteArray bytes = file.read(sizeof(TProjectRecord));
     if (file.error() != QFileDevice::NoError)
-        throw VelmoraError(file.errorString());
+        throw FileFailure(FileStep::Read, path, file.errorString());
     if (bytes.size() < int(sizeof(TProjectRecord)))
         throw VelmoraError(QStringLiteral("Read beyond end of file"));
     std::memcpy(&record, bytes.constData(), sizeof(TProjectRecord));
@@ -49,10 +49,10 @@ QByteArray ReadWholeFile(const QString &path)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        throw VelmoraError(file.errorString());
+        throw FileFailure(FileStep::Open, path, file.errorString());
     const QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError)
-        throw VelmoraError(file.errorString());
+        throw FileFailure(FileStep::Read, path, file.errorString());
     return bytes;
 }
 
@@ -62,19 +62,19 @@ void WriteFileSafely(const QString &path, const QByteArray &bytes)
     // count instead of vanishing in a flush that still reports success.
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-        throw VelmoraError(file.errorString());
+        throw FileFailure(FileStep::Write, path, file.errorString());
     qint64 done = 0;
     while (done < bytes.size()) {
         const qint64 n = file.write(bytes.constData() + done, bytes.size() - done);
         if (n <= 0) {
             const QString why = file.errorString();
             file.cancelWriting();
-            throw VelmoraError(why);
+            throw FileFailure(FileStep::Write, path, why);
         }
         done += n;
     }
     if (!file.commit())
-        throw VelmoraError(file.errorString());
+        throw FileFailure(FileStep::Write, path, file.errorString());
 }
 
 void WriteProjectFile(const QString &path, const TProjectRecord &record)

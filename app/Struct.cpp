@@ -67,7 +67,7 @@ QString ReadRegString(const QString &name, const QString &defaultText, const QSt
 {
     QSettings settings(AppPaths::registryFile(), QSettings::IniFormat);
     if (settings.status() == QSettings::FormatError)
-        throw VelmoraError(QStringLiteral("Invalid registry data in %1").arg(AppPaths::registryFile()));
+        throw VelmoraError(QStringLiteral("无法读取设置文件“%1”：内容无效").arg(AppPaths::registryFile()));
     settings.beginGroup(RegistryGroup(keyPath));
     const QString value = settings.value(name).toString();
     return IsBlank(value) ? defaultText : value;
@@ -80,8 +80,8 @@ void WriteRegString(const QString &name, const QString &text, const QString &key
     settings.setValue(name, text);
     settings.endGroup();
     if (Sync(settings) != QSettings::NoError)
-        throw VelmoraError(QStringLiteral("Failed to set data for '%1' in %2")
-                               .arg(name, AppPaths::registryFile()));
+        throw VelmoraError(QStringLiteral("无法写入设置文件“%1”的“%2”项")
+                               .arg(AppPaths::registryFile(), name));
 }
 
 QString KeepDigits(const QString &text)

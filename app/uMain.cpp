@@ -10,6 +10,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QFile>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -121,6 +122,8 @@ void TFrm_Main::BuildMenus()
     N3 = MakeAction(this, "N3", QStringLiteral("特殊信息"));
     N_Font = MakeAction(this, "N_Font", QStringLiteral("字体设置"));
     N_Setup->addActions({N6, N8, N3, N_Font});
+    N_Check = MakeAction(this, "N_Check", QStringLiteral("检查剧本"));
+    N_Setup->addAction(N_Check);
 
     N_Send = menuBar()->addMenu(QStringLiteral("通讯"));
     N_Send->setObjectName(QStringLiteral("N_Send"));
@@ -142,6 +145,7 @@ void TFrm_Main::BuildMenus()
     connect(N6, &QAction::triggered, this, &TFrm_Main::N6Click);
     connect(N3, &QAction::triggered, this, &TFrm_Main::N3Click);
     connect(N_Font, &QAction::triggered, this, &TFrm_Main::N_FontClick);
+    connect(N_Check, &QAction::triggered, this, &TFrm_Main::N_CheckClick);
     connect(N8, &QAction::triggered, this, &TFrm_Main::N8Click);
     connect(N1, &QAction::triggered, this, &TFrm_Main::StepBrightness);
     connect(N14, &QAction::triggered, this, &TFrm_Main::TlBtn_MainClick);
@@ -275,8 +279,9 @@ void TFrm_Main::BuildStatusBar()
         StatusPanel[i]->setFrameShape(QFrame::Panel);
         StatusPanel[i]->setFrameShadow(QFrame::Sunken);
     }
-    StatusPanel[0]->setFixedWidth(160);
     StatusPanel[0]->setText(QStringLiteral("Space/Enter=发送;F4=清屏"));
+    // 160 pixels, or wider where the font needs more for the whole text.
+    StatusPanel[0]->setFixedWidth(qMax(160, StatusPanel[0]->sizeHint().width()));
     StatusPanel[1]->setFixedWidth(180);
     StatusPanel[2]->setMinimumWidth(50);
     ProgressB_State = new QProgressBar(StatusPanel[1]);
@@ -309,8 +314,15 @@ void TFrm_Main::showEvent(QShowEvent *event)
     }
 }
 
+void TFrm_Main::SetStartupFile(const QString &path)
+{
+    m_startupFile = QFileInfo(path).absoluteFilePath();
+}
+
 void TFrm_Main::StartupLoad()
 {
+    if (!m_startupFile.isEmpty() && OpenStartupFile())
+        return;
     if (!Guarded([this] { LoadProject(Project.CurFileName); }))
         return;   // the flags stay as at program start
     Project.ProjectUntitled = false;
@@ -421,18 +433,34 @@ void TFrm_Main::OpenClick()
             } else if (!Project.ProjectSaved) {
                 SaveProject(Project.CurFileName);
             }
-            TProjectRecord scratch = Record();
-            ReadProjectFile(path, scratch);
-            Record() = scratch;
-            Project.CurFileName = path;
-            Project.ProjectUntitled = false;
-            Project.ProjectSaved = true;
-            ResizePreview(Record().ScreenWidth, Record().ScreenHeight);
-            Guarded([this] { ReloadScenario(); });   // reported; the Open goes on
+            ReadOpenedProject(path);
         }
         UpdateTitle();
         WriteRegString(QStringLiteral("CurFileName"), Project.CurFileName);
     });
+}
+
+void TFrm_Main::ReadOpenedProject(const QString &path)
+{
+    TProjectRecord scratch = Record();
+    ReadProjectFile(path, scratch);
+    Record() = scratch;
+    Project.CurFileName = path;
+    Project.ProjectUntitled = false;
+    Project.ProjectSaved = true;
+    ResizePreview(Record().ScreenWidth, Record().ScreenHeight);
+    Guarded([this] { ReloadScenario(); });   // reported; the Open goes on
+}
+
+// Nothing to save yet, so the file is read as a chosen one; only when it
+// cannot be read does the remembered project load, after the error.
+bool TFrm_Main::OpenStartupFile()
+{
+    if (!Guarded([this] { ReadOpenedProject(m_startupFile); }))
+        return false;
+    UpdateTitle();
+    Guarded([this] { WriteRegString(QStringLiteral("CurFileName"), Project.CurFileName); });
+    return true;
 }
 
 void TFrm_Main::SaveClick()

@@ -52,6 +52,9 @@ public:
     void SaveProject(const QString &path);
     bool SaveProjectAs();     // false when the dialog was cancelled
     void StartupLoad();       // the load when the window is first shown
+    // A project named on the command line: the start-up load opens it as Open
+    // would, instead of the remembered project.
+    void SetStartupFile(const QString &path);
     void UpdateTitle();
 
     // Commands of the window.
@@ -164,6 +167,7 @@ public:
     void N6Click();                     // access code, then the screen parameter dialog
     void N3Click();                     // access code, then the LOGO and welcome dialog
     void N_FontClick();                 // N_Font, TolBtn_Font
+    void N_CheckClick();                // the pre-show check of the pages, its window
     void BlankPreview(QImage &image);   // PortraitImage or LandImage, filled with black
     void ToolButton3Click();            // the scenario editor, modal
     void Btn_TempStrClick();            // the temporary-message dialog, modal
@@ -185,6 +189,7 @@ public:
     QMenu *N_File, *N_Setup, *N_Send, *N13;
     QAction *N_New, *N2, *N_Save, *N_SaveAs, *N4;
     QAction *N6, *N8, *N3, *N_Font;
+    QAction *N_Check;
     QAction *N1, *N14, *N_ClearScreen;
     QGroupBox *Grp_Portrait, *Grp_Land;
     QLabel *Img_Portrait, *Img_Land;
@@ -207,6 +212,8 @@ private:
     void BuildClientArea();
     void BuildStatusBar();
     void SaveCurrent();           // Save As when untitled, else Save
+    void ReadOpenedProject(const QString &path);   // Open from reading the chosen file on
+    bool OpenStartupFile();       // false when it could not be read (the error was shown)
     bool NeedsSavePrompt() const;
     void AskToSaveOnExit();
     void RepaintPreviews();
@@ -222,4 +229,5 @@ private:
     bool m_shown = false;
     bool m_exiting = false;
     QString m_unreadableScenario;   // a scenario that exists but could not be read
+    QString m_startupFile;          // the project named on the command line
 };

@@ -9,6 +9,7 @@
 #include "link/SpecialFrames.h"
 #include "link/uSendThread.h"
 #include "link/WireLog.h"
+#include "render/ScenarioCheck.h"
 #include "render/uRender.h"
 
 #include <QBuffer>
@@ -264,25 +265,58 @@ QByteArray ReadFileBytes(const QString &path)
     return file.readAll();
 }
 
-// pages [--scenario FILE] [--count]: the pages as the page store wraps them
-// for the display, or only how many there are.
-void CmdPages(Cli &cli)
+// The store of --scenario FILE (default: the project's scenario), wrapped
+// for the display.
+PageStore ScenarioStore(Cli &cli, const QString &command)
 {
     QString path = TrimControl(cli.record.ScenarioFile.text());
     const int at = cli.args.indexOf(QStringLiteral("--scenario"));
     if (at >= 0)
         path = cli.args.value(at + 1);
     if (path.isEmpty())
-        Usage(QStringLiteral("velmora-cli pages [--scenario FILE] [--count] [--project FILE.prj]"));
+        Usage(QStringLiteral("velmora-cli %1 [--scenario FILE] [--project FILE.prj]").arg(command));
     PageStore store;
     store.setWrapWidth(cli.record.ScreenWidth + 7);
     store.load(ReadFileBytes(path));
+    return store;
+}
+
+// The pages of the scenario as the page store wraps them for the display.
+QStringList ScenarioPages(Cli &cli, const QString &command)
+{
+    const PageStore store = ScenarioStore(cli, command);
+    QStringList pages;
+    for (int i = 0; i < store.pageCount(); ++i)
+        pages << store.page(i);
+    return pages;
+}
+
+// pages [--scenario FILE] [--count]: number<TAB>text of every page, or only
+// how many pages there are (without holding their texts).
+void CmdPages(Cli &cli)
+{
     if (cli.args.contains(QStringLiteral("--count"))) {
-        Out() << store.pageCount() << '\n';
+        Out() << ScenarioStore(cli, QStringLiteral("pages")).pageCount() << '\n';
         return;
     }
-    for (int i = 0; i < store.pageCount(); ++i)
-        Out() << (i + 1) << '\t' << store.page(i) << '\n';
+    const QStringList pages = ScenarioPages(cli, QStringLiteral("pages"));
+    for (int i = 0; i < pages.size(); ++i)
+        Out() << (i + 1) << '\t' << pages[i] << '\n';
+}
+
+// check [--scenario FILE]: number<TAB>reasons<TAB>text of every page that
+// will not read well with the project's font and displays; nothing for a
+// clean scenario.
+void CmdCheck(Cli &cli)
+{
+    const QStringList pages = ScenarioPages(cli, QStringLiteral("check"));
+    const TScenarioCheck check = CheckScenario(PageFontOf(cli.record),
+                                               PageRequestOf(cli.record, QString(), 0, 0, 0), pages);
+    if (!check.error.isEmpty())
+        throw VelmoraError(check.error);
+    for (const TPageProblem &problem : check.problems)
+        Out() << (problem.page + 1) << '\t' << problem.reasons.join(QStringLiteral("；")) << '\t'
+              << problem.text << '\n';
 }
 
 const std::map<QString, std::function<void(Cli &)>> &Commands()
@@ -294,6 +328,7 @@ const std::map<QString, std::function<void(Cli &)>> &Commands()
         {QStringLiteral("send"), CmdSend},
         {QStringLiteral("render"), CmdRender},
         {QStringLiteral("pages"), CmdPages},
+        {QStringLiteral("check"), CmdCheck},
     };
     return commands;
 }

@@ -2,16 +2,27 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QHBoxLayout>
 #include <QLineEdit>
 #include <QStyle>
+#include <QToolButton>
 
-QLineEdit *MakeButtonEdit(const char *name, QAction **button, QWidget *parent)
+QWidget *MakeButtonEdit(const char *name, QLineEdit **edit, QAction **button)
 {
-    auto *edit = new QLineEdit(parent);
-    edit->setObjectName(QLatin1String(name));
-    *button = edit->addAction(QApplication::style()->standardIcon(QStyle::SP_DirOpenIcon),
-                              QLineEdit::TrailingPosition);
+    auto *row = new QWidget;
+    *edit = new QLineEdit;
+    (*edit)->setObjectName(QLatin1String(name));
+    *button = new QAction(QApplication::style()->standardIcon(QStyle::SP_DirOpenIcon),
+                          QStringLiteral("浏览"), row);
     (*button)->setObjectName(QLatin1String(name) + QStringLiteral("Button"));
-    (*button)->setToolTip(QStringLiteral("浏览"));
-    return edit;
+    auto *tool = new QToolButton;
+    tool->setObjectName(QLatin1String(name) + QStringLiteral("Tool"));
+    tool->setDefaultAction(*button);
+    tool->setFocusPolicy(Qt::StrongFocus);
+    auto *layout = new QHBoxLayout(row);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(2);
+    layout->addWidget(*edit, 1);
+    layout->addWidget(tool);
+    return row;
 }

@@ -13,5 +13,8 @@ TPasswordDlg2::TPasswordDlg2(TFrm_Main &main)
 
 QDialog *TPasswordDlg2::CreateGuarded()
 {
-    return new TFrm_Special(m_main.Project, m_main.prompter(), m_main.SpecialCommands(), this);
+    auto *dialog = new TFrm_Special(m_main.Project, m_main.prompter(), m_main.SpecialCommands(), this);
+    // Its owner is this hidden code dialog, which sits in the screen's centre.
+    dialog->move(m_main.frameGeometry().center() - dialog->rect().center());
+    return dialog;
 }

@@ -117,6 +117,8 @@ void TFrm_Screen_Setup::BuildControls()
     Comb_Comm = MakeList("Comb_Comm", {});
     Comb_Comm->setEditable(true);
     Comb_Comm->setInsertPolicy(QComboBox::NoInsert);
+    // Inline completion would turn a typed "COM" into the first port listed.
+    Comb_Comm->setCompleter(nullptr);
     Comb_Comm->setItemDelegate(new PortItemDelegate(Comb_Comm));
     Lbl_Device = new QLabel;
     Lbl_Device->setObjectName(QStringLiteral("Lbl_Device"));
@@ -224,7 +226,7 @@ void TFrm_Screen_Setup::ConnectHandlers()
     list(Comb_DataDA, &TFrm_Screen_Setup::Comb_DataDAChange);
     list(Comb_DataOE, &TFrm_Screen_Setup::Comb_DataOEChange);
     list(Comb_Stunt, &TFrm_Screen_Setup::Comb_StuntChange);
-    connect(Comb_Comm->lineEdit(), &QLineEdit::textEdited, this, &TFrm_Screen_Setup::Comb_CommChange);
+    connect(Comb_Comm->lineEdit(), &QLineEdit::editingFinished, this, &TFrm_Screen_Setup::Comb_CommExit);
     connect(ChkLay_portrait, &QCheckBox::toggled, this, &TFrm_Screen_Setup::ChkLay_portraitClick);
     connect(ChkLay_land, &QCheckBox::toggled, this, &TFrm_Screen_Setup::ChkLay_landClick);
     connect(RadioLay_landOne, &QRadioButton::toggled, this, &TFrm_Screen_Setup::RadioLay_landOneClick);
@@ -308,6 +310,15 @@ void TFrm_Screen_Setup::Comb_CommChange()
     Changed();
 }
 
+void TFrm_Screen_Setup::Comb_CommExit()
+{
+    QLineEdit *edit = Comb_Comm->lineEdit();
+    if (!edit->isModified())
+        return;
+    edit->setModified(false);   // before the check: its message box takes the focus
+    Comb_CommChange();
+}
+
 void TFrm_Screen_Setup::Comb_BaudChange()
 {
     Record().BaudRate = Comb_Baud->currentText().toInt();
@@ -385,6 +396,7 @@ void TFrm_Screen_Setup::RadioLay_landTwoClick()
 
 void TFrm_Screen_Setup::done(int result)
 {
+    Comb_CommExit();   // the close box and Esc leave the field without a focus change
     m_main.ResizePreview(Record().ScreenWidth, Record().ScreenHeight);
     m_main.ClearPageList();
     QDialog::done(result);

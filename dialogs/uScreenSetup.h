@@ -27,6 +27,9 @@ public:
     void Comb_PxChange();
     void Comb_DataScanChange();
     void Comb_CommChange();   // reports a text without a port number
+    // Typed text is taken when the field is left or Enter is pressed, not
+    // on every key: "com" on the way to "com7" is no error.
+    void Comb_CommExit();
     void Comb_BaudChange();
     void Comb_DataDAChange();
     void Comb_DataOEChange();

@@ -12,24 +12,27 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 
+#include <initializer_list>
+
 namespace {
 const QString LogoFilter = QStringLiteral("图片文件(*.bmp)|*.bmp");
 const QString WelcomeFilter = QStringLiteral("图片文件(*.bmp)|*.bmp|RTF文档(*.rtf)|*.rtf");
 
-QPushButton *SendButton(const char *name)
+QPushButton *PageButton(const char *name, const QString &caption)
 {
-    auto *button = new QPushButton(QStringLiteral("发送"));
+    auto *button = new QPushButton(caption);
     button->setObjectName(QLatin1String(name));
     button->setAutoDefault(false);
     return button;
 }
 
-void AddSendButton(QVBoxLayout *page, QPushButton *button)
+void AddButtons(QVBoxLayout *page, std::initializer_list<QPushButton *> buttons)
 {
     page->addStretch(1);
     auto *row = new QHBoxLayout;
     row->addStretch(1);
-    row->addWidget(button);
+    for (QPushButton *button : buttons)
+        row->addWidget(button);
     page->addLayout(row);
 }
 } // namespace
@@ -72,21 +75,23 @@ TFrm_Special::TFrm_Special(TProjectState &project, Prompter *prompter, TSpecialC
             [this] { m_commands.sendLogo(BtnEdt_LOGO->text(), BtnEdt_LOGO2->text()); });
     connect(Btn_SendWelCome, &QPushButton::clicked, this,
             [this] { m_commands.sendWelcome(BtnEdt_WelCome->text()); });
+    connect(Btn_Close, &QPushButton::clicked, this, &QDialog::close);
 }
 
 QWidget *TFrm_Special::BuildLogoPage()
 {
     auto *page = new QWidget;
     page->setObjectName(QStringLiteral("TabSheet1"));
-    BtnEdt_LOGO = MakeButtonEdit("BtnEdt_LOGO", &BtnEdt_LOGOButton);
-    BtnEdt_LOGO2 = MakeButtonEdit("BtnEdt_LOGO2", &BtnEdt_LOGO2Button);
-    Btn_SendLOGO = SendButton("Btn_SendLOGO");
+    QWidget *landRow = MakeButtonEdit("BtnEdt_LOGO", &BtnEdt_LOGO, &BtnEdt_LOGOButton);
+    QWidget *portRow = MakeButtonEdit("BtnEdt_LOGO2", &BtnEdt_LOGO2, &BtnEdt_LOGO2Button);
+    Btn_SendLOGO = PageButton("Btn_SendLOGO", QStringLiteral("发送"));
+    Btn_Close = PageButton("Btn_Close", QStringLiteral("关闭"));
     auto *layout = new QVBoxLayout(page);
     layout->addWidget(new QLabel(QStringLiteral("请选择LOGO标语图片文件(横向)")));
-    layout->addWidget(BtnEdt_LOGO);
+    layout->addWidget(landRow);
     layout->addWidget(new QLabel(QStringLiteral("请选择LOGO标语图片文件(纵向)")));
-    layout->addWidget(BtnEdt_LOGO2);
-    AddSendButton(layout, Btn_SendLOGO);
+    layout->addWidget(portRow);
+    AddButtons(layout, {Btn_SendLOGO, Btn_Close});
     return page;
 }
 
@@ -94,12 +99,12 @@ QWidget *TFrm_Special::BuildWelcomePage()
 {
     auto *page = new QWidget;
     page->setObjectName(QStringLiteral("TabSheet2"));
-    BtnEdt_WelCome = MakeButtonEdit("BtnEdt_WelCome", &BtnEdt_WelComeButton);
-    Btn_SendWelCome = SendButton("Btn_SendWelCome");
+    QWidget *welcomeRow = MakeButtonEdit("BtnEdt_WelCome", &BtnEdt_WelCome, &BtnEdt_WelComeButton);
+    Btn_SendWelCome = PageButton("Btn_SendWelCome", QStringLiteral("发送"));
     auto *layout = new QVBoxLayout(page);
     layout->addWidget(new QLabel(QStringLiteral("请选择欢迎词标语的图片或文本文件")));
-    layout->addWidget(BtnEdt_WelCome);
-    AddSendButton(layout, Btn_SendWelCome);
+    layout->addWidget(welcomeRow);
+    AddButtons(layout, {Btn_SendWelCome});
     return page;
 }
 

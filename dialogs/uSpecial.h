@@ -36,6 +36,7 @@ public:
     QLineEdit *BtnEdt_WelCome;
     QAction *BtnEdt_LOGOButton, *BtnEdt_LOGO2Button, *BtnEdt_WelComeButton;
     QPushButton *Btn_SendLOGO, *Btn_SendWelCome;
+    QPushButton *Btn_Close;      // "关闭", beside the LOGO page's "发送"
 
 private:
     QWidget *BuildLogoPage();

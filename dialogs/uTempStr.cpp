@@ -74,13 +74,13 @@ QString LoadTempTextFile(const QString &path)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        throw VelmoraError(file.errorString());
+        throw FileFailure(FileStep::Open, path, file.errorString());
     if (file.size() > MaxTempTextFileBytes)
         throw VelmoraError(QStringLiteral("文件\"%1\"太大（超过%2KB），未载入。")
                                .arg(path).arg(MaxTempTextFileBytes / 1024));
     QByteArray bytes = file.read(MaxTempTextFileBytes + 1);
     if (file.error() != QFileDevice::NoError)
-        throw VelmoraError(file.errorString());
+        throw FileFailure(FileStep::Read, path, file.errorString());
     // No GBK trail byte is a CR or LF, so line ends can go before decoding.
     bytes.replace('\r', QByteArray()).replace('\n', QByteArray());
     // The decoder drops a lead byte left over at the very end; a final LF
@@ -163,14 +163,12 @@ void TFrm_TempStr::BuildControls()
     SpnEdt_TempShowTime = MakeSpin("SpnEdt_TempShowTime", 0, 255, true);
     Label1 = new QLabel(QStringLiteral("请输入新的临时信息"));
     Label1->setObjectName(QStringLiteral("Label1"));
-    Edt_TempStr = MakeButtonEdit("Edt_TempStr", &Edt_TempStrButton);
+    QWidget *textRow = MakeButtonEdit("Edt_TempStr", &Edt_TempStr, &Edt_TempStrButton);
     Edt_TempStr->setMaxLength(int(MaxTempTextFileBytes));   // a loaded file is never cut
     RzButton1 = MakeButton("RzButton1", QStringLiteral("清除"));
     Btn_OK = MakeButton("Btn_OK", QStringLiteral("确定"));
     Btn_Cancel = MakeButton("Btn_Cancel", QStringLiteral("取消"));
-    Btn_OK->setAutoDefault(false);
-    Btn_Cancel->setAutoDefault(false);
-    RzButton1->setAutoDefault(false);
+    Btn_OK->setDefault(true);   // Enter in the text box sends
 
     auto *fontGroup = new QGroupBox;
     auto *fontRow = new QHBoxLayout(fontGroup);
@@ -191,7 +189,7 @@ void TFrm_TempStr::BuildControls()
     layout->addWidget(fontGroup);
     layout->addWidget(runGroup);
     layout->addWidget(Label1);
-    layout->addWidget(Edt_TempStr);
+    layout->addWidget(textRow);
     layout->addLayout(buttons);
     setFixedSize(sizeHint().expandedTo(QSize(347, 191)));
 }

@@ -100,7 +100,8 @@ QImage LoadBmpFile(const QString &path)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        throw VelmoraError(QStringLiteral("Cannot open file \"%1\". %2").arg(path, file.errorString()));
+        throw VelmoraError(QStringLiteral("Cannot open file \"%1\". %2")
+                               .arg(path, ChineseSystemError(file.errorString())));
     TBmpHeader header;
     if (!ParseHeader(file.read(14 + 40), header) || !DataFits(header, file.size())
         || !file.seek(0))

@@ -1,13 +1,11 @@
 #include "link/QtSerialPort.h"
 
-#include "app/Errors.h"
 #include "link/SimulatedPort.h"
 
 #include <QDeadlineTimer>
 #include <QRegularExpression>
 
 #include <cerrno>
-#include <cstring>
 
 #ifdef Q_OS_WIN
 #include <windows.h>
@@ -31,12 +29,31 @@ QString SerialDevicePath(int comPort)
 #endif
 }
 
-QString DeviceForPortName(const QString &name)
+namespace {
+// The number N of a port name "\\.\ComN", -1 for any other name.
+int ComNumber(const QString &name)
 {
     static const QRegularExpression com(QStringLiteral("^\\\\\\\\\\.\\\\Com(\\d+)$"),
                                         QRegularExpression::CaseInsensitiveOption);
     const QRegularExpressionMatch match = com.match(name);
-    return match.hasMatch() ? SerialDevicePath(match.captured(1).toInt()) : name;
+    return match.hasMatch() ? match.captured(1).toInt() : -1;
+}
+} // namespace
+
+QString DeviceForPortName(const QString &name)
+{
+    const int number = ComNumber(name);
+    return number >= 0 ? SerialDevicePath(number) : name;
+}
+
+VelmoraError PortFailure(const QString &name, const QString &systemText)
+{
+    const int number = ComNumber(name);
+    const QString device = DeviceForPortName(name);
+    const QString port = number < 0 ? name
+                         : device.isEmpty() ? QStringLiteral("COM%1").arg(number)
+                                            : QStringLiteral("COM%1（%2）").arg(number).arg(device);
+    return VelmoraError(QStringLiteral("串口%1：%2").arg(port, ChineseSystemError(systemText)));
 }
 
 QtSerialPort::QtSerialPort(const QString &name) : SerialPort(name) {}
@@ -50,14 +67,14 @@ void QtSerialPort::fail()
 {
     const QString why = m_port.errorString();
     m_port.clearError();
-    throw VelmoraError(name() + QStringLiteral(": ") + why);
+    throw PortFailure(name(), why);
 }
 
 void QtSerialPort::openDevice()
 {
     const QString device = DeviceForPortName(name());
     if (device.isEmpty())
-        throw VelmoraError(name() + QStringLiteral(": no such serial port"));
+        throw PortFailure(name(), QStringLiteral("没有这个串口"));
     m_port.setPortName(device);
     m_port.setBaudRate(baudRate());
     m_port.setDataBits(QSerialPort::DataBits(dataBits()));
@@ -100,11 +117,11 @@ void QtSerialPort::drainDevice()
     flushToDriver(WriteTimeoutMs(int(m_port.bytesToWrite())));
 #ifdef Q_OS_WIN
     if (!FlushFileBuffers(reinterpret_cast<HANDLE>(m_port.handle())))
-        throw VelmoraError(name() + QStringLiteral(": FlushFileBuffers failed"));
+        throw PortFailure(name(), qt_error_string());
 #else
     while (tcdrain(m_port.handle()) != 0) {
         if (errno != EINTR)
-            throw VelmoraError(name() + QStringLiteral(": ") + QString::fromLocal8Bit(std::strerror(errno)));
+            throw PortFailure(name(), qt_error_string(errno));
     }
 #endif
 }
@@ -124,8 +141,7 @@ void QtSerialPort::applyLineSettings()
     termios tio;
     auto check = [this](int rc) {
         if (rc != 0)
-            throw VelmoraError(name() + QStringLiteral(": ")
-                               + QString::fromLocal8Bit(std::strerror(errno)));
+            throw PortFailure(name(), qt_error_string(errno));
     };
     check(tcgetattr(fd, &tio));
     tio.c_cflag &= ~tcflag_t(PARENB | PARODD | CMSPAR | CSIZE | CSTOPB);

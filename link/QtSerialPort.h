@@ -1,6 +1,7 @@
 // The serial port of the machine, through QSerialPort.
 #pragma once
 
+#include "app/Errors.h"
 #include "link/SerialPort.h"
 
 #include <QSerialPort>
@@ -12,6 +13,9 @@ QString SerialDevicePath(int comPort);
 // The device for a port name: "\\.\ComN" as above, anything else is taken as
 // the device path itself.
 QString DeviceForPortName(const QString &name);
+// What the operator is told when a port fails: the port as the project names
+// it (with its device) and the reason, in Chinese where it is a known one.
+VelmoraError PortFailure(const QString &name, const QString &systemText);
 
 class QtSerialPort : public SerialPort {
 public:

@@ -50,7 +50,7 @@ SerialPort::SerialPort(const QString &name) : m_name(name) {}
 void SerialPort::setBaudRate(int baud)
 {
     if (m_open)
-        throw VelmoraError(QStringLiteral("the baud rate of an open port cannot change"));
+        throw VelmoraError(QStringLiteral("串口已打开，不能再改变波特率"));
     m_baudRate = baud;
 }
 
@@ -82,7 +82,7 @@ void SerialPort::open()
 void SerialPort::write(const QByteArray &bytes)
 {
     if (!m_open)
-        throw VelmoraError(QStringLiteral("the port %1 is not open").arg(m_name));
+        throw VelmoraError(QStringLiteral("串口%1没有打开").arg(m_name));
     writeDevice(bytes, WriteTimeoutMs(int(bytes.size())));
     if (m_observer)
         m_observer->written(bytes, m_parity == Mark);

@@ -2,6 +2,7 @@
 
 #include "app/Errors.h"
 #include "link/Frames.h"
+#include "link/QtSerialPort.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>
@@ -50,7 +51,7 @@ void TSendThread::Transmit()
     Post(WM_SENDCURSOR, 1, 0);
     m_port = m_environment.ports(FPortName);
     if (!m_port)
-        throw VelmoraError(FPortName + QStringLiteral(": no such serial port"));
+        throw PortFailure(FPortName, QStringLiteral("没有这个串口"));
     m_port->setObserver(m_environment.observer);
     m_port->setBaudRate(FBaudRate == 9600 ? 9600 : 57600);
     SetLine(SerialPort::Mark);
@@ -81,7 +82,7 @@ void TSendThread::SendFrame(const QByteArray &frame, bool firstSlot)
     const uint8_t command = frame.size() > 1 ? uint8_t(frame.at(1)) : 0;
     const int header = command == CmdTempMessage ? 3 : 2;
     if (frame.size() <= header)
-        throw VelmoraError(QStringLiteral("a frame of %1 bytes has no payload").arg(frame.size()));
+        throw VelmoraError(QStringLiteral("数据帧只有%1字节，没有内容").arg(frame.size()));
 
     Post(WM_SENDSTATUS, 0, 0, QStringLiteral("正在连接显示屏..."));
     Write(QByteArray(2, frame.at(0)));
@@ -116,7 +117,7 @@ void TSendThread::Write(const QByteArray &bytes)
     // A window that closes asks the worker to stop; it ends after the
     // write in progress.
     if (isInterruptionRequested())
-        throw VelmoraError(QStringLiteral("the transmission was stopped"));
+        throw VelmoraError(QStringLiteral("发送已中止"));
     m_port->write(bytes);
 }
 

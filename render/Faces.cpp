@@ -2,6 +2,7 @@
 
 #include <QFont>
 #include <QFontDatabase>
+#include <QRegularExpression>
 
 #include <algorithm>
 
@@ -47,12 +48,32 @@ QStringList FallbackFaceNames()
     return names;
 }
 
+QString PlainFamilyName(const QString &family)
+{
+    // "Nimbus Sans [URW ]": a family that several foundries make.
+    static const QRegularExpression foundry(QStringLiteral("\\s*\\[[^\\]]*\\]$"));
+    return QString(family).remove(foundry);
+}
+
+bool IsGenericFamily(const QString &family)
+{
+    // The generic names the font system adds; each is some other family.
+    for (const char *generic : {"Sans Serif", "Serif", "Monospace"})
+        if (family.compare(QLatin1String(generic), Qt::CaseInsensitive) == 0)
+            return true;
+    return QFontDatabase::isPrivateFamily(family);
+}
+
 QStringList ScreenFontNames()
 {
-    QStringList faces = QFontDatabase::families() + SubstitutedFaceNames();
+    QStringList faces = SubstitutedFaceNames();
+    for (const QString &family : QFontDatabase::families())
+        faces << PlainFamilyName(family);
     // All of them: in a sorted list "@" names need not stand at the head.
     faces.erase(std::remove_if(faces.begin(), faces.end(),
-                               [](const QString &f) { return f.startsWith(QLatin1Char('@')); }),
+                               [](const QString &f) {
+                                   return f.startsWith(QLatin1Char('@')) || IsGenericFamily(f);
+                               }),
                 faces.end());
     std::sort(faces.begin(), faces.end(), [](const QString &a, const QString &b) {
         return a.compare(b, Qt::CaseInsensitive) < 0;

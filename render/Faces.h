@@ -11,7 +11,13 @@ QStringList SubstitutedFaceNames();
 // where a face lacks a character the renderer takes it from the first of these
 // that has it.
 QStringList FallbackFaceNames();
-// The face names the font lists offer: installed families and the Windows
-// names above, sorted by name without regard to case, without the
-// vertical-writing ("@") faces, which the renderer selects by itself.
+// A family without the foundry the font system appends when several make it.
+QString PlainFamilyName(const QString &family);
+// The font system's generic names ("Sans Serif", "Serif", "Monospace") and its
+// private families: not faces of their own.
+bool IsGenericFamily(const QString &family);
+// The face names the font lists offer: installed families, each once under
+// its plain name, and the Windows names above, sorted by name without regard
+// to case, without generic names and without the vertical-writing ("@")
+// faces, which the renderer selects by itself.
 QStringList ScreenFontNames();

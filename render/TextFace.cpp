@@ -76,6 +76,9 @@ struct TFaceData {
     int winAscent = 0, winDescent = 0, averageWidth = 0;
     QByteArray hmtx, vmtx;
     int hMetrics = 0, vMetrics = 0;
+    // Ink of the face's full-height characters, font units from the baseline
+    // (y down): where the glyphs sit, whatever the face's cell says.
+    double inkTop = 0, inkBottom = 0;
 
     static int U16(const QByteArray &table, int offset)
     {
@@ -98,6 +101,7 @@ struct TFaceData {
     const Mask &mask(uint32_t glyph, int em, double scale, bool turned) const;
 
 private:
+    void measureInk();
     Mask drawMask(uint32_t glyph, int em, double scale) const;
 
     // Pages come in few sizes; the caches are dropped when they grow large.
@@ -138,6 +142,20 @@ TFaceData::TFaceData(const QString &family)
     hMetrics = std::min(U16(raw.fontTable("hhea"), 34), int(hmtx.size() / 4));
     vmtx = raw.fontTable("vmtx");
     vMetrics = std::min(U16(raw.fontTable("vhea"), 34), int(vmtx.size() / 4));
+    measureInk();
+}
+
+void TFaceData::measureInk()
+{
+    // Ideographs where the face has them, else Latin letters with ascenders
+    // and descenders.
+    const char32_t *probe = glyphFor(U'口') ? U"口国田出正龍鬱靈蠻" : U"Hbdfghjklpqy";
+    QRectF ink;
+    for (; *probe; ++probe)
+        if (const uint32_t glyph = glyphFor(*probe))
+            ink |= raw.boundingRect(glyph);
+    inkTop = ink.top();
+    inkBottom = ink.bottom();
 }
 
 uint32_t TFaceData::glyphFor(char32_t c) const
@@ -170,9 +188,12 @@ int TFaceData::horizontalUnits(uint32_t glyph) const
 
 int TFaceData::verticalUnits(uint32_t glyph) const
 {
-    if (vMetrics > 0)
-        return U16(vmtx, 4 * int(std::min<uint32_t>(glyph, uint32_t(vMetrics - 1))));
-    return horizontalUnits(glyph);   // a face without vertical metrics
+    // A face without vertical metrics, or with an advance of 0 (WenQuanYi Zen
+    // Hei gives 0 for every glyph), advances by its em.
+    const int units = vMetrics > 0
+                          ? U16(vmtx, 4 * int(std::min<uint32_t>(glyph, uint32_t(vMetrics - 1))))
+                          : 0;
+    return units > 0 ? units : qRound(unitsPerEm);
 }
 
 namespace {
@@ -315,6 +336,7 @@ void TTextFace::setEm(int em)
 void TTextFace::setCharHeight(int pixels)
 {
     setEm(pixels);
+    m_box = m_em;
     m_scale = 1.0;
 }
 
@@ -323,6 +345,7 @@ void TTextFace::setCellHeight(int pixels, int averageWidth)
     const TFaceData &face = *m_faces.front();
     const int cellUnits = face.winAscent + face.winDescent;
     setEm(cellUnits > 0 ? qRound(pixels * face.unitsPerEm / cellUnits) : pixels);
+    m_box = std::max(1, pixels);
     const double natural = face.averageWidth * m_em / face.unitsPerEm;
     m_scale = averageWidth > 0 && natural > 0 ? qBound(1.0 / 64, averageWidth / natural, 64.0) : 1.0;
 }
@@ -355,6 +378,17 @@ int TTextFace::advance(const Glyph &glyph) const
     return qRound(glyph.hUnits * m_em * m_scale / unitsPerEm);
 }
 
+int TTextFace::baseline(const TFaceData &face, int box) const
+{
+    // The substitutes' cells are taller than the Windows faces' they stand in
+    // for (up to 1.26 em), so placing by the cell would cut the bottoms off
+    // full-height text: the face's ink is centred in the box instead.
+    if (face.inkBottom <= face.inkTop)
+        return m_ascent;
+    const double toPixels = m_em / face.unitsPerEm;
+    return qRound((box - (face.inkTop + face.inkBottom) * toPixels) / 2);
+}
+
 int TTextFace::width(const Line &line) const
 {
     int width = m_extra * line.characters();
@@ -366,7 +400,7 @@ int TTextFace::width(const Line &line) const
 void TTextFace::draw(QImage &image, int x, int y, const Line &line, QRgb colour) const
 {
     const QRgb ink = NearestPaletteColour(colour) | 0xFF000000u;
-    const int cell = cellHeight();
+    const int cell = std::max(cellHeight(), m_box);
     // Ink may reach up to an em beyond a glyph's cell; what lies further out
     // of the picture is not drawn at all.
     if (y + cell + m_em < 0 || y - m_em > image.height())
@@ -381,11 +415,12 @@ void TTextFace::draw(QImage &image, int x, int y, const Line &line, QRgb colour)
         }
         const TFaceData::Mask &mask = face.mask(glyph.index, m_em, m_scale, glyph.turned);
         if (glyph.turned) {
-            // The glyph's box, turned, is centred in its cell.
+            // Turned, the glyph's ink is centred in its advance and its box
+            // across the line in the text's height.
             const int across = qRound(glyph.hUnits * m_em * m_scale / face.unitsPerEm);
-            Blit(image, mask, pen + (step - cell) / 2 + m_ascent, y + (cell + across) / 2, ink);
+            Blit(image, mask, pen + baseline(face, step), y + (m_box + across) / 2, ink);
         } else {
-            Blit(image, mask, pen, y + m_ascent, ink);
+            Blit(image, mask, pen, y + baseline(face, m_box), ink);
         }
         pen += step + m_extra;
     }
@@ -395,4 +430,15 @@ void TTextFace::prepareGlyphs(const Line &line) const
 {
     for (const Glyph &glyph : line.m_glyphs)
         m_faces[glyph.face]->mask(glyph.index, m_em, m_scale, glyph.turned);
+}
+
+QString TTextFace::missingCharacters(const QString &text) const
+{
+    const QList<uint> codes = text.toUcs4();
+    const Line line = prepare(text);
+    QList<uint> missing;
+    for (int i = 0; i < codes.size(); ++i)
+        if (line.m_glyphs[size_t(i)].index == 0 && !missing.contains(codes[i]))
+            missing << codes[i];
+    return QString::fromUcs4(reinterpret_cast<const char32_t *>(missing.constData()), missing.size());
 }

@@ -70,8 +70,13 @@ public:
     Line prepare(const QString &text) const;
     int width(const Line &line) const;
     int width(const QString &text) const { return width(prepare(text)); }
+    // The characters of text that neither the face nor a fallback face has
+    // (they are drawn as boxes), each once, in order.
+    QString missingCharacters(const QString &text) const;
     // Draws with the top-left corner of the first cell at (x, y), transparent
-    // background, cut at the picture's edges.
+    // background, cut at the picture's edges. The glyphs sit in the text's
+    // height below y (the em, or the fixed cell) by their ink, not by the
+    // face's own cell, which for the substituted faces is taller.
     void draw(QImage &image, int x, int y, const Line &line, QRgb colour) const;
     void draw(QImage &image, int x, int y, const QString &text, QRgb colour) const
     {
@@ -85,6 +90,9 @@ public:
 
 private:
     int advance(const Glyph &glyph) const;
+    // Pixels from the top of a box of the given height to the baseline of
+    // the face's glyphs.
+    int baseline(const TFaceData &face, int box) const;
     void setEm(int em);
 
     std::vector<std::shared_ptr<const TFaceData>> m_faces;
@@ -94,4 +102,5 @@ private:
     int m_extra = 0;
     int m_ascent = 0;       // pixels, from the cell top to the baseline
     int m_descent = 0;
+    int m_box = 1;          // the text's height: the em, or the fixed cell
 };

@@ -5,15 +5,15 @@
 
 #include <QComboBox>
 #include <QFocusEvent>
-#include <QGridLayout>
 #include <QGroupBox>
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QListView>
 #include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
+#include <QStyleOptionComboBox>
+#include <QStylePainter>
 #include <QStyledItemDelegate>
 #include <algorithm>
 #include <functional>
@@ -39,7 +39,25 @@ int ColorItem(int32_t value)
     return 0;
 }
 
-// Draws a colour item as a black-outlined swatch followed by its caption.
+// Draws a colour item: a black-outlined swatch followed by its caption.
+void DrawColorItem(QPainter *painter, const QRect &r, int item, const QString &caption,
+                   const QColor &background, const QColor &text)
+{
+    painter->save();
+    painter->fillRect(r, background);
+    painter->setPen(Qt::black);
+    painter->setBrush(SwatchColor(item));
+    // Outlined cells (L + 2, T + 2) up to, not including, (L + 38, B - 2);
+    // a stroked QRect covers one pixel more than its size.
+    painter->drawRect(r.left() + 2, r.top() + 2, 35, r.height() - 5);
+    painter->setPen(text);
+    painter->drawText(QRect(r.left() + 42, r.top() + 1, r.width() - 42, r.height() - 1),
+                      Qt::AlignLeft | Qt::AlignTop, caption);
+    painter->restore();
+}
+
+// The items of the open list: it is open only while dropped down, so it is
+// always white with black text, whatever the closed box shows.
 class ColorItemDelegate : public QStyledItemDelegate {
 public:
     using QStyledItemDelegate::QStyledItemDelegate;
@@ -47,18 +65,10 @@ public:
     void paint(QPainter *painter, const QStyleOptionViewItem &option,
                const QModelIndex &index) const override
     {
-        const QRect r = option.rect;
-        painter->save();
-        painter->fillRect(r, option.palette.brush(QPalette::Base));
-        painter->setPen(Qt::black);
-        painter->setBrush(SwatchColor(index.row()));
-        // Outlined cells (L + 2, T + 2) up to, not including, (L + 38, B - 2);
-        // a stroked QRect covers one pixel more than its size.
-        painter->drawRect(r.left() + 2, r.top() + 2, 35, r.height() - 5);
-        painter->setPen(option.palette.color(QPalette::Text));
-        painter->drawText(QRect(r.left() + 42, r.top() + 1, r.width() - 42, r.height() - 1),
-                          Qt::AlignLeft | Qt::AlignTop, index.data().toString());
-        painter->restore();
+        const bool current = option.state & QStyle::State_Selected;
+        DrawColorItem(painter, option.rect, index.row(), index.data().toString(),
+                      current ? option.palette.color(QPalette::Highlight) : QColor(Qt::white),
+                      current ? option.palette.color(QPalette::HighlightedText) : QColor(Qt::black));
     }
 
     QSize sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const override
@@ -67,7 +77,8 @@ public:
     }
 };
 
-// The colour list tells the dialog when it drops down and when the focus leaves it.
+// The colour list tells the dialog when it drops down and when the focus
+// leaves it, and shows the chosen colour's swatch when closed.
 class ColorCombo : public QComboBox {
 public:
     std::function<void()> droppedDown, exited;
@@ -85,6 +96,22 @@ protected:
         if (event->reason() != Qt::PopupFocusReason && event->reason() != Qt::ActiveWindowFocusReason
             && exited)
             exited();
+    }
+    void paintEvent(QPaintEvent *) override
+    {
+        QStylePainter painter(this);
+        QStyleOptionComboBox option;
+        initStyleOption(&option);
+        option.currentText.clear();
+        painter.drawComplexControl(QStyle::CC_ComboBox, option);
+        const QRect field =
+            style()->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, this);
+        const QColor background = palette().color(QPalette::Base);
+        if (currentIndex() < 0)
+            painter.fillRect(field, background);
+        else
+            DrawColorItem(&painter, field, currentIndex(), currentText(), background,
+                          palette().color(QPalette::Text));
     }
 };
 
@@ -125,20 +152,13 @@ void TFrm_Font::BuildControls()
     Comb_Align->setObjectName(QStringLiteral("Comb_Align"));
     Comb_Align->addItems({QStringLiteral("居左"), QStringLiteral("居中"), QStringLiteral("居右")});
 
-    auto *heightGroup = new QGroupBox(QStringLiteral("字高"));
-    Radiobtn_AutoHeight = new QRadioButton(QStringLiteral("自适应高度"));
+    auto *heightGroup = new QGroupBox(QStringLiteral("字高"), this);
+    Radiobtn_AutoHeight = new QRadioButton(QStringLiteral("自适应高度"), heightGroup);
     Radiobtn_AutoHeight->setObjectName(QStringLiteral("Radiobtn_AutoHeight"));
-    Radiobtn_UserHeight = new QRadioButton;
+    Radiobtn_UserHeight = new QRadioButton(heightGroup);
     Radiobtn_UserHeight->setObjectName(QStringLiteral("Radiobtn_UserHeight"));
     Numedt_Height = MakeSpin("Numedt_Height");
     Numedt_Width = MakeSpin("Numedt_Width");
-    auto *heights = new QGridLayout(heightGroup);
-    heights->addWidget(Radiobtn_AutoHeight, 0, 0, 1, 5);
-    heights->addWidget(Radiobtn_UserHeight, 1, 0);
-    heights->addWidget(new QLabel(QStringLiteral("高度")), 1, 1);
-    heights->addWidget(Numedt_Height, 1, 2);
-    heights->addWidget(new QLabel(QStringLiteral("宽度")), 1, 3);
-    heights->addWidget(Numedt_Width, 1, 4);
 
     Btn_OK = new QPushButton(QStringLiteral("确定"));
     Btn_OK->setObjectName(QStringLiteral("Btn_OK"));
@@ -147,20 +167,27 @@ void TFrm_Font::BuildControls()
     connect(Btn_OK, &QPushButton::clicked, this, &TFrm_Font::Btn_OKClick);
     connect(Btn_Cancel, &QPushButton::clicked, this, &QDialog::reject);
 
-    auto *grid = new QGridLayout(this);
-    grid->addWidget(new QLabel(QStringLiteral("字体")), 0, 0);
-    grid->addWidget(Comb_Font, 0, 1);
-    grid->addWidget(new QLabel(QStringLiteral("颜色")), 1, 0);
-    grid->addWidget(Comb_FontColor, 1, 1);
-    grid->addWidget(heightGroup, 2, 0, 1, 2);
-    grid->addWidget(new QLabel(QStringLiteral("对齐方式")), 3, 0);
-    grid->addWidget(Comb_Align, 3, 1);
-    auto *buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    buttons->addWidget(Btn_OK);
-    buttons->addWidget(Btn_Cancel);
-    grid->addLayout(buttons, 4, 0, 1, 2);
-    setFixedSize(sizeHint().expandedTo(QSize(274, 179)));
+    // The form's own places: the client area is 274 x 179.
+    const auto place = [](QWidget *widget, QWidget *parent, const QRect &where) {
+        widget->setParent(parent);
+        widget->setGeometry(where);
+    };
+    place(new QLabel(QStringLiteral("字体")), this, {12, 12, 56, 20});
+    place(Comb_Font, this, {72, 10, 190, 22});
+    place(new QLabel(QStringLiteral("颜色")), this, {12, 40, 56, 20});
+    place(Comb_FontColor, this, {72, 38, 190, 22});
+    heightGroup->setGeometry(8, 64, 258, 68);
+    place(Radiobtn_AutoHeight, heightGroup, {10, 18, 200, 20});
+    place(Radiobtn_UserHeight, heightGroup, {10, 42, 20, 20});
+    place(new QLabel(QStringLiteral("高度")), heightGroup, {32, 42, 30, 20});
+    place(Numedt_Height, heightGroup, {62, 41, 60, 22});
+    place(new QLabel(QStringLiteral("宽度")), heightGroup, {134, 42, 30, 20});
+    place(Numedt_Width, heightGroup, {164, 41, 60, 22});
+    place(new QLabel(QStringLiteral("对齐方式")), this, {12, 142, 56, 20});
+    place(Comb_Align, this, {72, 140, 72, 22});
+    place(Btn_OK, this, {150, 140, 54, 26});
+    place(Btn_Cancel, this, {208, 140, 54, 26});
+    setFixedSize(274, 179);
 }
 
 void TFrm_Font::FormCreate()

@@ -50,18 +50,23 @@ void TFrm_Main::ResizePreview(int width, int height)
 void TFrm_Main::PreviewPage(const TProjectRecord &record, const QString &text)
 {
     const int width = record.ScreenWidth, height = record.ScreenHeight;
-    const QString error = CheckDisplaySize(width, height);
+    const int colorMode = record.ColorMode;
+    const QString error = CheckDisplayGeometry(width, height, colorMode);
     if (!error.isEmpty()) {
         StatusPanel[2]->setText(error);
         return;
     }
+    // The preview shows what the sign lights, not the drawn colours: a green
+    // text on a single-colour display stays dark.
     const TPageFont font = PageFontOf(record);
+    const auto lit = [&](TDisplayKind kind) {
+        return LitPicture(DrawPage(font, width, height, kind, text), colorMode);
+    };
     if (record.PortraitOn == 1)
-        CopyOnto(PortraitImage,
-                 TurnClockwise(DrawPage(font, width, height, TDisplayKind::Portrait, text)));
+        CopyOnto(PortraitImage, TurnClockwise(lit(TDisplayKind::Portrait)));
     // A double-sided display is previewed as one face.
     if (record.LandscapeOn == 1 || record.LandscapeDouble == 1)
-        CopyOnto(LandImage, DrawPage(font, width, height, TDisplayKind::Landscape, text));
+        CopyOnto(LandImage, lit(TDisplayKind::Landscape));
     RepaintPreviews();
 }
 

@@ -1,5 +1,6 @@
 #include "render/uRender.h"
 
+#include "link/ControllerSimulator.h"
 #include "render/uPack.h"
 
 #include <algorithm>
@@ -163,6 +164,16 @@ void PreparePageGlyphs(const TPageFont &font, const TPageRequest &request)
     // Both landscape kinds draw the same face at the same size.
     if (request.LandscapeOn || request.LandscapeDouble)
         prepare(TDisplayKind::Landscape);
+}
+
+QImage LitPicture(const QImage &picture, int colorMode)
+{
+    // The planes themselves, so the preview can never differ from the frame.
+    const QByteArray frame = BuildPageFrame(0, 0, 0, 0, picture, colorMode);
+    if (frame.isEmpty())
+        return QImage();
+    return UnpackPlanes(reinterpret_cast<const uint8_t *>(frame.constData()) + 6,
+                        {picture.width(), picture.height(), colorMode});
 }
 
 QImage TurnClockwise(const QImage &picture)

@@ -103,6 +103,10 @@ QImage DrawPage(const TPageFont &font, int width, int height, TDisplayKind kind,
 // glyph caches, without a picture: a page prepared so goes out without
 // drawing a glyph. Nothing for a request that cannot be drawn.
 void PreparePageGlyphs(const TPageFont &font, const TPageRequest &request);
+// What the packed planes of the picture light, as the LEDs show it: red
+// 255,0,0, green 0,255,0, yellow 255,255,0, dark black. In single colour
+// only red lights. Null for a colour mode other than 1 or 2.
+QImage LitPicture(const QImage &picture, int colorMode);
 // The portrait picture as the audience sees it: drawn (x, y) -> (H-1-y, x).
 QImage TurnClockwise(const QImage &picture);
 

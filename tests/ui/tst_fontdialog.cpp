@@ -32,6 +32,8 @@ private slots:
     void cancelChangesNothing();
     void colourSwatches();
     void colourListColours();
+    void colourBoxAndListAsShown();
+    void clientArea();
     void openedFromMenuAndToolBar();
 
 private:
@@ -59,9 +61,16 @@ void TestFontDialog::faceList()
     const QStringList faces = ScreenFontNames();
     for (const QString &name : SubstitutedFaceNames())
         QVERIFY2(faces.contains(name), qPrintable(name));
+    // Every family once, under its plain name; no generic names.
     for (const QString &family : QFontDatabase::families())
         if (!family.startsWith(QLatin1Char('@')))
-            QVERIFY2(faces.contains(family, Qt::CaseInsensitive), qPrintable(family));
+            QVERIFY2(faces.contains(PlainFamilyName(family), Qt::CaseInsensitive)
+                         != IsGenericFamily(family),
+                     qPrintable(family));
+    for (const char *generic : {"Sans Serif", "Serif", "Monospace"})
+        QVERIFY(!faces.contains(QLatin1String(generic), Qt::CaseInsensitive));
+    QCOMPARE(PlainFamilyName(QStringLiteral("Nimbus Sans [URW ]")), QStringLiteral("Nimbus Sans"));
+    QCOMPARE(PlainFamilyName(QStringLiteral("AR PL UMing CN")), QStringLiteral("AR PL UMing CN"));
     for (int i = 0; i < faces.size(); ++i) {
         QVERIFY(!faces[i].startsWith(QLatin1Char('@')));
         if (i > 0)
@@ -258,6 +267,51 @@ void TestFontDialog::colourListColours()
     QCOMPARE(colours(QPalette::Base, QPalette::Text), closed);
     d->Comb_FontColorDropDown();
     QCOMPARE(colours(QPalette::Button, QPalette::ButtonText), dropped);
+}
+
+void TestFontDialog::colourBoxAndListAsShown()
+{
+    m_project.ProjectRecord.ColorMode = 2;
+    m_project.ProjectRecord.FontColor = 0x8000;
+    TFrm_Font *d = open();
+    d->show();
+    QVERIFY(QTest::qWaitForWindowExposed(d));
+    // Closed: black box with the chosen colour's swatch and aqua caption.
+    const QImage closed = d->Comb_FontColor->grab().toImage();
+    QCOMPARE(closed.pixel(20, closed.height() / 2), qRgb(0, 255, 0));
+    bool aqua = false;
+    for (int x = 45; x < closed.width() / 2; ++x)
+        for (int y = 0; y < closed.height(); ++y)
+            aqua = aqua || (qRed(closed.pixel(x, y)) < 80 && qGreen(closed.pixel(x, y)) > 150
+                            && qBlue(closed.pixel(x, y)) > 150);
+    QVERIFY(aqua);
+    QCOMPARE(closed.pixel(closed.width() / 2, closed.height() / 2), qRgb(0, 0, 0));
+
+    // Clicked open: a white list with black captions and the swatches.
+    QTest::mouseClick(d->Comb_FontColor, Qt::LeftButton);
+    QAbstractItemView *view = d->Comb_FontColor->view();
+    QTRY_VERIFY(view->isVisible());
+    const QImage list = view->viewport()->grab().toImage();
+    const QRect red = view->visualRect(view->model()->index(0, 0));
+    QCOMPARE(list.pixel(red.right() - 2, red.center().y()), qRgb(255, 255, 255));
+    QCOMPARE(list.pixel(20, red.center().y()), qRgb(255, 0, 0));
+    bool black = false;
+    for (int x = 45; x < 70; ++x)
+        for (int y = red.top(); y <= red.bottom(); ++y)
+            black = black || qGray(list.pixel(x, y)) < 80;
+    QVERIFY(black);
+    d->Comb_FontColor->hidePopup();
+}
+
+void TestFontDialog::clientArea()
+{
+    TFrm_Font *d = open();
+    d->show();
+    QCOMPARE(d->size(), QSize(274, 179));
+    // Every control lies inside it.
+    for (QWidget *child : d->findChildren<QWidget *>(QString(), Qt::FindDirectChildrenOnly))
+        if (child->isVisible())
+            QVERIFY2(d->rect().contains(child->geometry()), qPrintable(child->objectName()));
 }
 
 void TestFontDialog::openedFromMenuAndToolBar()

@@ -5,6 +5,7 @@
 #include "app/PageStore.h"
 #include "app/ProjectFile.h"
 #include "app/uMain.h"
+#include "link/ControllerSimulator.h"
 #include "render/uRender.h"
 
 #include <QApplication>
@@ -12,6 +13,8 @@
 #include <QLabel>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <set>
 
 namespace {
 // Rows of the image that hold lit pixels: first and last.
@@ -41,6 +44,7 @@ private slots:
     void geometry();
     void portraitCharacterFollowsAlignment();
     void previewIsTheDrawnPicture();
+    void previewShowsWhatThePlanesLight();
     void disabledDisplayKeepsItsImage();
     void badSizeIsReported();
     void renderPageWrapper();
@@ -113,6 +117,44 @@ void TestPreview::previewIsTheDrawnPicture()
              TurnClockwise(DrawPage(font, 256, 32, TDisplayKind::Portrait, text)));
     QCOMPARE(m_main->Img_Land->pixmap().toImage().convertToFormat(QImage::Format_RGB32),
              m_main->LandImage);
+}
+
+void TestPreview::previewShowsWhatThePlanesLight()
+{
+    TProjectRecord &r = m_main->Record();
+    r.PortraitOn = 1;
+    r.LandscapeOn = 1;
+    const QString text = QStringLiteral("第一幕 你好");
+    struct Case {
+        int colorMode;
+        int32_t fontColor;
+        QRgb shown;   // the LEDs' colour; black: nothing lights
+    };
+    for (const Case &c : {Case{1, 0x8000, qRgb(0, 0, 0)}, Case{2, 0x8000, qRgb(0, 255, 0)},
+                          Case{2, 0xFFFF, qRgb(255, 255, 0)}, Case{1, 0xFFFF, qRgb(255, 0, 0)},
+                          Case{2, 255, qRgb(255, 0, 0)}}) {
+        r.ColorMode = c.colorMode;
+        r.FontColor = c.fontColor;
+        m_main->ResizePreview(256, 32);
+        m_main->PreviewPage(r, text);
+        std::set<QRgb> colours;
+        for (const QImage &image : {m_main->LandImage, m_main->PortraitImage})
+            for (int y = 0; y < image.height(); ++y)
+                for (int x = 0; x < image.width(); ++x)
+                    colours.insert(image.pixel(x, y));
+        colours.insert(qRgb(0, 0, 0));
+        QCOMPARE(colours, (std::set<QRgb>{qRgb(0, 0, 0), c.shown}));
+
+        // The same pixels as the frame that goes out, decoded.
+        QVERIFY(m_main->RenderPage(256, 32, c.colorMode, true, true, false, text, 0, 0, 0));
+        const SimGeometry geometry{256, 32, c.colorMode};
+        const auto planes = [](const QByteArray &frame) {
+            return reinterpret_cast<const uint8_t *>(frame.constData()) + 6;
+        };
+        QCOMPARE(m_main->LandImage, UnpackPlanes(planes(m_main->LandscapeFrame), geometry));
+        QCOMPARE(m_main->PortraitImage,
+                 TurnClockwise(UnpackPlanes(planes(m_main->PortraitFrame), geometry)));
+    }
 }
 
 void TestPreview::disabledDisplayKeepsItsImage()

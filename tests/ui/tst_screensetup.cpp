@@ -50,6 +50,7 @@ private slots:
     void landscapeDoubleFromFileDropsWhenSwitchedOff();
     void portraitOffBlanksItsPreview();
     void portField();
+    void portFieldTakenOnLeavingAndClosing();
     void portListUsesComNumbers();
     void baudRateShownOnly();
     void closingEmptiesPageListKeepsStore();
@@ -234,13 +235,21 @@ void TestScreenSetup::portField()
     dialog.Comb_Comm->setEditText(QStringLiteral("COM9"));
     QCOMPARE(r.ComPort, uint8_t(3));
 
-    // Typing runs it.
+    // Typing runs it once, on Enter: "com" on the way to "com7" is no error.
     QLineEdit *edit = dialog.Comb_Comm->lineEdit();
-    edit->setText(QStringLiteral("com"));
-    QTest::keyClick(edit, Qt::Key_7);
+    edit->clear();
+    QTest::keyClicks(edit, QStringLiteral("com7"));
+    QCOMPARE(edit->text(), QStringLiteral("com7"));
+    QCOMPARE(r.ComPort, uint8_t(3));
+    QTest::keyClick(edit, Qt::Key_Return);
     QCOMPARE(r.ComPort, uint8_t(7));
     QCOMPARE(dialog.Lbl_Device->text(), SerialDevicePath(7));
     QVERIFY(m_prompter->errors.isEmpty());
+
+    // Leaving the field without a change converts nothing.
+    m_main->Project.ProjectSaved = true;
+    emit edit->editingFinished();
+    QVERIFY(m_main->Project.ProjectSaved);
 
     const auto refused = [&](const QString &text, const QString &converted) {
         m_main->Project.ProjectSaved = true;
@@ -262,6 +271,43 @@ void TestScreenSetup::portField()
     QCOMPARE(r.ComPort, uint8_t(44));   // one byte: 300 mod 256
     QVERIFY(!m_main->Project.ProjectSaved);
     QVERIFY(m_prompter->errors.isEmpty());
+}
+
+void TestScreenSetup::portFieldTakenOnLeavingAndClosing()
+{
+    TProjectRecord &r = m_main->Record();
+    r.ComPort = 3;
+    TFrm_Screen_Setup dialog(*m_main);
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowActive(&dialog));
+    QLineEdit *edit = dialog.Comb_Comm->lineEdit();
+    edit->setFocus();
+
+    // Tab to the next control takes the number.
+    edit->clear();
+    QTest::keyClicks(edit, QStringLiteral("COM12"));
+    QTest::keyClick(edit, Qt::Key_Tab);
+    QVERIFY(!edit->hasFocus());
+    QCOMPARE(r.ComPort, uint8_t(12));
+
+    // A text without a number is reported once, however it is left.
+    edit->setFocus();
+    edit->clear();
+    QTest::keyClicks(edit, QStringLiteral("COM"));
+    QVERIFY(m_prompter->errors.isEmpty());
+    QTest::keyClick(edit, Qt::Key_Return);
+    QTest::keyClick(edit, Qt::Key_Tab);
+    QCOMPARE(m_prompter->errors,
+             QStringList{QStringLiteral("'' is not a valid integer value")});
+    QCOMPARE(r.ComPort, uint8_t(12));
+
+    // The close box takes what was typed last, though the focus stays put.
+    edit->setFocus();
+    edit->clear();
+    QTest::keyClicks(edit, QStringLiteral("com9"));
+    dialog.close();
+    QCOMPARE(r.ComPort, uint8_t(9));
+    QCOMPARE(m_prompter->errors.size(), 1);
 }
 
 void TestScreenSetup::portListUsesComNumbers()

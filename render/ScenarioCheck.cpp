@@ -1,0 +1,85 @@
+#include "render/ScenarioCheck.h"
+
+#include "render/TextFace.h"
+
+#include <optional>
+
+namespace {
+// One display's face with the page font, prepared once for every page.
+struct DisplayFace {
+    QString name;   // "横屏" or "竖屏"
+    TTextFace face;
+};
+
+// Whether the text colour lights anything in the colour mode: the packer's
+// own thresholds decide.
+bool ColourLights(int32_t colour, int colorMode)
+{
+    QImage sample(8, 1, QImage::Format_RGB32);
+    sample.fill(NearestPaletteColour(ColorRefToRgb(colour)));
+    return LitPicture(sample, colorMode).pixel(0, 0) != qRgb(0, 0, 0);
+}
+
+QString Characters(const QString &missing)
+{
+    QStringList shown;
+    for (uint code : missing.toUcs4()) {
+        const char32_t c = code;
+        shown << (QChar::isPrint(c) ? QString::fromUcs4(&c, 1)
+                                    : QStringLiteral("U+%1").arg(code, 4, 16, QLatin1Char('0')).toUpper());
+    }
+    return shown.join(QLatin1Char(' '));
+}
+
+QStringList PageReasons(std::vector<DisplayFace> &faces, const TPageFont &font,
+                        const TPageRequest &displays, const QString &text)
+{
+    QStringList reasons;
+    if (font.Height > displays.Height)
+        reasons << QStringLiteral("字高%1大于屏高%2，字被截去").arg(font.Height).arg(displays.Height);
+    for (DisplayFace &display : faces) {
+        const TTextFace::Line line = display.face.prepare(text);
+        const TPageLayout layout =
+            LayoutPage(display.face, line, font, displays.Width, displays.Height);
+        if (font.Height == 0 && layout.size < 8)
+            reasons << display.name + QStringLiteral("放不下：最小字号仍超出屏宽");
+        else if (font.Height != 0 && layout.textWidth > displays.Width)
+            reasons << display.name + QStringLiteral("放不下：固定字高时超出屏宽");
+    }
+    const QString missing = faces.front().face.missingCharacters(text);
+    if (!missing.isEmpty())
+        reasons << QStringLiteral("字体缺字（显示为方框）：") + Characters(missing);
+    if (!ColourLights(font.Color, displays.ColorMode))
+        reasons << (displays.ColorMode == 1 ? QStringLiteral("单色屏不能显示所选颜色，文字不亮")
+                                            : QStringLiteral("所选颜色在双基色屏上不亮"));
+    return reasons;
+}
+} // namespace
+
+TScenarioCheck CheckScenario(const TPageFont &font, const TPageRequest &displays,
+                             const QStringList &pages, const std::function<void(int)> &progress)
+{
+    TScenarioCheck result;
+    result.error = CheckDisplayGeometry(displays.Width, displays.Height, displays.ColorMode);
+    if (!result.error.isEmpty())
+        return result;
+    std::vector<DisplayFace> faces;
+    if (displays.PortraitOn)
+        faces.push_back({QStringLiteral("竖屏"), TTextFace(QLatin1Char('@') + font.Name)});
+    if (displays.LandscapeOn || displays.LandscapeDouble)
+        faces.push_back({QStringLiteral("横屏"), TTextFace(font.Name)});
+    if (faces.empty()) {
+        result.error = QStringLiteral("工程未启用任何显示屏");
+        return result;
+    }
+    for (int i = 0; i < pages.size(); ++i) {
+        if (progress && i % 256 == 0)
+            progress(i);
+        if (pages[i].trimmed().isEmpty())
+            continue;
+        const QStringList reasons = PageReasons(faces, font, displays, pages[i]);
+        if (!reasons.isEmpty())
+            result.problems.append({i, pages[i], reasons});
+    }
+    return result;
+}

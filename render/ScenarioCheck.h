@@ -1,0 +1,34 @@
+// The pre-show check: every page drawn with the project's font and displays,
+// and the pages that will not read well on the sign listed with the reasons.
+// Nothing is changed. Shared by the main window and velmora-cli.
+#pragma once
+
+#include "render/uRender.h"
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+
+struct TPageProblem {
+    int page;          // index into the checked pages
+    QString text;
+    QStringList reasons;
+};
+
+struct TScenarioCheck {
+    QString error;                 // the display values cannot be drawn at all
+    QList<TPageProblem> problems;  // in page order
+};
+
+// The checks of one page, per enabled display: the automatic fit falls to
+// size 7 or a fixed height's line is wider than the display; a fixed height
+// taller than the display; characters no face has (drawn as boxes); a text
+// colour the colour mode cannot light. Empty pages are blanks and pass.
+// displays gives size, colour mode and display kinds; its text is not used.
+// progress, when given, is called every few hundred pages with the count done,
+// so that a window can keep answering during a long scenario.
+TScenarioCheck CheckScenario(const TPageFont &font, const TPageRequest &displays,
+                             const QStringList &pages,
+                             const std::function<void(int)> &progress = {});

@@ -1,0 +1,205 @@
+// Every face the program offers, on the displays operators use: lines keep the
+// sizes and spacings the fit chose, portrait lines advance glyph by glyph, and
+// full-height text keeps all of its strokes inside the picture.
+#include "render/Faces.h"
+#include "render/TextFace.h"
+#include "render/uRender.h"
+
+#include <QFontDatabase>
+#include <QtTest>
+
+namespace {
+const QSize Displays[] = {{256, 32}, {512, 80}};
+
+TPageFont Font(const QString &name, uint8_t height = 0, uint8_t width = 0)
+{
+    TPageFont font;
+    font.Name = name;
+    font.Height = height;
+    font.Width = width;
+    return font;
+}
+
+// The installed families that draw CJK themselves.
+QStringList CjkFamilies()
+{
+    QStringList families;
+    for (const QString &family : QFontDatabase::families(QFontDatabase::SimplifiedChinese))
+        if (TTextFace(family).family() == family)
+            families << family;
+    return families;
+}
+
+// Lit pixels of the picture.
+int LitCount(const QImage &picture)
+{
+    int lit = 0;
+    for (int y = 0; y < picture.height(); ++y)
+        for (int x = 0; x < picture.width(); ++x)
+            lit += picture.pixel(x, y) != qRgb(0, 0, 0);
+    return lit;
+}
+
+// Rows from the first to the last lit one.
+int LitRowSpan(const QImage &picture)
+{
+    int first = INT_MAX, last = -1;
+    for (int y = 0; y < picture.height(); ++y)
+        for (int x = 0; x < picture.width(); ++x)
+            if (picture.pixel(x, y) != qRgb(0, 0, 0)) {
+                first = std::min(first, y);
+                last = std::max(last, y);
+            }
+    return last < 0 ? 0 : last - first + 1;
+}
+
+// Runs of columns holding lit pixels, left to right: [first, last] each.
+QList<QPair<int, int>> LitColumnRuns(const QImage &picture)
+{
+    QList<QPair<int, int>> runs;
+    for (int x = 0; x < picture.width(); ++x) {
+        bool lit = false;
+        for (int y = 0; y < picture.height() && !lit; ++y)
+            lit = picture.pixel(x, y) != qRgb(0, 0, 0);
+        if (!lit)
+            continue;
+        if (!runs.isEmpty() && runs.last().second == x - 1)
+            runs.last().second = x;
+        else
+            runs.append({x, x});
+    }
+    return runs;
+}
+
+// The line drawn where the page puts it, on a canvas with a display's height
+// of room above and below, turned like the display's picture: nothing cut.
+QImage Uncut(const TPageFont &font, const QSize &display, bool portrait, const QString &text)
+{
+    TTextFace face(portrait ? QLatin1Char('@') + font.Name : font.Name);
+    const TTextFace::Line line = face.prepare(text);
+    const TPageLayout layout = LayoutPage(face, line, font, display.width(), display.height());
+    QImage canvas(display.width(), 3 * display.height(), QImage::Format_RGB32);
+    canvas.fill(Qt::black);
+    face.draw(canvas, layout.x, layout.y + display.height(), line, qRgb(255, 0, 0));
+    return canvas;
+}
+} // namespace
+
+class TestFaces : public QObject {
+    Q_OBJECT
+private slots:
+    void fitIsPinned_data();
+    void fitIsPinned();
+    void portraitLinesAdvanceByGlyph();
+    void fullHeightTextIsWhole();
+};
+
+void TestFaces::fitIsPinned_data()
+{
+    QTest::addColumn<QString>("face");
+    QTest::addColumn<QString>("fits");
+    // size/extra for each line, landscape then portrait, 256 x 32 then 512 x 80.
+    QTest::newRow("宋体") << QStringLiteral("宋体")
+                         << QStringLiteral(
+                                "32/16 32/10 32/0 9/0 7/-1 24/12 24/12 24/4 24/-1 24/-1 "
+                                "32/16 32/10 32/0 9/0 7/-1 24/12 24/12 24/4 24/-1 24/-1 "
+                                "80/40 80/5 64/0 19/0 12/0 24/12 24/12 24/12 24/-1 24/-1 "
+                                "80/40 80/5 64/0 19/0 12/0 24/12 24/12 24/12 24/-1 24/-1");
+    QTest::newRow("黑体") << QStringLiteral("黑体")
+                         << QStringLiteral(
+                                "32/16 32/10 32/1 10/0 7/-1 24/12 24/12 24/3 24/-1 24/-1 "
+                                "32/16 32/10 32/1 10/0 7/-1 24/12 24/12 24/3 24/-1 24/-1 "
+                                "80/40 80/5 71/0 20/0 12/0 24/12 24/12 24/12 24/-1 24/-1 "
+                                "80/40 80/5 71/0 20/0 12/0 24/12 24/12 24/12 24/1 24/-1");
+    QTest::newRow("楷体") << QStringLiteral("楷体")
+                         << QStringLiteral(
+                                "32/16 32/10 32/0 9/0 7/-1 24/12 24/12 24/4 24/-1 24/-1 "
+                                "32/16 32/10 32/0 9/0 7/-1 24/12 24/12 24/4 24/-1 24/-1 "
+                                "80/40 80/5 64/0 19/0 12/0 24/12 24/12 24/12 24/-1 24/-1 "
+                                "80/40 80/5 64/0 19/0 12/0 24/12 24/12 24/12 24/-1 24/-1");
+    QTest::newRow("MS Sans Serif") << QStringLiteral("MS Sans Serif")
+                         << QStringLiteral(
+                                "32/16 32/10 31/0 10/0 7/-1 24/12 24/12 24/3 24/-1 24/-1 "
+                                "32/16 32/10 31/0 10/0 7/-1 24/12 24/12 24/3 24/-1 24/-1 "
+                                "80/40 80/5 62/0 20/0 12/0 24/12 24/12 24/12 24/-1 24/-1 "
+                                "80/40 80/5 62/0 20/0 12/0 24/12 24/12 24/12 24/-1 24/-1");
+}
+
+void TestFaces::fitIsPinned()
+{
+    QFETCH(QString, face);
+    QFETCH(QString, fits);
+    const QString lines[] = {
+        QStringLiteral("你好"),
+        QStringLiteral("第一幕：开场"),
+        QStringLiteral("Hello, world 123"),
+        QStringLiteral("他说：“我们明天早上八点在剧院门口见面，不见不散！”"),
+        QString(40, QChar(0x4E2D)),
+    };
+    QStringList seen;
+    for (const QSize &display : Displays)
+        for (bool portrait : {false, true})
+            for (const TPageFont &font : {Font(face), Font(face, 24, 24)})
+                for (const QString &text : lines) {
+                    TTextFace f(portrait ? QLatin1Char('@') + face : face);
+                    const TPageLayout layout = LayoutPage(f, f.prepare(text), font,
+                                                          display.width(), display.height());
+                    seen << QStringLiteral("%1/%2").arg(layout.size).arg(layout.extra);
+                }
+    QCOMPARE(seen.join(QLatin1Char(' ')), fits);
+}
+
+void TestFaces::portraitLinesAdvanceByGlyph()
+{
+    const QStringList faces = SubstitutedFaceNames() + CjkFamilies();
+    QVERIFY(faces.size() > SubstitutedFaceNames().size());
+    for (const QString &name : faces)
+        for (const QSize &display : Displays) {
+            TTextFace face(QLatin1Char('@') + name);
+            const TTextFace::Line line = face.prepare(QStringLiteral("口口口口"));
+            const TPageLayout layout = LayoutPage(face, line, Font(name), display.width(),
+                                                  display.height());
+            // A CJK glyph advances by the em.
+            QCOMPARE(layout.textWidth, 4 * (layout.size + layout.extra));
+            const QList<QPair<int, int>> runs = LitColumnRuns(
+                DrawPage(Font(name), display.width(), display.height(), TDisplayKind::Portrait,
+                         QStringLiteral("口口口口")));
+            QVERIFY2(runs.size() == 4, qPrintable(name));
+            const int step = layout.size + layout.extra;
+            for (int i = 1; i < 4; ++i)
+                QVERIFY2(qAbs(runs[i].first - runs[i - 1].first - step) <= 1, qPrintable(name));
+        }
+}
+
+// Every face the font dialog offers, at the automatic height.
+void TestFaces::fullHeightTextIsWhole()
+{
+    const QString lines[] = {QStringLiteral("口口口口"), QStringLiteral("正出国田"),
+                             QStringLiteral("鬱龍蠻靈"), QStringLiteral("Hbdfghjklpqy")};
+    for (const QString &name : ScreenFontNames())
+        for (const QSize &display : Displays)
+            for (bool portrait : {false, true})
+                for (const QString &text : lines) {
+                    // A CJK face places its ideographs; its Latin may be cut.
+                    if (text == lines[3] && QFontDatabase::writingSystems(TTextFace(name).family())
+                                                .contains(QFontDatabase::SimplifiedChinese))
+                        continue;
+                    const TPageFont font = Font(name);
+                    const QImage picture = DrawPage(
+                        font, display.width(), display.height(),
+                        portrait ? TDisplayKind::Portrait : TDisplayKind::Landscape, text);
+                    const QString where = QStringLiteral("%1 %2 %3x%4 %5")
+                                              .arg(name, portrait ? "portrait" : "landscape")
+                                              .arg(display.width()).arg(display.height())
+                                              .arg(text);
+                    QVERIFY2(LitCount(picture) == LitCount(Uncut(font, display, portrait, text)),
+                             qPrintable(where));
+                    // Dense characters fill the character height: not shrunk to fit.
+                    if (text == lines[2])
+                        QVERIFY2(LitRowSpan(picture) >= display.height() * 3 / 4,
+                                 qPrintable(where));
+                }
+}
+
+QTEST_MAIN(TestFaces)
+#include "tst_faces.moc"
