@@ -3,6 +3,8 @@
 #include <QStringDecoder>
 #include <QStringEncoder>
 
+#include <vector>
+
 // QStringConverter::encodingForName does not know GBK; the named constructors
 // reach ICU, which does.
 QString FromGbk(const QByteArray &bytes)
@@ -34,37 +36,77 @@ constexpr ushort KeptByteBase = 0xF700;
 
 bool IsLeadByte(uchar b) { return b >= 0x81 && b <= 0xFE; }
 bool IsTrailByte(uchar b) { return b >= 0x40 && b <= 0xFE && b != 0x7F; }
+
+// The character of every double-byte code and of the single byte 0x80, asked
+// of the converter once per program: a file then decodes by table look-up,
+// each character once. 0 marks a code the converter gives no single
+// character for, so its lead byte is kept.
+class GbkTable {
+public:
+    GbkTable() : m_pairs(size_t(126) * 191, 0)
+    {
+        QStringDecoder decoder("GBK", QStringConverter::Flag::Stateless);
+        char code[2];
+        for (int lead = 0x81; lead <= 0xFE; ++lead)
+            for (int trail = 0x40; trail <= 0xFE; ++trail) {
+                if (!IsTrailByte(uchar(trail)))
+                    continue;
+                code[0] = char(lead);
+                code[1] = char(trail);
+                m_pairs[index(uchar(lead), uchar(trail))] = single(decoder.decode(QByteArrayView(code, 2)));
+            }
+        code[0] = char(0x80);
+        m_x80 = single(decoder.decode(QByteArrayView(code, 1)));
+    }
+    char16_t pair(uchar lead, uchar trail) const { return m_pairs[index(lead, trail)]; }
+    char16_t x80() const { return m_x80; }
+
+private:
+    static size_t index(uchar lead, uchar trail) { return size_t(lead - 0x81) * 191 + (trail - 0x40); }
+    static char16_t single(const QString &decoded)
+    {
+        return decoded.size() == 1 && decoded.at(0) != QChar::ReplacementCharacter ? decoded.at(0).unicode()
+                                                                                     : 0;
+    }
+
+    std::vector<char16_t> m_pairs;
+    char16_t m_x80 = 0;
+};
+
+const GbkTable &Table()
+{
+    static const GbkTable table;
+    return table;
+}
 } // namespace
 
 QString FromGbkKeepingBytes(const QByteArray &bytes)
 {
-    QString text;
-    text.reserve(bytes.size());
-    QStringDecoder decoder("GBK", QStringConverter::Flag::Stateless);
-    const int n = bytes.size();
-    int runStart = 0;   // start of the run of bytes that decode cleanly
-    auto flush = [&](int end) {
-        if (end > runStart)
-            text += decoder.decode(QByteArrayView(bytes.constData() + runStart, end - runStart));
-    };
-    for (int i = 0; i < n;) {
-        const uchar b = uchar(bytes.at(i));
-        if (b < 0x80 || b == 0x80) {
+    const GbkTable &table = Table();
+    const qsizetype n = bytes.size();
+    const uchar *in = reinterpret_cast<const uchar *>(bytes.constData());
+    QString text(n, Qt::Uninitialized);
+    char16_t *out = reinterpret_cast<char16_t *>(text.data());
+    char16_t *const begin = out;
+    for (qsizetype i = 0; i < n;) {
+        const uchar b = in[i];
+        if (b < 0x80) {
+            *out++ = b;
             ++i;
             continue;
         }
-        if (IsLeadByte(b) && i + 1 < n && IsTrailByte(uchar(bytes.at(i + 1)))) {
-            const QString one = decoder.decode(QByteArrayView(bytes.constData() + i, 2));
-            if (one.size() == 1 && one.at(0) != QChar::ReplacementCharacter) {
-                i += 2;
-                continue;
-            }
+        char16_t c = b == 0x80 ? table.x80() : 0;
+        if (IsLeadByte(b) && i + 1 < n && IsTrailByte(in[i + 1]))
+            c = table.pair(b, in[i + 1]);
+        if (c == 0) {
+            *out++ = char16_t(KeptByteBase + b);   // not part of a character
+            ++i;
+        } else {
+            *out++ = c;
+            i += b == 0x80 ? 1 : 2;
         }
-        flush(i);
-        text += QChar(ushort(KeptByteBase + b));
-        runStart = ++i;
     }
-    flush(n);
+    text.truncate(out - begin);
     return text;
 }
 

@@ -9,6 +9,7 @@
 namespace {
 const QByteArray Utf8Mark("\xEF\xBB\xBF");
 const QByteArray CrLf("\r\n");
+const QByteArray EndingBytes[] = {QByteArray(), CrLf, QByteArray("\n"), QByteArray("\r")};
 } // namespace
 
 int PageWrapWidth(int screenWidth)
@@ -35,8 +36,14 @@ QByteArray PageStore::encode(const QString &text) const
     return EncodeTextFile(text, m_encoding == TextEncoding::Gbk ? TextEncoding::Gbk : TextEncoding::Utf8);
 }
 
+QString PageStore::lineText(const Line &line) const
+{
+    return line.edited ? line.text : decode(m_bytes.mid(line.rawStart, line.rawLength));
+}
+
 void PageStore::clear()
 {
+    m_bytes.clear();
     m_lines.clear();
     m_encoding = TextEncoding::Gbk;
     reindex(0);
@@ -45,24 +52,29 @@ void PageStore::clear()
 void PageStore::load(const QByteArray &bytes)
 {
     clear();
+    m_bytes = bytes;
     m_encoding = DetectTextEncoding(bytes);
     const char *data = bytes.constData();
     int pos = m_encoding == TextEncoding::Utf8WithMark ? Utf8Mark.size() : 0;
     const int size = bytes.size();
+    m_lines.reserve(size_t(std::count(data, data + size, '\n')) + 1);
     while (pos < size) {
         int end = pos;
         while (end < size && data[end] != '\r' && data[end] != '\n')
             ++end;
-        int next = end;
-        if (next < size)
-            next += (data[next] == '\r' && next + 1 < size && data[next + 1] == '\n') ? 2 : 1;
         Line line;
-        line.raw = bytes.mid(pos, end - pos);
-        line.ending = bytes.mid(end, next - end);
-        line.text = decode(line.raw);
+        line.rawStart = uint32_t(pos);
+        line.rawLength = uint32_t(end - pos);
+        pos = end;
+        if (pos < size && data[pos] == '\r' && pos + 1 < size && data[pos + 1] == '\n') {
+            line.ending = EndCrLf;
+            pos += 2;
+        } else if (pos < size) {
+            line.ending = data[pos] == '\r' ? EndCr : EndLf;
+            ++pos;
+        }
         wrap(line);
         m_lines.push_back(std::move(line));
-        pos = next;
     }
     reindex(0);
 }
@@ -70,15 +82,20 @@ void PageStore::load(const QByteArray &bytes)
 QByteArray PageStore::save() const
 {
     QByteArray out;
+    out.reserve(m_bytes.size());
     if (m_encoding == TextEncoding::Utf8WithMark)
         out += Utf8Mark;
     for (size_t i = 0; i < m_lines.size(); ++i) {
         const Line &line = m_lines[i];
-        out += line.edited ? encode(line.text) : line.raw;
+        if (line.edited)
+            out += encode(line.text);
+        else
+            out += QByteArrayView(m_bytes.constData() + line.rawStart, line.rawLength);
         // Every line but the last needs an end; the last keeps what it had,
         // unless it is empty: without an end it would not be read back.
         const bool last = i + 1 == m_lines.size();
-        out += (line.ending.isEmpty() && (!last || line.text.isEmpty())) ? CrLf : line.ending;
+        const bool empty = line.edited ? line.text.isEmpty() : line.rawLength == 0;
+        out += (line.ending == NoEnd && (!last || empty)) ? CrLf : EndingBytes[line.ending];
     }
     return out;
 }
@@ -120,7 +137,7 @@ int PageStore::advance(QChar c) const
 void PageStore::wrap(Line &line) const
 {
     line.breaks.clear();
-    const QString &text = line.text;
+    const QString text = lineText(line);
     int start = 0;       // first character of the current page
     int width = 0;       // width of text[start, i)
     int lastBreak = -1;  // best break position found in the current page
@@ -175,9 +192,9 @@ int PageStore::segmentStart(const Line &line, int segment) const
     return segment == 0 ? 0 : line.breaks[size_t(segment - 1)];
 }
 
-int PageStore::segmentEnd(const Line &line, int segment) const
+int PageStore::segmentEnd(const Line &line, const QString &text, int segment) const
 {
-    return size_t(segment) < line.breaks.size() ? line.breaks[size_t(segment)] : line.text.size();
+    return size_t(segment) < line.breaks.size() ? line.breaks[size_t(segment)] : text.size();
 }
 
 QString PageStore::page(int index) const
@@ -187,7 +204,8 @@ QString PageStore::page(int index) const
     const Position p = locate(index);
     const Line &line = m_lines[size_t(p.line)];
     const int start = segmentStart(line, p.segment);
-    QString text = line.text.mid(start, segmentEnd(line, p.segment) - start);
+    const QString whole = lineText(line);
+    QString text = whole.mid(start, segmentEnd(line, whole, p.segment) - start);
     // A page broken at a blank carries the blank at its end; it is not shown.
     if (size_t(p.segment) < line.breaks.size())
         while (text.endsWith(QLatin1Char(' ')))
@@ -200,8 +218,8 @@ void PageStore::setText(int lineIndex, const QString &text)
     Line &line = m_lines[size_t(lineIndex)];
     line.text = text;
     line.edited = true;
-    if (!line.ending.isEmpty())
-        line.ending = CrLf;
+    if (line.ending != NoEnd)
+        line.ending = EndCrLf;
     wrap(line);
     reindex(lineIndex);
 }
@@ -215,7 +233,7 @@ void PageStore::replacePage(int index, const QString &text)
     const int start = segmentStart(line, p.segment);
     // The blank a page was broken at stays, so the next page keeps its word.
     const int length = page(index).size();
-    QString replaced = line.text;
+    QString replaced = lineText(line);
     replaced.replace(start, length, text);
     setText(p.line, replaced);
 }
@@ -225,16 +243,17 @@ void PageStore::replacePage(int index, const QString &text)
 void PageStore::splitAfterSegment(const Position &p)
 {
     Line &line = m_lines[size_t(p.line)];
-    const int end = segmentEnd(line, p.segment);
+    const QString whole = lineText(line);
+    const int end = segmentEnd(line, whole, p.segment);
     Line rest;
-    rest.text = line.text.mid(end);
+    rest.text = whole.mid(end);
     rest.edited = true;
-    rest.ending = line.ending;
+    rest.ending = line.ending == NoEnd ? NoEnd : EndCrLf;
     wrap(rest);
-    QString head = line.text.left(end);
+    QString head = whole.left(end);
     while (head.endsWith(QLatin1Char(' ')))
         head.chop(1);
-    line.ending = CrLf;
+    line.ending = EndCrLf;
     setText(p.line, head);
     m_lines.insert(m_lines.begin() + p.line + 1, std::move(rest));
     reindex(p.line);
@@ -252,14 +271,14 @@ int PageStore::insertAfterPage(int index, const QString &text)
     Line line;
     line.text = text;
     line.edited = true;
-    line.ending = CrLf;
+    line.ending = EndCrLf;
     wrap(line);
     // The line before keeps its own end; if it had none (the file's last
     // line), it gets one now that a line follows.
     m_lines.insert(m_lines.begin() + at, std::move(line));
-    if (at + 1 == textLineCount() && at > 0 && m_lines[size_t(at - 1)].ending.isEmpty()) {
-        m_lines[size_t(at - 1)].ending = CrLf;
-        m_lines[size_t(at)].ending.clear();
+    if (at + 1 == textLineCount() && at > 0 && m_lines[size_t(at - 1)].ending == NoEnd) {
+        m_lines[size_t(at - 1)].ending = EndCrLf;
+        m_lines[size_t(at)].ending = NoEnd;
     }
     reindex(at);
     return m_firstPage[size_t(at)];
@@ -275,7 +294,7 @@ void PageStore::deletePage(int index)
         // The whole text line goes, with its line end; a last line's missing
         // end passes to the line that becomes last.
         const bool last = p.line + 1 == textLineCount();
-        const QByteArray ending = line.ending;
+        const Ending ending = line.ending;
         m_lines.erase(m_lines.begin() + p.line);
         if (last && p.line > 0)
             m_lines[size_t(p.line - 1)].ending = ending;
@@ -283,7 +302,7 @@ void PageStore::deletePage(int index)
         return;
     }
     const int start = segmentStart(line, p.segment);
-    QString rest = line.text;
-    rest.remove(start, segmentEnd(line, p.segment) - start);
+    QString rest = lineText(line);
+    rest.remove(start, segmentEnd(line, rest, p.segment) - start);
     setText(p.line, rest);
 }

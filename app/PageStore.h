@@ -7,6 +7,7 @@
 #include <QFont>
 #include <QString>
 #include <QStringList>
+#include <cstdint>
 #include <vector>
 
 enum class TextEncoding;
@@ -33,7 +34,7 @@ public:
     int wrapWidth() const { return m_wrapWidth; }
 
     int textLineCount() const { return int(m_lines.size()); }
-    QString textLine(int index) const { return m_lines[size_t(index)].text; }
+    QString textLine(int index) const { return lineText(m_lines[size_t(index)]); }
     int pageCount() const { return m_firstPage.empty() ? 0 : m_firstPage.back(); }
     QString page(int index) const;
 
@@ -47,10 +48,15 @@ public:
     void deletePage(int index);
 
 private:
+    // A line end as read; a line without one is the file's last.
+    enum Ending : uint8_t { NoEnd, EndCrLf, EndLf, EndCr };
+    // An unedited line is a range of the file's bytes, decoded when asked for:
+    // a million-line scenario then costs little more than its file.
     struct Line {
-        QByteArray raw;        // bytes as read, without the line end
-        QByteArray ending;     // the line end as read ("\r\n", "\n", "\r" or none)
-        QString text;
+        QString text;          // the edited text; unused while unedited
+        uint32_t rawStart = 0;  // bytes as read, without the line end
+        uint32_t rawLength = 0;
+        Ending ending = NoEnd;
         bool edited = false;
         std::vector<int> breaks;   // start offsets of the pages after the first
     };
@@ -59,17 +65,19 @@ private:
         int segment;
     };
 
+    QString lineText(const Line &line) const;
     void wrap(Line &line) const;
     int advance(QChar c) const;   // cached width of one character
     void reindex(int fromLine);
     Position locate(int page) const;
     int segmentStart(const Line &line, int segment) const;
-    int segmentEnd(const Line &line, int segment) const;
+    int segmentEnd(const Line &line, const QString &text, int segment) const;
     QString decode(const QByteArray &raw) const;
     QByteArray encode(const QString &text) const;
     void setText(int lineIndex, const QString &text);
     void splitAfterSegment(const Position &p);
 
+    QByteArray m_bytes;   // the file as read
     std::vector<Line> m_lines;
     std::vector<int> m_firstPage;   // m_firstPage[i] = pages before line i; back() = total
     TextEncoding m_encoding;

@@ -79,6 +79,10 @@ public:
     void PreviewPage(const TProjectRecord &record, const QString &text);
     // An item of LstView_Page that becomes selected is previewed.
     void ConnectPreview();
+    // Draws the glyphs of the page after delayMs once the window is idle, so
+    // that sending it draws none: the page after the selected one, the first
+    // ones after a load (late enough for the window to paint its list first).
+    void PreparePageLater(int index, int delayMs = 0);
     // Builds the page frames of the enabled displays into PortraitFrame and
     // LandscapeFrame. False when the project's display values cannot be drawn:
     // nothing is built and the status bar says why.

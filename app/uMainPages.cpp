@@ -77,7 +77,12 @@ void TFrm_Main::SelectPage(int index)
     LstView_Page->scrollTo(at);
 }
 
-void TFrm_Main::RebuildPageList() { PageList->RebuildPageList(); }
+void TFrm_Main::RebuildPageList()
+{
+    PageList->RebuildPageList();
+    PreparePageLater(0, 300);
+    PreparePageLater(1, 300);
+}
 
 void TFrm_Main::ClearPageList() { PageList->clearList(); }
 

@@ -260,9 +260,9 @@ void CmdDecode(Cli &cli)
                   [](const QString &line) { Out() << line << '\n'; });
 }
 
-// The pages of --scenario FILE (default: the project's scenario) as the page
-// store wraps them for the display.
-QStringList ScenarioPages(Cli &cli, const QString &command)
+// The store of --scenario FILE (default: the project's scenario), wrapped
+// for the display.
+PageStore ScenarioStore(Cli &cli, const QString &command)
 {
     // A relative scenario path is taken from the project's folder, as the window does.
     QString path = ResolveScenarioPath(cli.record.ScenarioFile.text(), cli.projectFile);
@@ -272,17 +272,23 @@ QStringList ScenarioPages(Cli &cli, const QString &command)
     if (path.isEmpty())
         Usage(QStringLiteral("velmora-cli %1 [--scenario FILE] [--project FILE.prj]").arg(command));
     PageStore store;
-    store.setWrapWidth(PageWrapWidth(cli.record.ScreenWidth));
-    store.load(ReadWholeFile(path));
+// The store of --scenario FILE (default: the project's scenario), wrapped
+// for the display.
+PageStore ScenarioStore(Cli &cli, const QString &command)
     QStringList pages;
     for (int i = 0; i < store.pageCount(); ++i)
         pages << store.page(i);
     return pages;
 }
 
-// pages [--scenario FILE]: number<TAB>text of every page.
+// pages [--scenario FILE] [--count]: number<TAB>text of every page, or only
+// how many pages there are (without holding their texts).
 void CmdPages(Cli &cli)
 {
+    if (cli.args.contains(QStringLiteral("--count"))) {
+        Out() << ScenarioStore(cli, QStringLiteral("pages")).pageCount() << '\n';
+        return;
+    }
     const QStringList pages = ScenarioPages(cli, QStringLiteral("pages"));
     for (int i = 0; i < pages.size(); ++i)
         Out() << (i + 1) << '\t' << pages[i] << '\n';

@@ -196,8 +196,18 @@ int TFaceData::verticalUnits(uint32_t glyph) const
     return units > 0 ? units : qRound(unitsPerEm);
 }
 
+namespace {
+qint64 MasksDrawn = 0;
+} // namespace
+
+qint64 TTextFace::masksDrawn()
+{
+    return MasksDrawn;
+}
+
 TFaceData::Mask TFaceData::drawMask(uint32_t glyph, int em, double scale) const
 {
+    ++MasksDrawn;
     auto sized = m_sizes.find(em);
     if (sized == m_sizes.end()) {
         QRawFont font = raw;
@@ -414,6 +424,12 @@ void TTextFace::draw(QImage &image, int x, int y, const Line &line, QRgb colour)
         }
         pen += step + m_extra;
     }
+}
+
+void TTextFace::prepareGlyphs(const Line &line) const
+{
+    for (const Glyph &glyph : line.m_glyphs)
+        m_faces[glyph.face]->mask(glyph.index, m_em, m_scale, glyph.turned);
 }
 
 QString TTextFace::missingCharacters(const QString &text) const

@@ -82,6 +82,11 @@ public:
     {
         draw(image, x, y, prepare(text), colour);
     }
+    // Draws the line's glyphs at the current size into the face's cache only,
+    // so that drawing the line later draws no glyph anew.
+    void prepareGlyphs(const Line &line) const;
+    // How many glyph masks the program has drawn so far, for checks.
+    static qint64 masksDrawn();
 
 private:
     int advance(const Glyph &glyph) const;

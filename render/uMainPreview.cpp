@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QPainter>
 #include <QTableView>
+#include <QTimer>
 
 namespace {
 // Copies the picture onto the preview image at (0, 0), cut at its edges.
@@ -75,9 +76,19 @@ void TFrm_Main::ConnectPreview()
     connect(LstView_Page->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             [this](const QItemSelection &selected) {
                 for (const QItemSelectionRange &range : selected)
-                    for (int row = range.top(); row <= range.bottom(); ++row)
+                    for (int row = range.top(); row <= range.bottom(); ++row) {
                         PreviewPage(Record(), PageText(row));
+                        PreparePageLater(row + 1);
+                    }
             });
+}
+
+void TFrm_Main::PreparePageLater(int index, int delayMs)
+{
+    QTimer::singleShot(delayMs, this, [this, index] {
+        if (index < PageCount())
+            PreparePageGlyphs(PageFontOf(Record()), PageRequestOf(Record(), PageText(index), 0, 0, 0));
+    });
 }
 
 bool TFrm_Main::RenderPage(int width, int height, int colorMode, bool portraitOn, bool landscapeOn,

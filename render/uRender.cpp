@@ -123,13 +123,21 @@ TPageLayout LayoutPage(TTextFace &face, const TTextFace::Line &line, const TPage
 
 // --- Pictures and frames -------------------------------------------------------
 
+namespace {
+// The portrait display writes vertically.
+QString FaceNameFor(const TPageFont &font, TDisplayKind kind)
+{
+    return kind == TDisplayKind::Portrait ? QLatin1Char('@') + font.Name : font.Name;
+}
+} // namespace
+
 QImage DrawPage(const TPageFont &font, int width, int height, TDisplayKind kind,
                 const QString &text)
 {
     const bool doubleSided = kind == TDisplayKind::LandscapeDouble;
     QImage picture(doubleSided ? 2 * width : width, height, QImage::Format_RGB32);
     picture.fill(Qt::black);
-    TTextFace face(kind == TDisplayKind::Portrait ? QLatin1Char('@') + font.Name : font.Name);
+    TTextFace face(FaceNameFor(font, kind));
     const TTextFace::Line line = face.prepare(text);
     const TPageLayout layout = LayoutPage(face, line, font, width, height);
     face.draw(picture, layout.x, layout.y, line, ColorRefToRgb(font.Color));
@@ -139,6 +147,23 @@ QImage DrawPage(const TPageFont &font, int width, int height, TDisplayKind kind,
             std::memcpy(row + width * sizeof(QRgb), row, width * sizeof(QRgb));
         }
     return picture;
+}
+
+void PreparePageGlyphs(const TPageFont &font, const TPageRequest &request)
+{
+    if (!CheckDisplayGeometry(request.Width, request.Height, request.ColorMode).isEmpty())
+        return;
+    const auto prepare = [&](TDisplayKind kind) {
+        TTextFace face(FaceNameFor(font, kind));
+        const TTextFace::Line line = face.prepare(request.Text);
+        LayoutPage(face, line, font, request.Width, request.Height);
+        face.prepareGlyphs(line);
+    };
+    if (request.PortraitOn)
+        prepare(TDisplayKind::Portrait);
+    // Both landscape kinds draw the same face at the same size.
+    if (request.LandscapeOn || request.LandscapeDouble)
+        prepare(TDisplayKind::Landscape);
 }
 
 QImage LitPicture(const QImage &picture, int colorMode)

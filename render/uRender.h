@@ -99,6 +99,10 @@ enum class TDisplayKind { Portrait, Landscape, LandscapeDouble };
 // alike) in palette colours. The size must have passed CheckDisplaySize.
 QImage DrawPage(const TPageFont &font, int width, int height, TDisplayKind kind,
                 const QString &text);
+// Draws the glyphs the request's text needs on each enabled display into the
+// glyph caches, without a picture: a page prepared so goes out without
+// drawing a glyph. Nothing for a request that cannot be drawn.
+void PreparePageGlyphs(const TPageFont &font, const TPageRequest &request);
 // What the packed planes of the picture light, as the LEDs show it: red
 // 255,0,0, green 0,255,0, yellow 255,255,0, dark black. In single colour
 // only red lights. Null for a colour mode other than 1 or 2.

@@ -107,6 +107,11 @@ void TestCliProject::pagesOfScenario()
                                    dir.filePath(QStringLiteral("none.txt"))});
     QVERIFY(missing.code != 0);
     QVERIFY(missing.err.contains(dir.filePath(QStringLiteral("none.txt"))));
+
+    // --count prints the number of pages only.
+    QCOMPARE(RunCli({QStringLiteral("pages"), QStringLiteral("--count"), QStringLiteral("--scenario"),
+                  scenario}).out,
+             QStringLiteral("3\n"));
 }
 
 QTEST_MAIN(TestCliProject)

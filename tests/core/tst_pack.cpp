@@ -44,6 +44,7 @@ private slots:
     void widthsNotMultipleOfEight();
     void otherColourModesTouchNothing();
     void otherFormatsAndShortPictures();
+    void wholeRowsPackAsEachPixel();
 };
 
 void TestPack::workedValues_data()
@@ -194,6 +195,38 @@ void TestPack::otherFormatsAndShortPictures()
     // Asked for more than the picture holds: the rest reads as dark.
     const Packed beyond = Pack(Picture(8, 1, Red), 1, 16, 2);
     QCOMPARE(beyond.red.left(5), QByteArray::fromHex("00FFFFFF55"));
+}
+
+void TestPack::wholeRowsPackAsEachPixel()
+{
+    // Random pictures with channels about the threshold, packed from their
+    // scan lines, bit for bit as each pixel decides, and as a picture of a
+    // format read pixel by pixel.
+    QRandomGenerator random(19);
+    const int levels[] = {0, 127, 128, 255};
+    for (int trial = 0; trial < 20; ++trial) {
+        QImage picture = Picture(64, 6);
+        for (int y = 0; y < 6; ++y)
+            for (int x = 0; x < 64; ++x)
+                picture.setPixel(x, y, qRgb(levels[random.bounded(4)], levels[random.bounded(4)],
+                                            levels[random.bounded(4)]));
+        for (QImage::Format format : {QImage::Format_RGB32, QImage::Format_ARGB32}) {
+            const Packed packed = Pack(picture.convertToFormat(format), 2);
+            for (int y = 0; y < 6; ++y)
+                for (int x = 0; x < 64; ++x) {
+                    const int byte = y * 8 + x / 8, bit = 7 - x % 8;
+                    const QRgb p = picture.pixel(x, y);
+                    QCOMPARE(bool(uint8_t(packed.red.at(byte)) & (1 << bit)), qRed(p) < 128);
+                    QCOMPARE(bool(uint8_t(packed.green.at(byte)) & (1 << bit)), qGreen(p) < 128);
+                }
+            const Packed single = Pack(picture.convertToFormat(format), 1);
+            QCOMPARE(single.red, packed.red);
+            QCOMPARE(single.green, QByteArray(64, 0x55));
+            const Packed slow = Pack(picture.convertToFormat(QImage::Format_RGB888), 2);
+            QCOMPARE(slow.red, packed.red);
+            QCOMPARE(slow.green, packed.green);
+        }
+    }
 }
 
 QTEST_MAIN(TestPack)

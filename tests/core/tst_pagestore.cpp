@@ -54,6 +54,7 @@ private slots:
     void listModel();
     void undecodableBytesSurviveAnEditOfTheirLine();
     void keepingBytesCodecRoundTrips();
+    void keepingBytesDecodesAsTheConverter();
 };
 
 void TestPageStore::linesBecomePages()
@@ -317,6 +318,31 @@ void TestPageStore::keepingBytesCodecRoundTrips()
         QCOMPARE(ToGbkKeepingBytes(FromGbkKeepingBytes(bytes)), bytes);
     }
     QCOMPARE(FromGbkKeepingBytes(ToGbk(QStringLiteral("中文ab€"))), QStringLiteral("中文ab€"));
+}
+
+void TestPageStore::keepingBytesDecodesAsTheConverter()
+{
+    // Every double-byte code, between ASCII: a code the converter knows
+    // decodes to its character, any other keeps its lead byte.
+    QStringDecoder decoder("GBK", QStringConverter::Flag::Stateless);
+    int known = 0;
+    for (int lead = 0x81; lead <= 0xFE; ++lead)
+        for (int trail = 0x40; trail <= 0xFE; ++trail) {
+            const QByteArray code = QByteArray(1, char(lead)) + char(trail);
+            const QString single = decoder.decode(code);
+            const QString decoded = FromGbkKeepingBytes("a" + code + "b");
+            if (single.size() == 1 && single != QChar(QChar::ReplacementCharacter) && trail != 0x7F) {
+                QCOMPARE(decoded, QStringLiteral("a") + single + QStringLiteral("b"));
+                ++known;
+            } else {
+                QCOMPARE(decoded.at(1), QChar(0xF700 + lead));
+            }
+            QCOMPARE(ToGbkKeepingBytes(decoded), "a" + code + "b");
+        }
+    QVERIFY(known > 21000);   // GBK has 21,886 characters
+    // Whole lines decode as the converter decodes them.
+    const QByteArray line = ToGbk(QStringLiteral("第三幕 王：你来得正好，坐下说话。Scene 3 €"));
+    QCOMPARE(FromGbkKeepingBytes(line), FromGbk(line));
 }
 
 QTEST_MAIN(TestPageStore)

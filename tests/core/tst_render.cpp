@@ -103,6 +103,8 @@ private slots:
     void widthsAddSpacingPerCharacter();
     void cellHeightAndAverageWidth();
     void layoutOfRealLines();
+    void fitOfShowLinesIsPinned();
+    void preparedPagesDrawNoGlyph();
     void drawnPicturesHoldPaletteColours();
     void verticalFaceTurnsCjkOnly();
     void doubleSidedFacesAlike();
@@ -259,6 +261,82 @@ void TestRender::layoutOfRealLines()
     fixed.Height = 20;
     fixed.Width = 40;   // characters of 40: two do not fit 64 even unspaced
     QCOMPARE(LayoutPage(face, two, fixed, 64, 32).extra, -1);
+}
+
+void TestRender::fitOfShowLinesIsPinned()
+{
+    // Size, spacing and width the operators know for these lines, on the
+    // landscape and the portrait (vertical) face of a 512 x 80 and a 256 x 32
+    // display: rendering may get faster, the fit may not change.
+    struct Pinned {
+        QString text;
+        int fits[4][3];
+    };
+    const Pinned lines[] = {
+        {QStringLiteral("第三幕 王：你来得正好，坐下说话。"),
+         {{31, 0, 512}, {31, 0, 512}, {15, 0, 248}, {15, 0, 248}}},
+        {QStringLiteral("小翠：小姐，老夫人请您到前厅去。"),
+         {{32, 0, 512}, {32, 0, 512}, {16, 0, 256}, {16, 0, 256}}},
+        {QStringLiteral("Scene 12: the curtain rises slowly"),
+         {{30, 0, 510}, {30, 0, 510}, {14, 0, 238}, {14, 0, 238}}},
+        {QStringLiteral("书生（低声）：“此情可待成追忆，只是当时已惘然。”"),
+         {{20, 0, 500}, {20, 0, 500}, {10, 0, 250}, {10, 0, 250}}},
+        {QStringLiteral("啊！"), {{80, 40, 240}, {80, 40, 240}, {32, 16, 96}, {32, 16, 96}}},
+        {QStringLiteral("明月几时有？把酒问青天。不知天上宫阙，今夕是何年。我欲乘风归去，又恐琼楼玉宇，高处不胜寒。"),
+         {{11, 0, 495}, {11, 0, 495}, {7, -1, 270}, {7, -1, 270}}},
+        {QStringLiteral("2026年12月9日 第1场 ABC-xyz"),
+         {{37, 0, 508}, {37, 0, 508}, {18, 0, 243}, {18, 0, 243}}},
+        {QStringLiteral("ー「あ」〜、。ｶﾀｶﾅ 한국어"),
+         {{40, 0, 500}, {40, 0, 500}, {20, 0, 250}, {20, 0, 250}}},
+    };
+    const struct {
+        QString face;
+        int width, height;
+    } displays[] = {{QStringLiteral("宋体"), 512, 80}, {QStringLiteral("@宋体"), 512, 80},
+                    {QStringLiteral("宋体"), 256, 32}, {QStringLiteral("@宋体"), 256, 32}};
+    for (const Pinned &pinned : lines)
+        for (int d = 0; d < 4; ++d) {
+            TTextFace face(displays[d].face);
+            const TTextFace::Line line = face.prepare(pinned.text);
+            const TPageLayout fit = LayoutPage(face, line, Song(), displays[d].width, displays[d].height);
+            const QString what = pinned.text + QLatin1Char(' ') + displays[d].face;
+            QVERIFY2(fit.size == pinned.fits[d][0], qPrintable(what));
+            QVERIFY2(fit.extra == pinned.fits[d][1], qPrintable(what));
+            QVERIFY2(fit.textWidth == pinned.fits[d][2], qPrintable(what));
+        }
+}
+
+void TestRender::preparedPagesDrawNoGlyph()
+{
+    // Glyphs a page needs on each display kind and colour mode are drawn by
+    // the preparation, at the sizes the page is fitted to, not when it goes out.
+    TPageRequest request;
+    request.Width = 136;
+    request.Height = 40;
+    request.ColorMode = 2;
+    request.PortraitOn = true;
+    request.LandscapeDouble = true;
+    for (const QString &text : {QStringLiteral("鸾凤和鸣 Qq，"), QStringLiteral("霓裳羽衣曲第三叠！")}) {
+        request.Text = text;
+        TPageFont font = Song(1);
+        font.Name = QStringLiteral("黑体");
+        const qint64 before = TTextFace::masksDrawn();
+        PreparePageGlyphs(font, request);
+        const qint64 prepared = TTextFace::masksDrawn();
+        QVERIFY(prepared > before);
+        QByteArray portrait, landscape;
+        QVERIFY(RenderPageFrames(font, request, portrait, landscape).isEmpty());
+        QCOMPARE(TTextFace::masksDrawn(), prepared);
+        request.LandscapeDouble = false;
+        request.LandscapeOn = true;   // the single-sided display shares the glyphs
+        QVERIFY(RenderPageFrames(font, request, portrait, landscape).isEmpty());
+        QCOMPARE(TTextFace::masksDrawn(), prepared);
+    }
+    // A request that cannot be drawn prepares nothing.
+    request.Width = 12;
+    const qint64 before = TTextFace::masksDrawn();
+    PreparePageGlyphs(Song(), request);
+    QCOMPARE(TTextFace::masksDrawn(), before);
 }
 
 void TestRender::drawnPicturesHoldPaletteColours()
