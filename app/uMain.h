@@ -5,6 +5,8 @@
 #include "app/ScenarioFile.h"
 #include "app/Struct.h"
 #include "link/Frames.h"
+#include "link/ShowLog.h"
+#include "link/ShowState.h"
 #include "link/uSendThread.h"
 
 #include <QByteArray>
@@ -132,9 +134,12 @@ public:
     TLinkEnvironment LinkEnvironment;
     // Hands the two slots (portrait, landscape) to a new worker. False when a
     // transmission is running: the request is dropped, nothing is queued.
+    // what names the transmission for the show state and the show log.
     bool StartTransmission(const QByteArray &frame1, const QByteArray &frame2,
-                           const QString &caption);
-    bool StartTransmission(const TTransmission &transmission);
+                           const QString &caption, ShowTransmission what = {ShowKind::Reset});
+    bool StartTransmission(const TTransmission &transmission, ShowKind kind);
+    // What the displays show and how the last transmission ended.
+    ShowState *Show = nullptr;
     // Control commands.
     void N8Click();              // controller reset
     void SendScreenParams();     // "加载" of the screen-parameter dialog
@@ -165,9 +170,9 @@ protected:
 private:
     void WatchPageList();        // keys, input-method composition and clicks
     void StopTransmission();     // when the window goes: stop the worker, wait for it
-    bool StoreAndStart(const TTransmission &transmission);
+    bool StoreAndStart(const TTransmission &transmission, ShowKind kind);
     bool SendRendered(const QString &text, uint8_t effect, uint8_t runSpeed, uint8_t showTime,
-                      const QString &caption);
+                      const QString &caption, const ShowTransmission &what);
     void SetLinkControlsEnabled(bool enabled);
     void SetWaitCursor(bool wait);
     void EndOfList();
@@ -176,6 +181,7 @@ private:
     bool m_waitCursor = false;
     bool m_finishingSend = false;
     QString m_linkPort;   // PortLabel of the running or last transmission
+    bool m_cancelRequested = false;   // the running transmission ends as cancelled
 
 public:
     // --- end of frames and transmissions ----------------------------------
@@ -235,7 +241,7 @@ private:
     bool NeedsSavePrompt() const;
     bool AskToSaveOnExit();       // false when a save was wanted and did not succeed
     void RepaintPreviews();
-    void SendPictures(const QString &caption,
+    void SendPictures(const QString &caption, ShowKind kind,
                       const std::function<void(QByteArray &, QByteArray &)> &build);
     void BuildPageList();
     void LoadScenario(const QString &path);

@@ -272,9 +272,15 @@ PageStore ScenarioStore(Cli &cli, const QString &command)
     if (path.isEmpty())
         Usage(QStringLiteral("velmora-cli %1 [--scenario FILE] [--project FILE.prj]").arg(command));
     PageStore store;
-// The store of --scenario FILE (default: the project's scenario), wrapped
-// for the display.
-PageStore ScenarioStore(Cli &cli, const QString &command)
+    store.setWrapWidth(PageWrapWidth(cli.record.ScreenWidth));
+    store.load(ReadWholeFile(path));
+    return store;
+}
+
+// The pages of the scenario as the page store wraps them for the display.
+QStringList ScenarioPages(Cli &cli, const QString &command)
+{
+    const PageStore store = ScenarioStore(cli, command);
     QStringList pages;
     for (int i = 0; i < store.pageCount(); ++i)
         pages << store.page(i);
