@@ -10,6 +10,7 @@
 #include "link/uSendThread.h"
 
 #include <QByteArray>
+#include <QHash>
 #include <QImage>
 #include <QMainWindow>
 #include <QPointer>
@@ -25,6 +26,7 @@ class Prompter;
 class QAction;
 class QGroupBox;
 class QLabel;
+class QLineEdit;
 class QMenu;
 class QProgressBar;
 class QPushButton;
@@ -182,9 +184,39 @@ private:
     bool m_finishingSend = false;
     QString m_linkPort;   // PortLabel of the running or last transmission
     bool m_cancelRequested = false;   // the running transmission ends as cancelled
+    QWidget *BuildCockpit();
+    void SetupCockpit();
+    QString NowLine() const;
+    void OpenBox(QLineEdit *box);
+    void LogTransmission(const ShowEntry &entry);
+    ShowLog m_showLog;
+    QString m_findText;
+    QPointer<QWidget> m_showLogView;
+    bool m_showLocked = false;
+    QHash<QObject *, bool> m_enabledBeforeLock;
 
 public:
     // --- end of frames and transmissions ----------------------------------
+
+
+    // --- Operator cockpit -------------------------------------------------
+    QLabel *Lbl_Now = nullptr, *Lbl_Next = nullptr;   // on air now, what Space sends next
+    QLineEdit *Edt_GoTo = nullptr, *Edt_Find = nullptr;
+    QPushButton *Btn_Cancel = nullptr;
+    QAction *N_GoTo, *N_Find, *N_FindNext, *N_Resend, *N_Cancel, *N_ShowLog, *N_ShowLock;
+    void UpdateNowNext();
+    void GoToPage();             // Enter in the go-to box: selects, sends nothing
+    bool FindNext();             // the next page after the selected one holding the text
+    void SendPreviousPage();     // PageUp
+    void ResendClick();          // F5
+    void CancelClick();          // Esc, Btn_Cancel
+    QString ShowLogFile() const; // the show log beside the project
+    void ShowLogClick();         // 通讯 › 演出记录
+    void RecoverShow();          // at start: selects the last page that went out
+    void SetShowLocked(bool locked);
+    bool ShowLocked() const { return m_showLocked; }
+    QList<QObject *> LockedCommands() const;   // what the show lock disables
+    // --- end of operator cockpit ------------------------------------------
 
 
     // --- Dialogs ----------------------------------------------------------

@@ -48,6 +48,7 @@ public:
     // The display that may show a partial picture after a cancelled or
     // failed transmission ("竖屏", "横屏"), empty when none.
     QString partialDisplay() const { return m_partial; }
+    int framesBegun() const { return m_payloads; }   // of the running or last transmission
 
     // The page Space sends after the selected one; -1 at the end of the list.
     static int NextPage(int selected, int count);

@@ -201,6 +201,13 @@ void TFrm_Main::LstView_PageClick()
 
 bool TFrm_Main::LstView_PageKeyPress(int key)
 {
+    // Presenter clickers send PageDown and PageUp.
+    if (key == Qt::Key_PageDown)
+        key = Qt::Key_Space;
+    if (key == Qt::Key_PageUp && LstView_Page->isEnabled()) {
+        SendPreviousPage();
+        return true;
+    }
     if (!LstView_Page->isEnabled()
         || (key != Qt::Key_Space && key != Qt::Key_Return && key != Qt::Key_Enter))
         return false;
@@ -273,12 +280,18 @@ void TFrm_Main::customEvent(QEvent *event)
             Show->payloadBegun();
         SendProgress(m->wParam, m->lParam);
         break;
-    case WM_SENDDONE:
-        Show->ended(m->text, m_cancelRequested);
+    case WM_SENDDONE: {
+        // A cancelled transmission says nothing about the link.
+        const bool cancelled = m_cancelRequested && !m->text.isEmpty();
         m_cancelRequested = false;
-        ShowLinkResult(m->text);
+        if (cancelled)
+            Project.AdvanceAfterSend = false;   // the page did not go out: the list stays
+        else
+            ShowLinkResult(m->text);
+        Show->ended(m->text, cancelled);
         SendDone();
         break;
+    }
     default:
         QMainWindow::customEvent(event);
     }
