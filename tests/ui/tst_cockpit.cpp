@@ -7,6 +7,7 @@
 #include "app/Gbk.h"
 #include "app/PageListModel.h"
 #include "app/PageStore.h"
+#include "app/ProjectFile.h"
 #include "app/uMain.h"
 
 #include <QAction>
@@ -52,6 +53,7 @@ private slots:
     void failedTransmission();
     void escapeMidFrameAndDroppedRequest();
     void showLogViewerAndRecovery();
+    void recoveryAtStart();
     void unwritableLogIsReportedOnce();
     void showLockDisablesExactlyTheSetUp();
 
@@ -296,6 +298,34 @@ void TestCockpit::showLogViewerAndRecovery()
     QCOMPARE(m_w->StatusPanel[2]->text(), QStringLiteral("上次播出至第3幕"));
     QTest::qWait(20);
     QVERIFY(m_log->lines().isEmpty());
+}
+
+void TestCockpit::recoveryAtStart()
+{
+    const QString scenario = m_dir->filePath(QStringLiteral("show.txt"));
+    QFile text(scenario);
+    QVERIFY(text.open(QIODevice::WriteOnly));
+    text.write(ToGbk(QStringLiteral("一\r\n二\r\n三\r\n四\r\n")));
+    text.close();
+    TProjectRecord r{};
+    SetStartupDefaults(r);
+    r.ScenarioFile.setText(scenario);
+    WriteProjectFile(projectFile(), r);
+    QFile log(m_dir->filePath(QStringLiteral("show.log")));
+    QVERIFY(log.open(QIODevice::WriteOnly));
+    log.write("2026-03-04 19:30:05.042\tpage\t3\tok\t\xe4\xb8\x89\n"
+              "2026-03-04 19:30:06.000\tpage\t4\tfailed: x\t\xe5\x9b\x9b\n"
+              "2026-03-04 19:30:07.000\tblank\t-\tok\t\n");
+    log.close();
+
+    m_w = std::make_unique<TFrm_Main>(&m_prompter);
+    m_w->SetStartupFile(projectFile());
+    m_w->show();
+    QCOMPARE(m_w->PageCount(), 4);
+    QCOMPARE(m_w->SelectedIndex(), 2);
+    QCOMPARE(m_w->StatusPanel[2]->text(), QStringLiteral("上次播出至第3幕"));
+    QVERIFY(!m_w->Show->busy());   // nothing is sent by itself
+    QCOMPARE(m_w->Lbl_Next->text(), QStringLiteral("下一幕：第4幕 四"));
 }
 
 void TestCockpit::unwritableLogIsReportedOnce()
