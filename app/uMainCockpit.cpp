@@ -34,6 +34,8 @@ QLabel *LargeLine(const char *name)
     font.setBold(true);
     label->setFont(font);
     label->setTextFormat(Qt::PlainText);
+    // A long page must not widen the window: the line is cut at its edge.
+    label->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     return label;
 }
 
