@@ -24,6 +24,15 @@ void PageListModel::clearList()
     endResetModel();
 }
 
+void PageListModel::setOnAir(int row)
+{
+    const int before = m_onAir;
+    m_onAir = row;
+    for (int changed : {before, row})
+        if (changed >= 0 && changed < m_rows)
+            emit dataChanged(index(changed, 0), index(changed, 1));
+}
+
 int PageListModel::rowCount(const QModelIndex &parent) const
 {
     return parent.isValid() ? 0 : m_rows;
@@ -40,14 +49,16 @@ QVariant PageListModel::data(const QModelIndex &index, int role) const
         return QVariant();
     switch (role) {
     case Qt::DisplayRole:
-        return index.column() == 0 ? QVariant(QString::number(index.row() + 1))
-                                   : QVariant(m_store.page(index.row()));
+        if (index.column() == 1)
+            return m_store.page(index.row());
+        return index.row() == m_onAir ? QStringLiteral("▶ %1").arg(index.row() + 1)
+                                      : QString::number(index.row() + 1);
     case Qt::TextAlignmentRole:
         return index.column() == 1 ? QVariant(Qt::AlignCenter) : QVariant(Qt::AlignLeft | Qt::AlignVCenter);
     case Qt::ForegroundRole:
         return QColor(Qt::red);
     case Qt::BackgroundRole:
-        return QColor(Qt::white);
+        return index.row() == m_onAir ? QColor(255, 236, 160) : QColor(Qt::white);
     default:
         return QVariant();
     }

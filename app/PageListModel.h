@@ -15,6 +15,10 @@ public:
     void RebuildPageList();   // shows every page of the store
     void clearList();         // an empty list; the store is untouched
     bool isShown() const { return m_shown; }
+    // The page on the displays: a marker in the number column and its own
+    // row colour, apart from the selection; -1 for none.
+    void setOnAir(int row);
+    int onAir() const { return m_onAir; }
 
     int rowCount(const QModelIndex &parent = QModelIndex()) const override;
     int columnCount(const QModelIndex &parent = QModelIndex()) const override;
@@ -25,4 +29,5 @@ private:
     PageStore &m_store;
     bool m_shown = false;
     int m_rows = 0;
+    int m_onAir = -1;
 };

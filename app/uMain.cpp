@@ -66,6 +66,7 @@ TFrm_Main::TFrm_Main(Prompter *prompter, QWidget *parent)
     ConnectPreview();
     SetupMonitor();
     SetupLinkStatus();
+    SetupCockpit();
 
     Project.SentByClick = false;
     m_hotKey = new HotKey(this);
@@ -217,6 +218,7 @@ void TFrm_Main::BuildClientArea()
     Img_Land = new QLabel(Grp_Land);
     Img_Land->setObjectName(QStringLiteral("Img_Land"));
     right->addWidget(Grp_Land);
+    right->addWidget(BuildCockpit());
 
     auto *middle = new QHBoxLayout;
     LstView_Page = new QTableView;
@@ -309,7 +311,8 @@ void TFrm_Main::UpdateTitle()
 {
     const QString mark = Project.ProjectSaved ? QString() : QStringLiteral("*");
     setWindowTitle(QString::fromUtf8(ApplicationTitle) + QStringLiteral(" -- [")
-                   + Project.CurFileName + mark + QLatin1Char(']'));
+                   + Project.CurFileName + mark + QLatin1Char(']')
+                   + (m_showLocked ? QStringLiteral(" [锁定]") : QString()));
 }
 
 void TFrm_Main::showEvent(QShowEvent *event)
@@ -318,6 +321,7 @@ void TFrm_Main::showEvent(QShowEvent *event)
     if (!m_shown) {
         m_shown = true;
         StartupLoad();
+        RecoverShow();
     }
 }
 

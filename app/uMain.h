@@ -5,9 +5,12 @@
 #include "app/ScenarioFile.h"
 #include "app/Struct.h"
 #include "link/Frames.h"
+#include "link/ShowLog.h"
+#include "link/ShowState.h"
 #include "link/uSendThread.h"
 
 #include <QByteArray>
+#include <QHash>
 #include <QImage>
 #include <QMainWindow>
 #include <QPointer>
@@ -23,6 +26,7 @@ class Prompter;
 class QAction;
 class QGroupBox;
 class QLabel;
+class QLineEdit;
 class QMenu;
 class QProgressBar;
 class QPushButton;
@@ -132,9 +136,12 @@ public:
     TLinkEnvironment LinkEnvironment;
     // Hands the two slots (portrait, landscape) to a new worker. False when a
     // transmission is running: the request is dropped, nothing is queued.
+    // what names the transmission for the show state and the show log.
     bool StartTransmission(const QByteArray &frame1, const QByteArray &frame2,
-                           const QString &caption);
-    bool StartTransmission(const TTransmission &transmission);
+                           const QString &caption, ShowTransmission what = {ShowKind::Reset});
+    bool StartTransmission(const TTransmission &transmission, ShowKind kind);
+    // What the displays show and how the last transmission ended.
+    ShowState *Show = nullptr;
     // Control commands.
     void N8Click();              // controller reset
     void SendScreenParams();     // "加载" of the screen-parameter dialog
@@ -165,9 +172,9 @@ protected:
 private:
     void WatchPageList();        // keys, input-method composition and clicks
     void StopTransmission();     // when the window goes: stop the worker, wait for it
-    bool StoreAndStart(const TTransmission &transmission);
+    bool StoreAndStart(const TTransmission &transmission, ShowKind kind);
     bool SendRendered(const QString &text, uint8_t effect, uint8_t runSpeed, uint8_t showTime,
-                      const QString &caption);
+                      const QString &caption, const ShowTransmission &what);
     void SetLinkControlsEnabled(bool enabled);
     void SetWaitCursor(bool wait);
     void EndOfList();
@@ -176,9 +183,40 @@ private:
     bool m_waitCursor = false;
     bool m_finishingSend = false;
     QString m_linkPort;   // PortLabel of the running or last transmission
+    bool m_cancelRequested = false;   // the running transmission ends as cancelled
+    QWidget *BuildCockpit();
+    void SetupCockpit();
+    QString NowLine() const;
+    void OpenBox(QLineEdit *box);
+    void LogTransmission(const ShowEntry &entry);
+    ShowLog m_showLog;
+    QString m_findText;
+    QPointer<QWidget> m_showLogView;
+    bool m_showLocked = false;
+    QHash<QObject *, bool> m_enabledBeforeLock;
 
 public:
     // --- end of frames and transmissions ----------------------------------
+
+
+    // --- Operator cockpit -------------------------------------------------
+    QLabel *Lbl_Now = nullptr, *Lbl_Next = nullptr;   // on air now, what Space sends next
+    QLineEdit *Edt_GoTo = nullptr, *Edt_Find = nullptr;
+    QPushButton *Btn_Cancel = nullptr;
+    QAction *N_GoTo, *N_Find, *N_FindNext, *N_Resend, *N_Cancel, *N_ShowLog, *N_ShowLock;
+    void UpdateNowNext();
+    void GoToPage();             // Enter in the go-to box: selects, sends nothing
+    bool FindNext();             // the next page after the selected one holding the text
+    void SendPreviousPage();     // PageUp
+    void ResendClick();          // F5
+    void CancelClick();          // Esc, Btn_Cancel
+    QString ShowLogFile() const; // the show log beside the project
+    void ShowLogClick();         // 通讯 › 演出记录
+    void RecoverShow();          // at start: selects the last page that went out
+    void SetShowLocked(bool locked);
+    bool ShowLocked() const { return m_showLocked; }
+    QList<QObject *> LockedCommands() const;   // what the show lock disables
+    // --- end of operator cockpit ------------------------------------------
 
 
     // --- Dialogs ----------------------------------------------------------
@@ -235,7 +273,7 @@ private:
     bool NeedsSavePrompt() const;
     bool AskToSaveOnExit();       // false when a save was wanted and did not succeed
     void RepaintPreviews();
-    void SendPictures(const QString &caption,
+    void SendPictures(const QString &caption, ShowKind kind,
                       const std::function<void(QByteArray &, QByteArray &)> &build);
     void BuildPageList();
     void LoadScenario(const QString &path);

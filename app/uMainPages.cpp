@@ -79,6 +79,7 @@ void TFrm_Main::SelectPage(int index)
 
 void TFrm_Main::RebuildPageList()
 {
+    Show->forgetPages();   // page numbers may name other lines now
     PageList->RebuildPageList();
     PreparePageLater(0, 300);
     PreparePageLater(1, 300);

@@ -64,6 +64,7 @@ void TFrm_Main::WatchPageList()
 
 void TFrm_Main::SetupLinkStatus()
 {
+    Show = new ShowState(this);
     LinkStatus = new QLabel;
     LinkStatus->setObjectName(QStringLiteral("LinkStatus"));
     LinkStatus->setFrameShape(QFrame::Panel);
@@ -80,27 +81,31 @@ void TFrm_Main::ShowLinkResult(const QString &failure)
 }
 
 bool TFrm_Main::StartTransmission(const QByteArray &frame1, const QByteArray &frame2,
-                                  const QString &caption)
+                                  const QString &caption, ShowTransmission what)
 {
+    what.portrait = !frame1.isEmpty();
+    what.landscape = !frame2.isEmpty();
     // The end of the previous transmission is still being handled: its
     // selection move must not be taken by a new request.
     if (CurrentSendThread.load() || m_finishingSend) {
         StatusPanel[2]->setText(QStringLiteral("正在发送，本次未发送"));
+        Show->dropped(what);
         return false;
     }
     TLinkEnvironment environment = LinkEnvironment;
     environment.observer = Tap;   // the LED monitor follows every transmission
     const QString portName = ComPortName(Record().ComPort);
     m_linkPort = PortLabel(portName);
+    Show->started(what);
     m_sendThread = new TSendThread(portName, Record().BaudRate, frame1, frame2, caption, this,
                                    environment);
     PauseAtLeast(10);
     return true;
 }
 
-bool TFrm_Main::StartTransmission(const TTransmission &transmission)
+bool TFrm_Main::StartTransmission(const TTransmission &transmission, ShowKind kind)
 {
-    return StartTransmission(transmission.frame1, transmission.frame2, transmission.caption);
+    return StartTransmission(transmission.frame1, transmission.frame2, transmission.caption, {kind});
 }
 
 void TFrm_Main::StopTransmission()
@@ -112,21 +117,21 @@ void TFrm_Main::StopTransmission()
     SetWaitCursor(false);
 }
 
-bool TFrm_Main::StoreAndStart(const TTransmission &transmission)
+bool TFrm_Main::StoreAndStart(const TTransmission &transmission, ShowKind kind)
 {
     PortraitFrame = transmission.frame1;
     LandscapeFrame = transmission.frame2;
-    return StartTransmission(transmission);
+    return StartTransmission(transmission, kind);
 }
 
 void TFrm_Main::N8Click()
 {
-    StartTransmission(ResetTransmission(Record()));
+    StartTransmission(ResetTransmission(Record()), ShowKind::Reset);
 }
 
 void TFrm_Main::SendScreenParams()
 {
-    if (StoreAndStart(ScreenParamsTransmission(Record())))
+    if (StoreAndStart(ScreenParamsTransmission(Record()), ShowKind::Params))
         Project.AdvanceAfterSend = false;   // the list stays when this one ends
 }
 
@@ -134,18 +139,19 @@ void TFrm_Main::StepBrightness()
 {
     const TTransmission t = BrightnessStepTransmission(Record());
     Project.ProjectSaved = false;
-    StoreAndStart(t);
+    StoreAndStart(t, ShowKind::Brightness);
 }
 
 void TFrm_Main::ClearTempMessage()
 {
     const TTransmission t = ClearTempTransmission(Record());
     Project.ProjectSaved = false;
-    StoreAndStart(t);
+    StoreAndStart(t, ShowKind::ClearTemp);
 }
 
 bool TFrm_Main::SendRendered(const QString &text, uint8_t effect, uint8_t runSpeed,
-                             uint8_t showTime, const QString &caption)
+                             uint8_t showTime, const QString &caption,
+                             const ShowTransmission &what)
 {
     const TProjectRecord &r = Record();
     if (!RenderPage(r.ScreenWidth, r.ScreenHeight, r.ColorMode, r.PortraitOn == 1,
@@ -154,18 +160,20 @@ bool TFrm_Main::SendRendered(const QString &text, uint8_t effect, uint8_t runSpe
     // Only the configured displays get a frame: a slot a display no longer
     // configured still holds a frame from before.
     return StartTransmission(PortraitConfigured(r) ? PortraitFrame : QByteArray(),
-                             LandscapeConfigured(r) ? LandscapeFrame : QByteArray(), caption);
+                             LandscapeConfigured(r) ? LandscapeFrame : QByteArray(), caption, what);
 }
 
 bool TFrm_Main::SendPage(int index, const QString &caption)
 {
     const TProjectRecord &r = Record();
-    return SendRendered(PageText(index), r.Stunt, r.RunSpeed, r.ShowTime, PageCaption(caption));
+    const QString text = PageText(index);
+    return SendRendered(text, r.Stunt, r.RunSpeed, r.ShowTime, PageCaption(caption),
+                        {ShowKind::Page, index, text});
 }
 
 void TFrm_Main::ClearDisplay()
 {
-    if (SendRendered(QString(), 0, 0, 0, ClearDisplayCaption()))
+    if (SendRendered(QString(), 0, 0, 0, ClearDisplayCaption(), {ShowKind::Blank}))
         Project.AdvanceAfterSend = false;
 }
 
@@ -193,6 +201,13 @@ void TFrm_Main::LstView_PageClick()
 
 bool TFrm_Main::LstView_PageKeyPress(int key)
 {
+    // Presenter clickers send PageDown and PageUp.
+    if (key == Qt::Key_PageDown)
+        key = Qt::Key_Space;
+    if (key == Qt::Key_PageUp && LstView_Page->isEnabled()) {
+        SendPreviousPage();
+        return true;
+    }
     if (!LstView_Page->isEnabled()
         || (key != Qt::Key_Space && key != Qt::Key_Return && key != Qt::Key_Enter))
         return false;
@@ -261,12 +276,22 @@ void TFrm_Main::customEvent(QEvent *event)
         SetLinkControlsEnabled(false);
         break;
     case WM_SENDPROGRESS:
+        if (m->wParam > 0)
+            Show->payloadBegun();
         SendProgress(m->wParam, m->lParam);
         break;
-    case WM_SENDDONE:
-        ShowLinkResult(m->text);
+    case WM_SENDDONE: {
+        // A cancelled transmission says nothing about the link.
+        const bool cancelled = m_cancelRequested && !m->text.isEmpty();
+        m_cancelRequested = false;
+        if (cancelled)
+            Project.AdvanceAfterSend = false;   // the page did not go out: the list stays
+        else
+            ShowLinkResult(m->text);
+        Show->ended(m->text, cancelled);
         SendDone();
         break;
+    }
     default:
         QMainWindow::customEvent(event);
     }

@@ -19,7 +19,8 @@ bool TFrm_Main::SendTempMessage(const TTempMessage &message)
         m_prompter->error(this, e.text());   // nothing is sent; the settings stay stored
         return false;
     }
-    if (StartTransmission(portrait, landscape, TempMessageCaption()))
+    if (StartTransmission(portrait, landscape, TempMessageCaption(),
+                          {ShowKind::Temp, -1, message.Text}))
         Project.AdvanceAfterSend = false;
     return true;
 }
@@ -37,19 +38,19 @@ void TFrm_Main::Btn_TempStrClick()
 
 void TFrm_Main::SendLogo(const QString &landscapeFile, const QString &portraitFile)
 {
-    SendPictures(LogoCaption(), [&](QByteArray &portrait, QByteArray &landscape) {
+    SendPictures(LogoCaption(), ShowKind::Logo, [&](QByteArray &portrait, QByteArray &landscape) {
         BuildLogoFrames(Record(), landscapeFile, portraitFile, portrait, landscape);
     });
 }
 
 void TFrm_Main::SendWelcome(const QString &file)
 {
-    SendPictures(WelcomeCaption(), [&](QByteArray &portrait, QByteArray &landscape) {
+    SendPictures(WelcomeCaption(), ShowKind::Welcome, [&](QByteArray &portrait, QByteArray &landscape) {
         BuildWelcomeFrames(Record(), file, portrait, landscape);
     });
 }
 
-void TFrm_Main::SendPictures(const QString &caption,
+void TFrm_Main::SendPictures(const QString &caption, ShowKind kind,
                              const std::function<void(QByteArray &, QByteArray &)> &build)
 {
     QByteArray portrait, landscape;
@@ -59,7 +60,7 @@ void TFrm_Main::SendPictures(const QString &caption,
         m_prompter->error(this, e.text());   // nothing is sent
         return;
     }
-    StartTransmission(portrait, landscape, caption);
+    StartTransmission(portrait, landscape, caption, {kind});
 }
 
 TSpecialCommands TFrm_Main::SpecialCommands()

@@ -1,0 +1,30 @@
+// The show log: one UTF-8 line per transmission beside the project, so that
+// the evening can be read afterwards and a restart finds where the show was.
+#pragma once
+
+#include "link/ShowState.h"
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QString>
+
+// show.prj -> show.log; an untitled project logs to 未命名.log in folder.
+QString ShowLogPath(const QString &projectFile, bool untitled, const QString &folder);
+// stamp<TAB>kind<TAB>page<TAB>result<TAB>text, without the line end.
+QString ShowLogLine(const QDateTime &at, const ShowEntry &entry);
+// The index of the last page that went out ok in a log; -1 when none did.
+int LastOkPage(const QByteArray &log);
+
+class ShowLog {
+public:
+    void setPath(const QString &path) { m_path = path; }
+    QString path() const { return m_path; }
+    // Appends the line and flushes it. Returns the reason when it could not
+    // be written and this is the first such failure, else an empty text: a
+    // failing log is reported once and never stops a transmission.
+    QString append(const QString &line);
+
+private:
+    QString m_path;
+    bool m_reported = false;
+};

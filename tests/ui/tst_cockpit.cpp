@@ -1,0 +1,377 @@
+// The operator's cockpit in the main window: on-air mark and now/next lines,
+// go to, find, PageUp/PageDown, resend, cancel, show log, recovery and lock.
+#include "LinkSupport.h"
+#include "ScriptedPrompter.h"
+
+#include "app/AppPaths.h"
+#include "app/Gbk.h"
+#include "app/PageListModel.h"
+#include "app/PageStore.h"
+#include "app/ProjectFile.h"
+#include "app/uMain.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDialog>
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+class DoneCounter : public QObject {
+public:
+    explicit DoneCounter(QObject *w) { w->installEventFilter(this); }
+    int dones = 0;
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == WM_SENDDONE)
+            ++dones;
+        return false;
+    }
+};
+} // namespace
+
+class TestCockpit : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+    void onAirMarkNowNextAndResendAfterBlank();
+    void goToThenSpaceSendsThePageAfterIt();
+    void findSelectsOnly();
+    void pageUpAndPageDown();
+    void failedTransmission();
+    void escapeMidFrameAndDroppedRequest();
+    void showLogViewerAndRecovery();
+    void recoveryAtStart();
+    void unwritableLogIsReportedOnce();
+    void showLockDisablesExactlyTheSetUp();
+
+private:
+    void start(RecordingOptions options = {}, std::shared_ptr<LinkClock> clock = std::make_shared<VirtualClock>());
+    void showPages(const QStringList &texts, int selected);
+    void idle(int dones) { QTRY_COMPARE(m_done->dones, dones); }
+    QStringList logLines() const;
+    QString projectFile() const { return m_dir->filePath(QStringLiteral("show.prj")); }
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    ScriptedPrompter m_prompter;
+    std::shared_ptr<WireLog> m_log;
+    std::unique_ptr<TFrm_Main> m_w;
+    std::unique_ptr<DoneCounter> m_done;
+};
+
+void TestCockpit::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    QDir::setCurrent(m_dir->path());
+    AppPaths::setRegistryFile(m_dir->filePath(QStringLiteral("Velmora.ini")));
+    AppPaths::setSysSetupFile(m_dir->filePath(QStringLiteral("SysSetup")));
+    m_prompter = ScriptedPrompter();
+    m_log = std::make_shared<WireLog>();
+}
+
+void TestCockpit::cleanup()
+{
+    m_done.reset();
+    m_w.reset();
+    m_dir.reset();
+}
+
+void TestCockpit::start(RecordingOptions options, std::shared_ptr<LinkClock> clock)
+{
+    m_w = std::make_unique<TFrm_Main>(&m_prompter);
+    m_w->show();
+    QApplication::setActiveWindow(m_w.get());
+    QVERIFY(QTest::qWaitForWindowActive(m_w.get()));
+    m_w->LinkEnvironment = {RecordingPorts(m_log, clock, options), clock};
+    m_w->Record().LandscapeOn = 0;
+    m_w->Project.CurFileName = projectFile();
+    m_w->Project.ProjectUntitled = false;
+    m_done = std::make_unique<DoneCounter>(m_w.get());
+}
+
+void TestCockpit::showPages(const QStringList &texts, int selected)
+{
+    m_w->Richedt_Screen->load(ToGbk(texts.join(QStringLiteral("\r\n"))));
+    m_w->RebuildPageList();
+    m_w->SelectPage(selected);
+    m_w->LstView_Page->setFocus();
+}
+
+QStringList TestCockpit::logLines() const
+{
+    QFile file(m_dir->filePath(QStringLiteral("show.log")));
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    QStringList out;
+    // Without the time stamp: kind, page, result, text.
+    for (const QString &line : QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts))
+        out << line.section(QLatin1Char('\t'), 1);
+    return out;
+}
+
+void TestCockpit::onAirMarkNowNextAndResendAfterBlank()
+{
+    start();
+    showPages({"序幕", "第一场", "第二场"}, 0);
+    QCOMPARE(m_w->Lbl_Now->text(), QStringLiteral("当前：—"));
+    QCOMPARE(m_w->Lbl_Next->text(), QStringLiteral("下一幕：第2幕 第一场"));
+    QTest::keyClick(m_w->LstView_Page, Qt::Key_Space);
+    idle(1);
+    QCOMPARE(m_w->PageList->onAir(), 1);
+    QCOMPARE(m_w->PageList->data(m_w->PageList->index(1, 0), Qt::DisplayRole).toString(), QStringLiteral("▶ 2"));
+    QVERIFY(m_w->PageList->data(m_w->PageList->index(1, 1), Qt::BackgroundRole)
+            != m_w->PageList->data(m_w->PageList->index(0, 1), Qt::BackgroundRole));
+    QCOMPARE(m_w->Lbl_Now->text(), QStringLiteral("当前：第2幕 第一场"));
+    QCOMPARE(m_w->Lbl_Next->text(), QStringLiteral("下一幕：第3幕 第二场"));
+
+    // The mark stays on air while the selection moves, until a blank replaces it.
+    m_w->SelectPage(0);
+    QCOMPARE(m_w->PageList->onAir(), 1);
+    m_w->N_ClearScreen->trigger();
+    idle(2);
+    QCOMPARE(m_w->PageList->onAir(), -1);
+    QCOMPARE(m_w->Lbl_Now->text(), QStringLiteral("当前：黑屏"));
+
+    // F5 after F4: the page before the blank, and the list stays where it is.
+    m_log->clear();
+    m_w->N_Resend->trigger();
+    idle(3);
+    QCOMPARE(m_w->PageList->onAir(), 1);
+    QCOMPARE(m_w->SelectedIndex(), 0);
+    QCOMPARE(logLines(), QStringList({"page\t2\tok\t第一场", "blank\t-\tok\t", "page\t2\tok\t第一场"}));
+}
+
+void TestCockpit::goToThenSpaceSendsThePageAfterIt()
+{
+    start();
+    showPages({"一", "二", "三", "四", "五"}, 0);
+    m_w->N_GoTo->trigger();
+    QVERIFY(m_w->Edt_GoTo->isVisible());
+    QTest::keyClicks(m_w->Edt_GoTo, QStringLiteral("3"));
+    QTest::keyClick(m_w->Edt_GoTo, Qt::Key_Return);
+    QCOMPARE(m_w->SelectedIndex(), 2);
+    QVERIFY(!m_w->Edt_GoTo->isVisible());
+    QVERIFY(m_w->LstView_Page->hasFocus());
+    QTest::qWait(20);
+    QVERIFY(m_log->lines().isEmpty());   // going there sends nothing
+    QTest::keyClick(m_w->LstView_Page, Qt::Key_Space);
+    idle(1);
+    QCOMPARE(m_w->PageList->onAir(), 3);
+    QCOMPARE(m_w->SelectedIndex(), 3);
+
+    m_w->N_GoTo->trigger();
+    QTest::keyClicks(m_w->Edt_GoTo, QStringLiteral("99"));
+    QTest::keyClick(m_w->Edt_GoTo, Qt::Key_Return);
+    QCOMPARE(m_w->SelectedIndex(), 3);
+    QCOMPARE(m_w->StatusPanel[2]->text(), QStringLiteral("没有第99幕"));
+}
+
+void TestCockpit::findSelectsOnly()
+{
+    start();
+    showPages({"开场白", "甲上场", "乙独白", "甲下场"}, 0);
+    m_w->N_Find->trigger();
+    m_w->Edt_Find->setText(QStringLiteral("甲"));
+    QTest::keyClick(m_w->Edt_Find, Qt::Key_Return);
+    QCOMPARE(m_w->SelectedIndex(), 1);
+    m_w->N_FindNext->trigger();
+    QCOMPARE(m_w->SelectedIndex(), 3);
+    m_w->N_FindNext->trigger();   // from the end round to the start
+    QCOMPARE(m_w->SelectedIndex(), 1);
+    QVERIFY(m_w->LstView_Page->hasFocus());
+
+    m_w->N_Find->trigger();
+    m_w->Edt_Find->setText(QStringLiteral("丙"));
+    QTest::keyClick(m_w->Edt_Find, Qt::Key_Return);
+    QCOMPARE(m_w->SelectedIndex(), 1);
+    QCOMPARE(m_w->StatusPanel[2]->text(), QStringLiteral("未找到“丙”"));
+    QTest::qWait(20);
+    QVERIFY(m_log->lines().isEmpty());
+}
+
+void TestCockpit::pageUpAndPageDown()
+{
+    start();
+    showPages({"一", "二", "三"}, 0);
+    QTest::keyClick(m_w->LstView_Page, Qt::Key_PageUp);   // at the first page: nothing
+    QCOMPARE(m_w->StatusPanel[2]->text(), QStringLiteral("已经是第一幕"));
+    QTest::qWait(20);
+    QVERIFY(m_log->lines().isEmpty());
+    QCOMPARE(m_w->SelectedIndex(), 0);
+
+    QTest::keyClick(m_w->LstView_Page, Qt::Key_PageDown);   // as Space
+    idle(1);
+    QCOMPARE(m_w->SelectedIndex(), 1);
+    QCOMPARE(m_w->PageList->onAir(), 1);
+    QTest::keyClick(m_w->LstView_Page, Qt::Key_PageDown);
+    idle(2);
+    QCOMPARE(m_w->SelectedIndex(), 2);
+
+    QTest::keyClick(m_w->LstView_Page, Qt::Key_PageUp);   // the page before, selected
+    QCOMPARE(m_w->SelectedIndex(), 1);
+    idle(3);
+    QCOMPARE(m_w->SelectedIndex(), 1);
+    QCOMPARE(m_w->PageList->onAir(), 1);
+}
+
+void TestCockpit::failedTransmission()
+{
+    RecordingOptions options;
+    options.failAtWrite = 1;
+    start(options);
+    showPages({"一", "二"}, 0);
+    QTest::keyClick(m_w->LstView_Page, Qt::Key_Space);
+    idle(1);
+    QCOMPARE(m_w->Show->last().outcome, ShowEntry::Failed);
+    QCOMPARE(m_w->PageList->onAir(), -1);
+    QCOMPARE(m_w->Lbl_Now->text(), QStringLiteral("当前：—"));
+    const QStringList lines = logLines();
+    QCOMPARE(lines.size(), 1);
+    QVERIFY(lines[0].startsWith(QStringLiteral("page\t2\tfailed: ")));
+    QVERIFY(lines[0].endsWith(QStringLiteral("\t二")));
+}
+
+// Esc stops a transmission in the middle of its first frame; a request made
+// while it ran was dropped.
+void TestCockpit::escapeMidFrameAndDroppedRequest()
+{
+    const std::shared_ptr<WireLog> log = m_log;
+    start({}, SystemClock());
+    m_w->Record().LandscapeOn = 1;
+    m_w->LinkEnvironment.ports = [log](const QString &name) {
+        RecordingOptions options;
+        options.stallAfterBytes = 40;   // inside the first frame
+        auto port = std::make_unique<RecordingPort>(name, log, SystemClock(), options);
+        port->setStallLimitMs(3600 * 1000);
+        return port;
+    };
+    showPages({"一", "二"}, 0);
+    QTest::keyClick(m_w->LstView_Page, Qt::Key_Space);
+    QVERIFY(m_w->Btn_Cancel->isEnabled());
+    m_w->N_ClearScreen->trigger();   // dropped: the page is still going out
+    QTRY_COMPARE(m_w->Show->framesBegun(), 1);
+    QTest::keyClick(m_w.get(), Qt::Key_Escape);
+    idle(1);
+    QCOMPARE(m_w->Show->last().outcome, ShowEntry::Cancelled);
+    QCOMPARE(m_w->Show->partialDisplay(), QStringLiteral("竖屏"));
+    QCOMPARE(m_w->StatusPanel[2]->text(), QStringLiteral("发送已取消，竖屏可能显示不完整的画面"));
+    QVERIFY(!m_w->Btn_Cancel->isEnabled());
+    QVERIFY(!m_w->LinkFailed);   // a cancel says nothing against the link
+    QCOMPARE(m_w->SelectedIndex(), 0);   // nothing went out whole: the list stays
+    QCOMPARE(logLines(), QStringList({"blank\t-\tdropped\t", "page\t2\tcancelled\t二"}));
+}
+
+void TestCockpit::showLogViewerAndRecovery()
+{
+    start();
+    showPages({"一", "二", "三", "四"}, 0);
+    QTest::keyClick(m_w->LstView_Page, Qt::Key_Space);
+    idle(1);
+    QTest::keyClick(m_w->LstView_Page, Qt::Key_Space);
+    idle(2);
+    m_w->N_ClearScreen->trigger();
+    idle(3);
+    m_w->N_ShowLog->trigger();
+    auto *view = m_w->findChild<QDialog *>(QStringLiteral("Frm_ShowLog"));
+    QVERIFY(view && view->isVisible());
+    const QString shown = view->findChild<QPlainTextEdit *>()->toPlainText();
+    QCOMPARE(shown.count(QLatin1Char('\n')), 3);
+    QVERIFY(shown.contains(QStringLiteral("\tpage\t3\tok\t三\n")));
+
+    // A restart: the last page that went out is selected, nothing is sent.
+    m_log->clear();
+    showPages({"一", "二", "三", "四"}, 0);
+    m_w->RecoverShow();
+    QCOMPARE(m_w->SelectedIndex(), 2);
+    QCOMPARE(m_w->StatusPanel[2]->text(), QStringLiteral("上次播出至第3幕"));
+    QTest::qWait(20);
+    QVERIFY(m_log->lines().isEmpty());
+}
+
+void TestCockpit::recoveryAtStart()
+{
+    const QString scenario = m_dir->filePath(QStringLiteral("show.txt"));
+    QFile text(scenario);
+    QVERIFY(text.open(QIODevice::WriteOnly));
+    text.write(ToGbk(QStringLiteral("一\r\n二\r\n三\r\n四\r\n")));
+    text.close();
+    TProjectRecord r{};
+    SetStartupDefaults(r);
+    r.ScenarioFile.setText(scenario);
+    WriteProjectFile(projectFile(), r);
+    QFile log(m_dir->filePath(QStringLiteral("show.log")));
+    QVERIFY(log.open(QIODevice::WriteOnly));
+    log.write("2026-03-04 19:30:05.042\tpage\t3\tok\t\xe4\xb8\x89\n"
+              "2026-03-04 19:30:06.000\tpage\t4\tfailed: x\t\xe5\x9b\x9b\n"
+              "2026-03-04 19:30:07.000\tblank\t-\tok\t\n");
+    log.close();
+
+    m_w = std::make_unique<TFrm_Main>(&m_prompter);
+    m_w->SetStartupFile(projectFile());
+    m_w->show();
+    QCOMPARE(m_w->PageCount(), 4);
+    QCOMPARE(m_w->SelectedIndex(), 2);
+    QCOMPARE(m_w->StatusPanel[2]->text(), QStringLiteral("上次播出至第3幕"));
+    QVERIFY(!m_w->Show->busy());   // nothing is sent by itself
+    QCOMPARE(m_w->Lbl_Next->text(), QStringLiteral("下一幕：第4幕 四"));
+}
+
+void TestCockpit::unwritableLogIsReportedOnce()
+{
+    start();
+    m_w->Project.CurFileName = m_dir->filePath(QStringLiteral("gone/show.prj"));
+    showPages({"一", "二", "三"}, 0);
+    QTest::keyClick(m_w->LstView_Page, Qt::Key_Space);
+    idle(1);
+    QVERIFY(m_w->StatusPanel[2]->text().startsWith(QStringLiteral("演出记录无法写入")));
+    QTest::keyClick(m_w->LstView_Page, Qt::Key_Space);   // still sends
+    idle(2);
+    QCOMPARE(m_w->PageList->onAir(), 2);
+    QVERIFY(!m_w->StatusPanel[2]->text().contains(QStringLiteral("演出记录")));
+}
+
+void TestCockpit::showLockDisablesExactlyTheSetUp()
+{
+    start();
+    showPages({"一", "二", "三"}, 0);
+    const QList<QObject *> locked{m_w->Btn_LoadScenario, m_w->Btn_InputStr, m_w->Btn_Modify,
+                                  m_w->Btn_Delete, m_w->N6, m_w->N_Font, m_w->TolBtn_Font,
+                                  m_w->ToolButton3, m_w->N_New, m_w->TolBtn_New, m_w->N2,
+                                  m_w->TolBtn_Open};
+    const QList<QObject *> free{m_w->N_ClearScreen, m_w->N14, m_w->TlBtn_Main, m_w->Button2,
+                                m_w->N_Resend, m_w->N_GoTo, m_w->N_Find, m_w->N_FindNext,
+                                m_w->N_Cancel, m_w->Btn_TempStr, m_w->N_Save, m_w->N_ShowLog};
+    QTest::keyClick(m_w.get(), Qt::Key_L, Qt::ControlModifier);
+    QVERIFY(m_w->ShowLocked());
+    QVERIFY(m_w->windowTitle().endsWith(QStringLiteral(" [锁定]")));
+    for (QObject *o : locked)
+        QVERIFY2(!o->property("enabled").toBool(), qPrintable(o->objectName()));
+    for (QObject *o : free)
+        QVERIFY2(o->property("enabled").toBool(), qPrintable(o->objectName()));
+    QTest::keyClick(m_w->LstView_Page, Qt::Key_Space);   // sending keeps working
+    idle(1);
+    QCOMPARE(m_w->PageList->onAir(), 1);
+    for (QObject *o : locked)   // the end of a transmission does not unlock
+        QVERIFY2(!o->property("enabled").toBool(), qPrintable(o->objectName()));
+
+    m_w->N_ShowLock->trigger();
+    QVERIFY(!m_w->ShowLocked());
+    QVERIFY(!m_w->windowTitle().contains(QStringLiteral("[锁定]")));
+    for (QObject *o : locked)
+        QVERIFY2(o->property("enabled").toBool(), qPrintable(o->objectName()));
+}
+
+QTEST_MAIN(TestCockpit)
+#include "tst_cockpit.moc"
