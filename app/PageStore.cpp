@@ -22,6 +22,7 @@ PageStore::PageStore() : m_encoding(TextEncoding::Gbk)
     EnsureFaceSubstitutions();
     m_font = QFont(QStringLiteral("MS Sans Serif"));
     m_font.setPixelSize(11);
+    m_metrics = QFontMetrics(m_font);
     m_firstPage.push_back(0);
 }
 
@@ -38,7 +39,11 @@ QByteArray PageStore::encode(const QString &text) const
 
 QString PageStore::lineText(const Line &line) const
 {
-    return line.edited ? line.text : decode(m_bytes.mid(line.rawStart, line.rawLength));
+    // The line's bytes are read in place: a copy of each would cost a
+    // million allocations when a big scenario is loaded.
+    return line.edited ? line.text
+                       : decode(QByteArray::fromRawData(m_bytes.constData() + line.rawStart,
+                                                        qsizetype(line.rawLength)));
 }
 
 void PageStore::clear()
@@ -122,13 +127,9 @@ bool BreaksAnywhere(QChar c)
 
 int PageStore::advance(QChar c) const
 {
-    const ushort u = c.unicode();
-    if (u < m_advances.size() && m_advances[u] >= 0)
-        return m_advances[u];
-    const int width = c.isLowSurrogate() ? 0 : QFontMetrics(m_font).horizontalAdvance(c);
-    if (m_advances.size() <= u)
-        m_advances.resize(size_t(u) + 1, -1);
-    m_advances[u] = width;
+    int &width = m_advances[c.unicode()];
+    if (width < 0)
+        width = c.isLowSurrogate() ? 0 : m_metrics.horizontalAdvance(c);
     return width;
 }
 

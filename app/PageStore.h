@@ -5,6 +5,7 @@
 
 #include <QByteArray>
 #include <QFont>
+#include <QFontMetrics>
 #include <QString>
 #include <QStringList>
 #include <cstdint>
@@ -83,5 +84,8 @@ private:
     TextEncoding m_encoding;
     int m_wrapWidth = 263;
     QFont m_font;
-    mutable std::vector<int> m_advances;   // by UTF-16 code unit, -1 = not measured
+    QFontMetrics m_metrics{m_font};
+    // By UTF-16 code unit, -1 = not measured; one entry for every unit, so a
+    // look-up is a single index.
+    mutable std::vector<int> m_advances = std::vector<int>(0x10000, -1);
 };

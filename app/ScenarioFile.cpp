@@ -3,7 +3,6 @@
 #include "app/Gbk.h"
 #include "app/Struct.h"
 
-#include <QCryptographicHash>
 #include <algorithm>
 #include <QDir>
 #include <QFile>
@@ -56,11 +55,6 @@ bool IsValidUtf8(const QByteArray &bytes)
         i += length;
     }
     return true;
-}
-
-QByteArray Hash(const QByteArray &bytes)
-{
-    return QCryptographicHash::hash(bytes, QCryptographicHash::Sha256);
 }
 } // namespace
 
@@ -134,7 +128,7 @@ FileSnapshot FileSnapshot::of(const QString &path, const QByteArray &bytes, bool
     s.m_exists = exists;
     if (exists) {
         s.m_size = bytes.size();
-        s.m_hash = Hash(bytes);
+        s.m_content = bytes;
     }
     return s;
 }
@@ -153,5 +147,5 @@ bool FileSnapshot::changedOnDisk() const
     QFile file(m_path);
     if (!file.open(QIODevice::ReadOnly))
         return true;
-    return Hash(file.readAll()) != m_hash;
+    return file.readAll() != m_content;
 }

@@ -43,5 +43,8 @@ private:
     QString m_path;
     bool m_exists = false;
     qint64 m_size = 0;
-    QByteArray m_hash;
+    // The content itself, not a digest of it: it is the page store's copy
+    // of the file (shared, not copied), so keeping it costs nothing while
+    // hashing a big scenario would delay the window.
+    QByteArray m_content;
 };

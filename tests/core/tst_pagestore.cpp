@@ -4,6 +4,7 @@
 #include "app/PageListModel.h"
 #include "app/PageStore.h"
 
+#include <QCryptographicHash>
 #include <QRandomGenerator>
 #include <limits>
 #include <QtTest>
@@ -23,6 +24,34 @@ PageStore Store(const QByteArray &bytes, int wrapWidth = 263)
     store.setWrapWidth(wrapWidth);
     store.load(bytes);
     return store;
+}
+
+// Lines of hanzi from the whole GB2312 range, full-width punctuation,
+// digits and Latin words of any length, some with runs of blanks.
+QByteArray VariedScenario()
+{
+    QRandomGenerator rng(7);
+    const char *const words[] = {"the", "stage", "caption", "LED", "1998", "extraordinarily-long-word",
+                                 "A", "  ", "Velmora"};
+    QByteArray bytes;
+    for (int i = 0; i < 400; ++i) {
+        const int length = int(rng.bounded(60));
+        for (int k = 0; k < length; ++k) {
+            const int kind = int(rng.bounded(10));
+            if (kind < 6) {
+                bytes += char(0xB0 + int(rng.bounded(0xF8 - 0xB0)));
+                bytes += char(0xA1 + int(rng.bounded(0xFF - 0xA1)));
+            } else if (kind == 6) {
+                bytes += char(0xA1 + int(rng.bounded(3)));
+                bytes += char(0xA1 + int(rng.bounded(0xFF - 0xA1)));
+            } else {
+                bytes += words[rng.bounded(int(std::size(words)))];
+                bytes += ' ';
+            }
+        }
+        bytes += "\r\n";
+    }
+    return bytes;
 }
 
 QString Long()
@@ -55,6 +84,8 @@ private slots:
     void undecodableBytesSurviveAnEditOfTheirLine();
     void keepingBytesCodecRoundTrips();
     void keepingBytesDecodesAsTheConverter();
+    void wrapPositionsOfAVariedScenario_data();
+    void wrapPositionsOfAVariedScenario();
 };
 
 void TestPageStore::linesBecomePages()
@@ -343,6 +374,32 @@ void TestPageStore::keepingBytesDecodesAsTheConverter()
     // Whole lines decode as the converter decodes them.
     const QByteArray line = ToGbk(QStringLiteral("第三幕 王：你来得正好，坐下说话。Scene 3 €"));
     QCOMPARE(FromGbkKeepingBytes(line), FromGbk(line));
+}
+
+void TestPageStore::wrapPositionsOfAVariedScenario_data()
+{
+    QTest::addColumn<int>("width");
+    QTest::addColumn<int>("pages");
+    QTest::addColumn<QByteArray>("digest");
+    QTest::newRow("narrow") << 40 << 7663 << QByteArray("a0968da52007873b25338b9024d292762265479e");
+    QTest::newRow("128 wide") << PageWrapWidth(128) << 2286 << QByteArray("3b0815b590bd6e5b207c13eedf779a8d137c493b");
+    QTest::newRow("256 wide") << PageWrapWidth(256) << 1188 << QByteArray("4c0eeee6cbe5eb85ea2541fc7f21cad3d2ab6e2a");
+    QTest::newRow("512 wide") << PageWrapWidth(512) << 689 << QByteArray("2d3d35f5119d9f2a8daa74e57567e7e93926b49b");
+}
+
+// Pins where the pages of a varied scenario begin and end: a change in how
+// characters are measured must not move a single page of an existing show.
+void TestPageStore::wrapPositionsOfAVariedScenario()
+{
+    QFETCH(int, width);
+    QFETCH(int, pages);
+    QFETCH(QByteArray, digest);
+    const PageStore store = Store(VariedScenario(), width);
+    QCryptographicHash hash(QCryptographicHash::Sha1);
+    for (const QString &page : Pages(store))
+        hash.addData((page + QLatin1Char('\n')).toUtf8());
+    QCOMPARE(store.pageCount(), pages);
+    QCOMPARE(hash.result().toHex(), digest);
 }
 
 QTEST_MAIN(TestPageStore)
