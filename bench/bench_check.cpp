@@ -1,6 +1,7 @@
 // Pre-show check speed: a whole scenario checked on the user-interface thread,
 // portrait and landscape, with a varied mix of caption lines. Prints
 // name: min=… median=… p99=… ms over repeated runs (Release build).
+#include "bench/BenchStats.h"
 #include "render/ScenarioCheck.h"
 
 #include <QElapsedTimer>
@@ -42,10 +43,7 @@ void Time(const char *name, int runs, const std::function<void()> &call)
         call();
         times.push_back(timer.nsecsElapsed() / 1e6);
     }
-    std::sort(times.begin(), times.end());
-    const size_t p99 = std::min(times.size() - 1, size_t(times.size() * 0.99));
-    std::printf("%s: min=%.1f median=%.1f p99=%.1f ms\n", name, times.front(),
-                times[times.size() / 2], times[p99]);
+    Report(name, times);
 }
 } // namespace
 

@@ -2,6 +2,7 @@
 // page list, and one insert and one delete in it: min, median and p99 of
 // five runs each. For scale, the same file through `velmora-cli pages
 // --count` and through iconv, each a process of its own.
+#include "bench/BenchStats.h"
 #include "app/PageListModel.h"
 #include "app/PageStore.h"
 
@@ -50,19 +51,6 @@ QByteArray Scenario(int lines)
         bytes += "\r\n";
     }
     return bytes;
-}
-
-double Median(std::vector<double> ms)
-{
-    std::sort(ms.begin(), ms.end());
-    return ms[ms.size() / 2];
-}
-
-void Report(const char *name, std::vector<double> ms)
-{
-    std::sort(ms.begin(), ms.end());
-    const size_t p99 = std::min(ms.size() - 1, size_t(ms.size() * 0.99));
-    std::printf("%s: min=%.3f median=%.3f p99=%.3f ms\n", name, ms.front(), ms[ms.size() / 2], ms[p99]);
 }
 
 double Millis(const std::function<void()> &work)

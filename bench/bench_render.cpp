@@ -2,6 +2,7 @@
 // Prints the best and the median time per call of each case, then the pages
 // of a show: 400 distinct real lines, each drawn once, the first of them with
 // nothing drawn before. Run it on a quiet machine (Release build).
+#include "bench/BenchStats.h"
 #include "app/Gbk.h"
 #include "app/ProjectFile.h"
 #include "render/TextFace.h"
@@ -83,16 +84,6 @@ QStringList ShowLines(int count, quint32 seed)
     return lines;
 }
 
-struct Stats {
-    double min, median, p99;
-};
-Stats Summary(std::vector<double> ms)
-{
-    std::sort(ms.begin(), ms.end());
-    const size_t p99 = std::min(ms.size() - 1, size_t(ms.size() * 0.99));
-    return {ms.front(), ms[ms.size() / 2], ms[p99]};
-}
-
 double ThreadCpuMillis()
 {
     timespec t{};
@@ -162,9 +153,7 @@ ShowTimes DistinctPages(const TPageFont &font, bool prepareAhead, quint32 seed)
 
 void Print(const std::string &name, const std::vector<double> &ms)
 {
-    const Stats stats = Summary(ms);
-    std::printf("%s: min=%.3f median=%.3f p99=%.3f ms\n", name.c_str(), stats.min, stats.median,
-                stats.p99);
+    Report(name.c_str(), ms);
 }
 
 void PrintShows(const std::string &name, const ShowTimes &times)

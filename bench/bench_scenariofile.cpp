@@ -1,6 +1,7 @@
 // What the encoding detection and the changed-on-disk check cost on a
 // real-size show: a 4,000-line scenario of varied caption lines, in GBK and in
 // UTF-8. Prints `name: min=… median=… p99=… ms` over 20 runs each.
+#include "bench/BenchStats.h"
 #include "app/Gbk.h"
 #include "app/PageStore.h"
 #include "app/ScenarioFile.h"
@@ -44,9 +45,7 @@ void Measure(const char *name, const std::function<void()> &run)
         run();
         ms.push_back(timer.nsecsElapsed() / 1e6);
     }
-    std::sort(ms.begin(), ms.end());
-    const double p99 = ms[std::min(ms.size() - 1, size_t(ms.size() * 0.99))];
-    std::printf("%s: min=%.3f median=%.3f p99=%.3f ms\n", name, ms.front(), ms[ms.size() / 2], p99);
+    Report(name, ms);
 }
 } // namespace
 

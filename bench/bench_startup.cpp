@@ -2,6 +2,7 @@
 // list filled: with no project, and with the remembered project's scenario
 // of 100,000 pages. Each start is a new process (this program started again
 // with --start), five starts a case.
+#include "bench/BenchStats.h"
 #include "app/AppPaths.h"
 #include "app/Gbk.h"
 #include "app/ProjectFile.h"
@@ -70,19 +71,6 @@ int Start(int argc, char *argv[], const QString &dir, int pages)
     });
     poll.start(0);
     return app.exec();
-}
-
-double Median(std::vector<double> ms)
-{
-    std::sort(ms.begin(), ms.end());
-    return ms[ms.size() / 2];
-}
-
-void Report(const char *name, std::vector<double> ms)
-{
-    std::sort(ms.begin(), ms.end());
-    const size_t p99 = std::min(ms.size() - 1, size_t(ms.size() * 0.99));
-    std::printf("%s: min=%.3f median=%.3f p99=%.3f ms\n", name, ms.front(), ms[ms.size() / 2], ms[p99]);
 }
 
 struct Starts {
