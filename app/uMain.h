@@ -289,6 +289,13 @@ private:
     bool m_exiting = false;
     QString m_unreadableScenario;   // a scenario that exists but could not be read
     QString m_startupFile;          // the project named on the command line
+    // The last temporary message or picture sent: F5 sends it again while
+    // the displays show it.
+    struct LastPicture {
+        QByteArray frame1, frame2;
+        QString caption;
+        ShowTransmission what;
+    } m_lastPicture;
     QString m_missingScenario;      // a scenario that was missing at Open: not created by a save
     FileSnapshot m_scenarioSnapshot;   // the scenario as last read or written
 };

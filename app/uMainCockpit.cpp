@@ -204,10 +204,18 @@ void TFrm_Main::SendPreviousPage()
 
 void TFrm_Main::ResendClick()
 {
+    const ShowState::Screen screen = Show->screen();
+    if (screen == ShowState::TempMessage || screen == ShowState::LogoPicture
+        || screen == ShowState::WelcomePicture) {
+        // The message or picture goes out again exactly as it was built.
+        if (StartTransmission(m_lastPicture.frame1, m_lastPicture.frame2, m_lastPicture.caption,
+                              m_lastPicture.what))
+            Project.AdvanceAfterSend = false;
+        return;
+    }
     const int page = Show->resendPage();
-    if (page < 0 || page >= PageCount() || Show->screen() == ShowState::TempMessage
-        || Show->screen() == ShowState::LogoPicture || Show->screen() == ShowState::WelcomePicture) {
-        StatusPanel[2]->setText(QStringLiteral("没有可重发的剧本页"));
+    if (page < 0 || page >= PageCount()) {
+        StatusPanel[2]->setText(QStringLiteral("没有可重发的画面"));
         return;
     }
     if (SendPage(page, PageText(page)))

@@ -97,6 +97,8 @@ bool TFrm_Main::StartTransmission(const QByteArray &frame1, const QByteArray &fr
     const QString portName = ComPortName(Record().ComPort);
     m_linkPort = PortLabel(portName);
     Show->started(what);
+    if (what.kind == ShowKind::Temp || what.kind == ShowKind::Logo || what.kind == ShowKind::Welcome)
+        m_lastPicture = {frame1, frame2, caption, what};
     m_sendThread = new TSendThread(portName, Record().BaudRate, frame1, frame2, caption, this,
                                    environment);
     PauseAtLeast(10);

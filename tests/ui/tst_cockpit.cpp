@@ -9,6 +9,7 @@
 #include "app/PageStore.h"
 #include "app/ProjectFile.h"
 #include "app/uMain.h"
+#include "link/SpecialFrames.h"
 
 #include <QAction>
 #include <QApplication>
@@ -47,6 +48,7 @@ private slots:
     void init();
     void cleanup();
     void onAirMarkNowNextAndResendAfterBlank();
+    void resendRepeatsTheTemporaryMessage();
     void goToThenSpaceSendsThePageAfterIt();
     void findSelectsOnly();
     void pageUpAndPageDown();
@@ -151,6 +153,35 @@ void TestCockpit::onAirMarkNowNextAndResendAfterBlank()
     QCOMPARE(m_w->PageList->onAir(), 1);
     QCOMPARE(m_w->SelectedIndex(), 0);
     QCOMPARE(logLines(), QStringList({"page\t2\tok\t第一场", "blank\t-\tok\t", "page\t2\tok\t第一场"}));
+}
+
+void TestCockpit::resendRepeatsTheTemporaryMessage()
+{
+    // The bytes written, without their times.
+    const auto writes = [this] {
+        QStringList out;
+        for (const QString &line : m_log->lines())
+            if (line.contains(QStringLiteral(" write ")))
+                out << line.section(QLatin1Char(' '), 1);
+        return out;
+    };
+    start();
+    showPages({"序幕", "第一场"}, 0);
+    TTempMessage message;
+    message.Text = QStringLiteral("演出暂停片刻");
+    message.FontName = QStringLiteral("宋体");
+    message.FontHeight = 16;
+    QVERIFY(m_w->SendTempMessage(message));
+    idle(1);
+    const QStringList first = writes();
+    QCOMPARE(first.value(1), QStringLiteral("write space f7"));   // a temporary message went out
+
+    m_log->clear();
+    m_w->N_Resend->trigger();
+    idle(2);
+    QCOMPARE(writes(), first);
+    QCOMPARE(m_w->SelectedIndex(), 0);   // the list stays where it is
+    QCOMPARE(logLines().last(), QStringLiteral("temp\t-\tok\t演出暂停片刻"));
 }
 
 void TestCockpit::goToThenSpaceSendsThePageAfterIt()
