@@ -15,6 +15,14 @@
 #include <functional>
 #include <memory>
 
+// The program's working folder, registry and settings files in a test's own folder.
+inline void UseTestFolder(const QTemporaryDir &dir)
+{
+    QDir::setCurrent(dir.path());
+    AppPaths::setRegistryFile(dir.filePath(QStringLiteral("Velmora.ini")));
+    AppPaths::setSysSetupFile(dir.filePath(QStringLiteral("SysSetup")));
+}
+
 struct TestWindow {
     QTemporaryDir dir;
     ScriptedPrompter prompter;
@@ -22,9 +30,7 @@ struct TestWindow {
 
     TestWindow()
     {
-        QDir::setCurrent(dir.path());
-        AppPaths::setRegistryFile(dir.filePath(QStringLiteral("Velmora.ini")));
-        AppPaths::setSysSetupFile(dir.filePath(QStringLiteral("SysSetup")));
+        UseTestFolder(dir);
         main = std::make_unique<TFrm_Main>(&prompter);
         main->show();
     }

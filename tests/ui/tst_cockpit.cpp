@@ -2,6 +2,7 @@
 // go to, find, PageUp/PageDown, resend, cancel, show log, recovery and lock.
 #include "LinkSupport.h"
 #include "ScriptedPrompter.h"
+#include "TestWindow.h"
 
 #include "app/AppPaths.h"
 #include "app/Gbk.h"
@@ -76,9 +77,7 @@ private:
 void TestCockpit::init()
 {
     m_dir = std::make_unique<QTemporaryDir>();
-    QDir::setCurrent(m_dir->path());
-    AppPaths::setRegistryFile(m_dir->filePath(QStringLiteral("Velmora.ini")));
-    AppPaths::setSysSetupFile(m_dir->filePath(QStringLiteral("SysSetup")));
+    UseTestFolder(*m_dir);
     m_prompter = ScriptedPrompter();
     m_log = std::make_shared<WireLog>();
 }

@@ -2,6 +2,7 @@
 // transmission runs, dropped requests, failures and closing mid-way.
 #include "LinkSupport.h"
 #include "ScriptedPrompter.h"
+#include "TestWindow.h"
 
 #include "app/AppPaths.h"
 #include "app/Gbk.h"
@@ -116,9 +117,7 @@ private:
 void TestMainLink::init()
 {
     m_dir = std::make_unique<QTemporaryDir>();
-    QDir::setCurrent(m_dir->path());
-    AppPaths::setRegistryFile(m_dir->filePath(QStringLiteral("Velmora.ini")));
-    AppPaths::setSysSetupFile(m_dir->filePath(QStringLiteral("SysSetup")));
+    UseTestFolder(*m_dir);
     m_prompter = ScriptedPrompter();
     m_log = std::make_shared<WireLog>();
 }

@@ -86,9 +86,7 @@ private:
 void TestPageList::init()
 {
     m_dir = std::make_unique<QTemporaryDir>();
-    QDir::setCurrent(m_dir->path());
-    AppPaths::setRegistryFile(m_dir->filePath(QStringLiteral("Velmora.ini")));
-    AppPaths::setSysSetupFile(m_dir->filePath(QStringLiteral("SysSetup")));
+    UseTestFolder(*m_dir);
     m_prompter = ScriptedPrompter();
     m_scenario = m_dir->filePath(QStringLiteral("show.txt"));
 }

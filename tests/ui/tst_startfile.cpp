@@ -3,6 +3,7 @@
 // reported as Open reports it and the remembered project loads instead.
 #include "TestFiles.h"
 #include "ScriptedPrompter.h"
+#include "TestWindow.h"
 
 #include "app/AppPaths.h"
 #include "app/Gbk.h"
@@ -35,9 +36,7 @@ private:
 void TestStartFile::init()
 {
     m_dir = std::make_unique<QTemporaryDir>();
-    QDir::setCurrent(m_dir->path());
-    AppPaths::setRegistryFile(m_dir->filePath(QStringLiteral("Velmora.ini")));
-    AppPaths::setSysSetupFile(m_dir->filePath(QStringLiteral("SysSetup")));
+    UseTestFolder(*m_dir);
     m_prompter = ScriptedPrompter();
     m_remembered = makeProject(QStringLiteral("remembered.prj"), 320);
     WriteRegString(QStringLiteral("CurFileName"), m_remembered);
