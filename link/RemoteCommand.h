@@ -1,0 +1,18 @@
+// The commands a tablet (web API) or a cue system (OSC) sends. The window
+// runs each through the same entry point as its key, with the same drop rules.
+#pragma once
+
+enum class RemoteCommand {
+    Next,      // Space: the page after the selected one
+    Previous,  // PageUp
+    Blank,     // F4
+    Resend,    // F5
+    GoTo,      // Ctrl+G: selects a page, sends nothing
+};
+
+enum class RemoteOutcome {
+    Done,
+    Dropped,   // a transmission runs: the command was not carried out
+    Locked,    // the show lock is on: remote control is locked too
+    NoPage,    // no such page, or nothing to send
+};
