@@ -12,6 +12,7 @@
 namespace {
 // Bundles inside bundles deeper than this are refused rather than followed.
 constexpr int MaxBundleDepth = 4;
+constexpr int MaxDatagramsPerTurn = 64;
 const QByteArray BundleTag("#bundle\0", 8);
 
 // Reads OSC's 4-byte aligned fields; every read checks the bounds first.
@@ -293,9 +294,15 @@ quint16 OscReceiver::port() const
     return m_socket ? m_socket->localPort() : 0;
 }
 
+// A flood of datagrams is read in turns, so that the window keeps
+// answering between them.
 void OscReceiver::ReadPending()
 {
-    while (m_socket && m_socket->hasPendingDatagrams()) {
+    for (int i = 0; m_socket && m_socket->hasPendingDatagrams(); ++i) {
+        if (i == MaxDatagramsPerTurn) {
+            QMetaObject::invokeMethod(this, &OscReceiver::ReadPending, Qt::QueuedConnection);
+            return;
+        }
         if (m_socket->pendingDatagramSize() > MaxOscDatagram) {
             m_socket->readDatagram(nullptr, 0);   // drops it unread
             ++m_malformed;

@@ -248,6 +248,18 @@ private slots:
         QCOMPARE(link.receiver.malformedCount(), broken.size());
     }
 
+    // More datagrams than one turn reads: all of them act, in order.
+    void burst()
+    {
+        Link link;
+        QVERIFY(link.open(QString()));
+        for (int page = 1; page <= 150; ++page)
+            link.send(Message("/velmora/goto", ",i", Int32(page)));
+        QTRY_COMPARE(link.spy.size(), 150);
+        for (int i = 0; i < 150; ++i)
+            QCOMPARE(link.spy[i][1].toInt(), i + 1);
+    }
+
     void listenAndClose()
     {
         OscReceiver receiver;
