@@ -6,6 +6,7 @@ set -euo pipefail
 packages=(
   cmake ninja-build g++
   qt6-base-dev qt6-serialport-dev qt6-translations-l10n libxcb1-dev
+  pkg-config libqrencode-dev
   fonts-arphic-uming fonts-arphic-ukai fonts-wqy-zenhei fonts-dejavu-core
   dpkg-dev file librsvg2-bin desktop-file-utils appstream shared-mime-info
 )
