@@ -368,7 +368,11 @@ void RemoteServer::respond(Client &client, int status, const QByteArray &type,
                          + policy + extraHeaders + "Connection: close\r\n\r\n" + body);
     // A client that never takes its response is dropped all the same.
     client.deadline->start(m_timeoutMs);
-    client.socket->disconnectFromHost();
+    // After a refused request the client may still be sending: closing now
+    // would reset the connection and could destroy the answer on its way,
+    // so the rest is read and dropped until the client closes.
+    if (client.reader.state() == HttpRequestReader::Complete)
+        client.socket->disconnectFromHost();
 }
 
 void RemoteServer::respondError(Client &client, int status, const QString &message,

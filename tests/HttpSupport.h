@@ -56,7 +56,18 @@ inline HttpReply ParseReply(const QByteArray &raw)
     return reply;
 }
 
-// Sends raw bytes and reads until the server closes (blocking: call it off
+// The head and as much body as Content-Length announces have arrived.
+inline bool ResponseIsWhole(const QByteArray &raw)
+{
+    const int end = raw.indexOf("\r\n\r\n");
+    if (end < 0)
+        return false;
+    const HttpReply reply = ParseReply(raw);
+    const QByteArray length = reply.header("Content-Length");
+    return !length.isEmpty() && reply.body.size() >= length.toInt();
+}
+
+// Sends raw bytes and reads the answer, or until the server closes (blocking: call it off
 // the serving thread). from: the local address to connect from.
 inline QByteArray Exchange(quint16 port, const QByteArray &raw, int timeoutMs = 10000,
                            const QHostAddress &from = QHostAddress())
@@ -70,7 +81,8 @@ inline QByteArray Exchange(quint16 port, const QByteArray &raw, int timeoutMs = 
     socket.write(raw);
     socket.waitForBytesWritten(timeoutMs);
     QByteArray answer;
-    while (socket.state() == QAbstractSocket::ConnectedState && socket.waitForReadyRead(timeoutMs))
+    while (!ResponseIsWhole(answer) && socket.state() == QAbstractSocket::ConnectedState
+           && socket.waitForReadyRead(timeoutMs))
         answer += socket.readAll();
     return answer + socket.readAll();
 }
