@@ -8,6 +8,7 @@ packages=(
   qt6-base-dev qt6-serialport-dev qt6-translations-l10n libxcb1-dev
   fonts-arphic-uming fonts-arphic-ukai fonts-wqy-zenhei fonts-dejavu-core
   dpkg-dev file librsvg2-bin desktop-file-utils appstream shared-mime-info
+  chromium
 )
 if [ "${VELMORA_WITH_X:-0}" = 1 ]; then
   packages+=(xvfb xauth)
