@@ -153,7 +153,7 @@ int RemoteServer::streamCount() const
 void RemoteServer::accept()
 {
     while (QTcpSocket *socket = m_server->nextPendingConnection()) {
-        if (m_clients.size() >= MaxConnections) {
+        if (m_clients.size() >= MaxConnections || connectionsFrom(addressKey(socket)) >= MaxConnectionsPerAddress) {
             socket->abort();
             socket->deleteLater();
             continue;
@@ -176,6 +176,14 @@ void RemoteServer::accept()
         connect(socket, &QTcpSocket::errorOccurred, this, [this, socket] { drop(socket); });
         client->deadline->start(m_timeoutMs);
     }
+}
+
+int RemoteServer::connectionsFrom(const QString &address) const
+{
+    int count = 0;
+    for (QTcpSocket *socket : m_clients.keys())
+        count += addressKey(socket) == address;
+    return count;
 }
 
 void RemoteServer::drop(QTcpSocket *socket)

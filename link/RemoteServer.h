@@ -51,6 +51,8 @@ class RemoteServer : public QObject {
     Q_OBJECT
 public:
     static constexpr int MaxConnections = 64;
+    // One device cannot take every place: the phones of the audience still get in.
+    static constexpr int MaxConnectionsPerAddress = 16;
     static constexpr int RequestTimeoutMs = 5000;
     static constexpr int MaxWrongTokens = 10;     // within a minute, from one address
     static constexpr int RefusalMs = 60000;       // then the address is refused this long
@@ -94,6 +96,7 @@ private:
                       const QByteArray &extraHeaders = QByteArray());
     void sendToStreams(const QByteArray &bytes);
     QString addressKey(const QTcpSocket *socket) const;
+    int connectionsFrom(const QString &address) const;
     void forgetOldGuesses(int64_t now);   // keeps the table of addresses small
 
     std::unique_ptr<RemoteShow> m_show;

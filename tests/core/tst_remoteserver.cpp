@@ -303,12 +303,23 @@ void TestRemoteServer::eventStreamFollowsTheState()
 void TestRemoteServer::limitsOnClients()
 {
     const quint16 port = m_server->port();
-    // Every place is taken by an idle client: the next one is closed at once.
+    const auto device = [](int i) { return QHostAddress(QStringLiteral("127.0.0.%1").arg(10 + i)); };
     std::vector<std::unique_ptr<QTcpSocket>> idle;
-    for (int i = 0; i < RemoteServer::MaxConnections; ++i) {
+    const auto connectIdle = [&](const QHostAddress &from) {
         idle.push_back(std::make_unique<QTcpSocket>());
+        idle.back()->bind(from);
         idle.back()->connectToHost(QHostAddress::LocalHost, port);
-    }
+    };
+    // One device takes its share of places, then is refused; others get in.
+    for (int i = 0; i < RemoteServer::MaxConnectionsPerAddress; ++i)
+        connectIdle(device(0));
+    QTRY_COMPARE(m_server->connectionCount(), RemoteServer::MaxConnectionsPerAddress);
+    QCOMPARE(Http(port, "GET", "/api/state", QByteArray(), device(0)).status, 0);
+    QCOMPARE(Http(port, "GET", "/api/state", QByteArray(), device(1)).status, 200);
+
+    // Every place is taken by idle clients: the next one is closed at once.
+    for (int i = RemoteServer::MaxConnectionsPerAddress; i < RemoteServer::MaxConnections; ++i)
+        connectIdle(device(i / RemoteServer::MaxConnectionsPerAddress));
     QTRY_COMPARE(m_server->connectionCount(), RemoteServer::MaxConnections);
     for (const auto &socket : idle)
         QTRY_COMPARE(socket->state(), QAbstractSocket::ConnectedState);

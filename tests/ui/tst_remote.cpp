@@ -229,10 +229,11 @@ void TestRemote::hostileClientsLeaveTheWindowResponsive()
     std::vector<std::unique_ptr<QTcpSocket>> slow;
     for (int i = 0; i < 8; ++i) {
         slow.push_back(std::make_unique<QTcpSocket>());
+        slow.back()->bind(QHostAddress(QStringLiteral("127.0.0.2")));
         slow.back()->connectToHost(QHostAddress::LocalHost, port);
         slow.back()->write("GET /api/state HTTP/1.1\r\nHo");
     }
-    // 1,000 quick requests from four threads, good ones and bad ones mixed.
+    // 1,000 quick requests from four threads (four devices), good ones and bad ones mixed.
     std::atomic<int> answered{0}, wrong{0};
     const bool ok = OffThread([&] {
         std::vector<std::thread> threads;
@@ -241,7 +242,8 @@ void TestRemote::hostileClientsLeaveTheWindowResponsive()
                 for (int i = 0; i < 250; ++i) {
                     const int kind = (i + k) % 5;
                     const QByteArray raw = kind == 4 ? RequestBytes("GET", "/api/state") : hostile[kind];
-                    const int status = ParseReply(Exchange(port, raw)).status;
+                    const QHostAddress device(QStringLiteral("127.0.0.%1").arg(10 + k));
+                    const int status = ParseReply(Exchange(port, raw, 10000, device)).status;
                     ++answered;
                     if (status != (kind == 4 ? 200 : expected[kind]))
                         ++wrong;
