@@ -1,5 +1,6 @@
 // End to end: Debian's headless chromium opens the audience page while the
-// window sends pages, and shows each one soon after its transmission ends.
+// window sends pages, and shows each one soon after its transmission ends;
+// then the operator page steps the show with the token.
 // The browser is driven over its DevTools protocol on a pipe (fds 3 and 4,
 // NUL-terminated JSON), so no driver library is needed.
 #include "TestWindow.h"
@@ -147,6 +148,18 @@ private:
             {{QStringLiteral("expression"), expression}, {QStringLiteral("returnByValue"), true}}, m_session);
         return answer[QStringLiteral("result")].toObject()[QStringLiteral("result")].toObject()[QStringLiteral("value")];
     }
+    // A new tab on url; evaluate() runs in it from then on.
+    void openPage(const QString &url)
+    {
+        const QJsonObject target = m_browser->call(QStringLiteral("Target.createTarget"), {{QStringLiteral("url"), url}});
+        const QString targetId = target[QStringLiteral("result")].toObject()[QStringLiteral("targetId")].toString();
+        QVERIFY2(!targetId.isEmpty(), QJsonDocument(target).toJson().constData());
+        const QJsonObject attached = m_browser->call(
+            QStringLiteral("Target.attachToTarget"),
+            {{QStringLiteral("targetId"), targetId}, {QStringLiteral("flatten"), true}});
+        m_session = attached[QStringLiteral("result")].toObject()[QStringLiteral("sessionId")].toString();
+        QVERIFY2(!m_session.isEmpty(), QJsonDocument(attached).toJson().constData());
+    }
     // How long after the transmission's end the caption showed text; -1: not within 1 s.
     qint64 shownAfterEnd(const QString &text, const QElapsedTimer &sinceEnd)
     {
@@ -182,15 +195,9 @@ void TestAudienceBrowser::pagesAppearInTheBrowser()
     const QString failure = m_browser->start();
     if (!failure.isEmpty())
         QFAIL(qPrintable(failure));
-    const QString url = QStringLiteral("http://127.0.0.1:%1/").arg(w.RemotePort());
-    const QJsonObject target = m_browser->call(QStringLiteral("Target.createTarget"), {{QStringLiteral("url"), url}});
-    const QString targetId = target[QStringLiteral("result")].toObject()[QStringLiteral("targetId")].toString();
-    QVERIFY2(!targetId.isEmpty(), QJsonDocument(target).toJson().constData());
-    const QJsonObject attached = m_browser->call(
-        QStringLiteral("Target.attachToTarget"),
-        {{QStringLiteral("targetId"), targetId}, {QStringLiteral("flatten"), true}});
-    m_session = attached[QStringLiteral("result")].toObject()[QStringLiteral("sessionId")].toString();
-    QVERIFY2(!m_session.isEmpty(), QJsonDocument(attached).toJson().constData());
+    openPage(QStringLiteral("http://127.0.0.1:%1/").arg(w.RemotePort()));
+    if (QTest::currentTestFailed())
+        return;
 
     // The page follows the show, and offers nothing to press.
     QTRY_COMPARE_WITH_TIMEOUT(evaluate(QStringLiteral("document.body.dataset.state")).toString(),
@@ -225,6 +232,27 @@ void TestAudienceBrowser::pagesAppearInTheBrowser()
     QTRY_VERIFY_WITH_TIMEOUT(!w.Show->busy(), 10000);
     QTRY_COMPARE_WITH_TIMEOUT(evaluate(QStringLiteral("document.getElementById('caption').textContent")).toString(),
                               QStringLiteral("第一场：风起"), 10000);
+
+    // The operator page: a wrong token is told in Chinese, the right one steps the show.
+    openPage(QStringLiteral("http://127.0.0.1:%1/remote").arg(port));
+    if (QTest::currentTestFailed())
+        return;
+    QTRY_COMPARE_WITH_TIMEOUT(evaluate(QStringLiteral("document.getElementById('following').textContent")).toString(),
+                              QStringLiteral("下一幕：第3幕 第二场"), 15000);
+    const auto login = [this](const QString &token) {
+        evaluate(QStringLiteral("document.getElementById('secret').value = '%1';"
+                                "document.getElementById('login').requestSubmit();"
+                                "document.getElementById('next').click();").arg(token));
+    };
+    login(QStringLiteral("wrong-token"));
+    QTRY_COMPARE_WITH_TIMEOUT(evaluate(QStringLiteral("document.getElementById('error').textContent")).toString(),
+                              QStringLiteral("口令错误，请重新输入"), 5000);
+    QVERIFY(!evaluate(QStringLiteral("document.getElementById('login').hidden")).toBool());
+    QCOMPARE(w.Show->onAirPage(), 1);
+    login(ReadRemoteSettings().Token);
+    QTRY_COMPARE_WITH_TIMEOUT(w.Show->onAirPage(), 2, 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(evaluate(QStringLiteral("document.getElementById('now').textContent")).toString(),
+                              QStringLiteral("当前：第3幕 第二场"), 5000);
     m_browser.reset();
 }
 
