@@ -1,6 +1,7 @@
 #include "link/RemoteServer.h"
 
 #include <QFile>
+#include <QHostAddress>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTcpServer>

@@ -12,7 +12,6 @@
 
 #include <QByteArray>
 #include <QHash>
-#include <QHostAddress>
 #include <QObject>
 #include <QString>
 

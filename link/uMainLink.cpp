@@ -351,7 +351,8 @@ void TFrm_Main::SendDone()
     m_finishingSend = true;
     ProcessPendingMessages();
     m_finishingSend = false;
-    if (advance) {
+    // A go-to handled just now cleared the flag: the operator's choice stays.
+    if (advance && Project.AdvanceAfterSend) {
         LstView_Page->verticalScrollBar()->triggerAction(QAbstractSlider::SliderSingleStepAdd);
         SelectPage(i + 1);
         Project.AdvanceAfterSend = false;

@@ -3,6 +3,7 @@
 // while sending, the show lock) and a window that stays responsive whatever
 // the clients send.
 #include "HttpSupport.h"
+#include "LinkSupport.h"
 #include "ScriptedPrompter.h"
 #include "TestWindow.h"
 
@@ -36,6 +37,7 @@ private slots:
     void startUpAppliesTheSettings();
     void gotoAndNextOnCom0();
     void droppedWhileSendingLockedAndNoPage();
+    void gotoWhileTheEndIsHandledStays();
     void hostileClientsLeaveTheWindowResponsive();
 
 private:
@@ -198,6 +200,43 @@ void TestRemote::droppedWhileSendingLockedAndNoPage()
     w.SetShowLocked(false);
     QCOMPARE(Http(port, "POST", "/api/goto?page=3", Token).status, 200);
     QCOMPARE(w.SelectedIndex(), 2);
+}
+
+namespace {
+// Runs a command the moment the window starts handling the end of a transmission.
+class AtSendDone : public QObject {
+public:
+    explicit AtSendDone(std::function<void()> command) : m_command(std::move(command)) {}
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == WM_SENDDONE)
+            QMetaObject::invokeMethod(this, m_command, Qt::QueuedConnection);
+        return false;
+    }
+
+private:
+    std::function<void()> m_command;
+};
+} // namespace
+
+void TestRemote::gotoWhileTheEndIsHandledStays()
+{
+    TestWindow t;
+    TFrm_Main &w = *t.main;
+    auto clock = std::make_shared<VirtualClock>();
+    w.LinkEnvironment = {RecordingPorts(std::make_shared<WireLog>(), clock), clock};
+    showPages(w, {QStringLiteral("一"), QStringLiteral("二"), QStringLiteral("三"), QStringLiteral("四")}, 0);
+    RemoteOutcome outcome = RemoteOutcome::Dropped;
+    AtSendDone filter([&] { outcome = w.RunRemoteCommand(RemoteCommand::GoTo, 4); });
+    w.installEventFilter(&filter);
+    QTest::keyClick(w.LstView_Page, Qt::Key_Space);
+    QTRY_VERIFY(!w.Show->busy());
+    QTRY_COMPARE(outcome, RemoteOutcome::Done);
+    QCOMPARE(w.Show->onAirPage(), 1);
+    QCOMPARE(w.SelectedIndex(), 3);   // not the page after the one sent
+    w.removeEventFilter(&filter);
 }
 
 void TestRemote::hostileClientsLeaveTheWindowResponsive()
