@@ -12,6 +12,7 @@
 #include <QElapsedTimer>
 #include <QTcpSocket>
 
+#include <cstdlib>
 #include <memory>
 #include <vector>
 
@@ -64,6 +65,8 @@ void Push(quint16 port, RemoteServer &server, BenchShow &show)
     std::vector<int> events(60, 0);
     for (size_t i = 0; i < events.size(); ++i) {
         streams.push_back(std::make_unique<QTcpSocket>());
+        // Phones are devices of their own: a few streams from each address.
+        streams.back()->bind(QHostAddress(QStringLiteral("127.0.0.%1").arg(10 + int(i) / 4)));
         streams.back()->connectToHost(QHostAddress::LocalHost, port);
         streams.back()->write("GET /api/events HTTP/1.1\r\nHost: x\r\n\r\n");
         QObject::connect(streams.back().get(), &QTcpSocket::readyRead, [&, i] {
@@ -73,8 +76,14 @@ void Push(quint16 port, RemoteServer &server, BenchShow &show)
     const auto allHave = [&](int count) {
         return std::all_of(events.begin(), events.end(), [count](int n) { return n >= count; });
     };
-    while (!allHave(1))
+    while (!allHave(1)) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        for (const auto &stream : streams)
+            if (stream->state() == QAbstractSocket::UnconnectedState) {
+                std::fprintf(stderr, "remote_push: a stream was refused\n");
+                std::exit(1);
+            }
+    }
     std::vector<double> ms;
     for (int i = 0; i < 100; ++i) {
         show.state.onAirText = Caption(i);
