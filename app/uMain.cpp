@@ -6,6 +6,7 @@
 #include "app/ProjectFile.h"
 #include "app/Prompter.h"
 #include "app/uAbout.h"
+#include "link/RemoteServer.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -67,6 +68,7 @@ TFrm_Main::TFrm_Main(Prompter *prompter, QWidget *parent)
     SetupMonitor();
     SetupLinkStatus();
     SetupCockpit();
+    SetupRemote();
 
     Project.SentByClick = false;
     m_hotKey = new HotKey(this);
@@ -94,6 +96,7 @@ TFrm_Main::TFrm_Main(Prompter *prompter, QWidget *parent)
 
 TFrm_Main::~TFrm_Main()
 {
+    delete m_remoteServer;   // no client may reach a window being taken apart
     StopTransmission();
 }
 

@@ -5,6 +5,8 @@
 #include "app/ScenarioFile.h"
 #include "app/Struct.h"
 #include "link/Frames.h"
+#include "link/RemoteCommand.h"
+#include "link/RemoteSettings.h"
 #include "link/ShowLog.h"
 #include "link/ShowState.h"
 #include "link/uSendThread.h"
@@ -34,6 +36,7 @@ class QSpinBox;
 class QTableView;
 class QTimer;
 class QToolBar;
+class RemoteServer;
 class TFrm_Monitor;
 class WireTap;
 
@@ -150,7 +153,9 @@ public:
     // Pages and auto-send.
     // False when nothing went out: the page cannot be drawn or the link is busy.
     bool SendPage(int index, const QString &caption);
-    void ClearDisplay();         // N_ClearScreen (F4), Button1
+    // The commands below say what became of them, for remote control.
+    RemoteOutcome ClearDisplay();   // N_ClearScreen (F4), Button1
+    RemoteOutcome SendNextPage();   // Space, Enter: the page after the selected one
     void TlBtn_MainClick();      // TlBtn_Main, N14
     void LstView_PageClick();
     bool LstView_PageKeyPress(int key);   // true when the list must not see the key
@@ -206,9 +211,10 @@ public:
     QAction *N_GoTo, *N_Find, *N_FindNext, *N_Resend, *N_Cancel, *N_ShowLog, *N_ShowLock;
     void UpdateNowNext();
     void GoToPage();             // Enter in the go-to box: selects, sends nothing
+    RemoteOutcome GoToPageNumber(int page);   // page as numbered in the list
     bool FindNext();             // the next page after the selected one holding the text
-    void SendPreviousPage();     // PageUp
-    void ResendClick();          // F5
+    RemoteOutcome SendPreviousPage();   // PageUp
+    RemoteOutcome ResendClick();        // F5
     void CancelClick();          // Esc, Btn_Cancel
     QString ShowLogFile() const; // the show log beside the project
     void ShowLogClick();         // 通讯 › 演出记录
@@ -217,6 +223,18 @@ public:
     bool ShowLocked() const { return m_showLocked; }
     QList<QObject *> LockedCommands() const;   // what the show lock disables
     // --- end of operator cockpit ------------------------------------------
+
+
+    // --- Remote control and audience page ---------------------------------
+    // Starts, rebinds or stops the web server; an enabled one without a token
+    // gets one, written back to the settings.
+    void ApplyRemoteSettings(const TRemoteSettings &settings);
+    QString RemoteStatus() const;   // on with its port, off, or why it failed
+    quint16 RemotePort() const;     // the bound port, 0 when off
+    // A command of the operator page or of a cue system, through the same
+    // entry point as its key.
+    RemoteOutcome RunRemoteCommand(RemoteCommand command, int page = 0);
+    // --- end of remote control --------------------------------------------
 
 
     // --- Dialogs ----------------------------------------------------------
@@ -296,6 +314,10 @@ private:
         QString caption;
         ShowTransmission what;
     } m_lastPicture;
+    void SetupRemote();
+    RemoteServer *m_remoteServer = nullptr;
+    TRemoteSettings m_remoteSettings;
+    QString m_remoteStatus;
     QString m_missingScenario;      // a scenario that was missing at Open: not created by a save
     FileSnapshot m_scenarioSnapshot;   // the scenario as last read or written
 };

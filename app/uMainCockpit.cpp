@@ -160,15 +160,22 @@ void TFrm_Main::OpenBox(QLineEdit *box)
 
 void TFrm_Main::GoToPage()
 {
-    const int page = Edt_GoTo->text().toInt();
     Edt_GoTo->hide();
-    if (page < 1 || page > PageCount()) {
-        StatusPanel[2]->setText(QStringLiteral("没有第%1幕").arg(Edt_GoTo->text()));
-    } else {
-        SelectPage(page - 1);   // selection only: the next Space sends the page after it
-        LstView_Page->scrollTo(PageList->index(page - 1, 0));
-    }
+    GoToPageNumber(Edt_GoTo->text().toInt());
     LstView_Page->setFocus();
+}
+
+RemoteOutcome TFrm_Main::GoToPageNumber(int page)
+{
+    if (page < 1 || page > PageCount()) {
+        StatusPanel[2]->setText(QStringLiteral("没有第%1幕").arg(page));
+        return RemoteOutcome::NoPage;
+    }
+    SelectPage(page - 1);   // selection only: the next Space sends the page after it
+    LstView_Page->scrollTo(PageList->index(page - 1, 0));
+    // The operator's choice wins over the move at the end of a running transmission.
+    Project.AdvanceAfterSend = false;
+    return RemoteOutcome::Done;
 }
 
 bool TFrm_Main::FindNext()
@@ -189,37 +196,41 @@ bool TFrm_Main::FindNext()
     return false;
 }
 
-void TFrm_Main::SendPreviousPage()
+RemoteOutcome TFrm_Main::SendPreviousPage()
 {
     const int i = SelectedIndex();
     if (i <= 0) {
         StatusPanel[2]->setText(QStringLiteral("已经是第一幕"));
-        return;
+        return RemoteOutcome::NoPage;
     }
-    if (SendPage(i - 1, PageText(i - 1))) {
-        Project.AdvanceAfterSend = false;   // the list stays on the page sent
-        SelectPage(i - 1);
-    }
+    if (!SendPage(i - 1, PageText(i - 1)))
+        return RemoteOutcome::Dropped;
+    Project.AdvanceAfterSend = false;   // the list stays on the page sent
+    SelectPage(i - 1);
+    return RemoteOutcome::Done;
 }
 
-void TFrm_Main::ResendClick()
+RemoteOutcome TFrm_Main::ResendClick()
 {
     const ShowState::Screen screen = Show->screen();
+    bool started = false;
     if (screen == ShowState::TempMessage || screen == ShowState::LogoPicture
         || screen == ShowState::WelcomePicture) {
         // The message or picture goes out again exactly as it was built.
-        if (StartTransmission(m_lastPicture.frame1, m_lastPicture.frame2, m_lastPicture.caption,
-                              m_lastPicture.what))
-            Project.AdvanceAfterSend = false;
-        return;
+        started = StartTransmission(m_lastPicture.frame1, m_lastPicture.frame2,
+                                    m_lastPicture.caption, m_lastPicture.what);
+    } else {
+        const int page = Show->resendPage();
+        if (page < 0 || page >= PageCount()) {
+            StatusPanel[2]->setText(QStringLiteral("没有可重发的画面"));
+            return RemoteOutcome::NoPage;
+        }
+        started = SendPage(page, PageText(page));
     }
-    const int page = Show->resendPage();
-    if (page < 0 || page >= PageCount()) {
-        StatusPanel[2]->setText(QStringLiteral("没有可重发的画面"));
-        return;
-    }
-    if (SendPage(page, PageText(page)))
-        Project.AdvanceAfterSend = false;
+    if (!started)
+        return RemoteOutcome::Dropped;
+    Project.AdvanceAfterSend = false;
+    return RemoteOutcome::Done;
 }
 
 void TFrm_Main::CancelClick()

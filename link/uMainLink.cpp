@@ -173,10 +173,12 @@ bool TFrm_Main::SendPage(int index, const QString &caption)
                         {ShowKind::Page, index, text});
 }
 
-void TFrm_Main::ClearDisplay()
+RemoteOutcome TFrm_Main::ClearDisplay()
 {
-    if (SendRendered(QString(), 0, 0, 0, ClearDisplayCaption(), {ShowKind::Blank}))
-        Project.AdvanceAfterSend = false;
+    if (!SendRendered(QString(), 0, 0, 0, ClearDisplayCaption(), {ShowKind::Blank}))
+        return RemoteOutcome::Dropped;
+    Project.AdvanceAfterSend = false;
+    return RemoteOutcome::Done;
 }
 
 void TFrm_Main::TlBtn_MainClick()
@@ -213,15 +215,20 @@ bool TFrm_Main::LstView_PageKeyPress(int key)
     if (!LstView_Page->isEnabled()
         || (key != Qt::Key_Space && key != Qt::Key_Return && key != Qt::Key_Enter))
         return false;
-    const int i = SelectedIndex();
-    if (i >= 0) {
-        if (i + 1 > PageCount() - 1) {
-            EndOfList();
-        } else if (SendPage(i + 1, PageText(i + 1))) {
-            Project.AdvanceAfterSend = true;
-        }
-    }
+    if (SendNextPage() == RemoteOutcome::NoPage && SelectedIndex() >= 0)
+        EndOfList();
     return true;
+}
+
+RemoteOutcome TFrm_Main::SendNextPage()
+{
+    const int next = ShowState::NextPage(SelectedIndex(), PageCount());
+    if (next < 0)
+        return RemoteOutcome::NoPage;
+    if (!SendPage(next, PageText(next)))
+        return RemoteOutcome::Dropped;
+    Project.AdvanceAfterSend = true;
+    return RemoteOutcome::Done;
 }
 
 void TFrm_Main::EndOfList()
@@ -344,7 +351,8 @@ void TFrm_Main::SendDone()
     m_finishingSend = true;
     ProcessPendingMessages();
     m_finishingSend = false;
-    if (advance) {
+    // A go-to handled just now cleared the flag: the operator's choice stays.
+    if (advance && Project.AdvanceAfterSend) {
         LstView_Page->verticalScrollBar()->triggerAction(QAbstractSlider::SliderSingleStepAdd);
         SelectPage(i + 1);
         Project.AdvanceAfterSend = false;

@@ -1,0 +1,260 @@
+// End to end: Debian's headless chromium opens the audience page while the
+// window sends pages, and shows each one soon after its transmission ends;
+// then the operator page steps the show with the token.
+// The browser is driven over its DevTools protocol on a pipe (fds 3 and 4,
+// NUL-terminated JSON), so no driver library is needed.
+#include "TestWindow.h"
+
+#include "app/Gbk.h"
+#include "app/PageStore.h"
+
+#include <QElapsedTimer>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QStandardPaths>
+#include <QTableView>
+#include <QtTest>
+
+#include <csignal>
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char **environ;
+
+namespace {
+// One headless chromium with a fresh profile, spoken to over its pipe.
+class Chromium {
+public:
+    ~Chromium() { stop(); }
+
+    // Empty when it started, else why not.
+    QString start()
+    {
+        const QString exe = QStandardPaths::findExecutable(QStringLiteral("chromium"));
+        if (exe.isEmpty())
+            return QStringLiteral("chromium is not installed (scripts/install-deps.sh installs it)");
+        int in[2], out[2];
+        if (pipe(in) != 0 || pipe(out) != 0)
+            return QStringLiteral("no pipe");
+        // Out of the way of 3 and 4, where the browser expects them.
+        m_toBrowser = fcntl(in[1], F_DUPFD_CLOEXEC, 10);
+        m_fromBrowser = fcntl(out[0], F_DUPFD_CLOEXEC, 10);
+        const int childIn = fcntl(in[0], F_DUPFD_CLOEXEC, 10);
+        const int childOut = fcntl(out[1], F_DUPFD_CLOEXEC, 10);
+        for (int fd : {in[0], in[1], out[0], out[1]})
+            close(fd);
+        fcntl(m_fromBrowser, F_SETFL, O_NONBLOCK);
+
+        QList<QByteArray> args = {exe.toLocal8Bit(), "--headless", "--no-sandbox", "--disable-gpu",
+                                  "--disable-quic", "--no-first-run", "--disable-background-networking",
+                                  "--disable-component-update", "--disable-sync",
+                                  "--user-data-dir=" + m_profile.path().toLocal8Bit(),
+                                  "--remote-debugging-pipe", "about:blank"};
+        std::vector<char *> argv;
+        for (QByteArray &a : args)
+            argv.push_back(a.data());
+        argv.push_back(nullptr);
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, childIn, 3);
+        posix_spawn_file_actions_adddup2(&actions, childOut, 4);
+        posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+        posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+        const int failed = posix_spawn(&m_pid, argv[0], &actions, nullptr, argv.data(), environ);
+        posix_spawn_file_actions_destroy(&actions);
+        close(childIn);
+        close(childOut);
+        return failed ? QStringLiteral("chromium did not start: %1").arg(strerror(failed)) : QString();
+    }
+
+    // Sends a command and waits for its answer, serving the window meanwhile.
+    QJsonObject call(const QString &method, const QJsonObject &params = {},
+                     const QString &session = QString(), int timeoutMs = 20000)
+    {
+        const int id = ++m_lastId;
+        QJsonObject message{{QStringLiteral("id"), id}, {QStringLiteral("method"), method},
+                            {QStringLiteral("params"), params}};
+        if (!session.isEmpty())
+            message[QStringLiteral("sessionId")] = session;
+        const QByteArray bytes = QJsonDocument(message).toJson(QJsonDocument::Compact) + '\0';
+        if (write(m_toBrowser, bytes.constData(), size_t(bytes.size())) != bytes.size())
+            return {{QStringLiteral("error"), QStringLiteral("pipe closed")}};
+        QElapsedTimer timer;
+        timer.start();
+        while (timer.elapsed() < timeoutMs) {
+            const QJsonObject answer = take(id);
+            if (!answer.isEmpty())
+                return answer;
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        }
+        return {{QStringLiteral("error"), QStringLiteral("no answer to %1").arg(method)}};
+    }
+
+    void stop()
+    {
+        if (m_pid <= 0)
+            return;
+        call(QStringLiteral("Browser.close"), {}, QString(), 3000);
+        for (int i = 0; i < 300 && waitpid(m_pid, nullptr, WNOHANG) == 0; ++i)
+            usleep(10000);
+        if (waitpid(m_pid, nullptr, WNOHANG) == 0) {
+            kill(m_pid, SIGKILL);
+            waitpid(m_pid, nullptr, 0);
+        }
+        m_pid = 0;
+        close(m_toBrowser);
+        close(m_fromBrowser);
+    }
+
+private:
+    // The answer with this id when it has come; events are passed over.
+    QJsonObject take(int id)
+    {
+        char buffer[65536];
+        ssize_t n;
+        while ((n = read(m_fromBrowser, buffer, sizeof buffer)) > 0)
+            m_pending.append(buffer, int(n));
+        int end;
+        while ((end = m_pending.indexOf('\0')) >= 0) {
+            const QJsonObject message = QJsonDocument::fromJson(m_pending.left(end)).object();
+            m_pending.remove(0, end + 1);
+            if (message.value(QStringLiteral("id")).toInt() == id)
+                return message;
+        }
+        return {};
+    }
+
+    QTemporaryDir m_profile;
+    pid_t m_pid = 0;
+    int m_toBrowser = -1, m_fromBrowser = -1;
+    int m_lastId = 0;
+    QByteArray m_pending;
+};
+} // namespace
+
+class TestAudienceBrowser : public QObject {
+    Q_OBJECT
+private slots:
+    void pagesAppearInTheBrowser();
+
+private:
+    QJsonValue evaluate(const QString &expression)
+    {
+        const QJsonObject answer = m_browser->call(
+            QStringLiteral("Runtime.evaluate"),
+            {{QStringLiteral("expression"), expression}, {QStringLiteral("returnByValue"), true}}, m_session);
+        return answer[QStringLiteral("result")].toObject()[QStringLiteral("result")].toObject()[QStringLiteral("value")];
+    }
+    // A new tab on url; evaluate() runs in it from then on.
+    void openPage(const QString &url)
+    {
+        const QJsonObject target = m_browser->call(QStringLiteral("Target.createTarget"), {{QStringLiteral("url"), url}});
+        const QString targetId = target[QStringLiteral("result")].toObject()[QStringLiteral("targetId")].toString();
+        QVERIFY2(!targetId.isEmpty(), QJsonDocument(target).toJson().constData());
+        const QJsonObject attached = m_browser->call(
+            QStringLiteral("Target.attachToTarget"),
+            {{QStringLiteral("targetId"), targetId}, {QStringLiteral("flatten"), true}});
+        m_session = attached[QStringLiteral("result")].toObject()[QStringLiteral("sessionId")].toString();
+        QVERIFY2(!m_session.isEmpty(), QJsonDocument(attached).toJson().constData());
+    }
+    // How long after the transmission's end the caption showed text; -1: not within 1 s.
+    qint64 shownAfterEnd(const QString &text, const QElapsedTimer &sinceEnd)
+    {
+        while (sinceEnd.elapsed() <= 1000) {
+            if (evaluate(QStringLiteral("document.getElementById('caption').textContent")).toString() == text)
+                return sinceEnd.elapsed();
+            QTest::qWait(10);
+        }
+        return -1;
+    }
+
+    std::unique_ptr<Chromium> m_browser;
+    QString m_session;
+};
+
+void TestAudienceBrowser::pagesAppearInTheBrowser()
+{
+    TestWindow t;
+    TFrm_Main &w = *t.main;
+    w.Record().ComPort = 0;   // the simulated display: no hardware
+    TRemoteSettings settings;
+    settings.Enabled = true;
+    settings.Port = 0;
+    w.ApplyRemoteSettings(settings);
+    QVERIFY(w.RemotePort() != 0);
+    w.Richedt_Screen->load(ToGbk(QStringLiteral("序幕\r\n第一场：风起\r\n第二场")));
+    w.RebuildPageList();
+    w.SelectPage(0);
+    QElapsedTimer sinceEnd;
+    connect(w.Show, &ShowState::transmissionEnded, [&sinceEnd] { sinceEnd.start(); });
+
+    m_browser = std::make_unique<Chromium>();
+    const QString failure = m_browser->start();
+    if (!failure.isEmpty())
+        QFAIL(qPrintable(failure));
+    openPage(QStringLiteral("http://127.0.0.1:%1/").arg(w.RemotePort()));
+    if (QTest::currentTestFailed())
+        return;
+
+    // The page follows the show, and offers nothing to press.
+    QTRY_COMPARE_WITH_TIMEOUT(evaluate(QStringLiteral("document.body.dataset.state")).toString(),
+                              QStringLiteral("live"), 15000);
+    QCOMPARE(evaluate(QStringLiteral("document.querySelectorAll('button,input,a,form,select').length")).toInt(), 0);
+    QCOMPARE(evaluate(QStringLiteral("getComputedStyle(document.body).backgroundColor")).toString(),
+             QStringLiteral("rgb(0, 0, 0)"));
+
+    // Space in the page list: the next page goes out on COM0 and appears.
+    QTest::keyClick(w.LstView_Page, Qt::Key_Space);
+    QVERIFY(w.Show->busy());
+    QTRY_VERIFY_WITH_TIMEOUT(!w.Show->busy(), 10000);
+    QCOMPARE(w.Show->onAirPage(), 1);
+    const qint64 shown = shownAfterEnd(QStringLiteral("第一场：风起"), sinceEnd);
+    QVERIFY2(shown >= 0, "the page did not appear within 1 s of the transmission's end");
+    qInfo("page shown %lld ms after the end of its transmission", shown);
+
+    // Blank: the caption goes.
+    w.ClearDisplay();
+    QTRY_VERIFY_WITH_TIMEOUT(!w.Show->busy(), 10000);
+    QVERIFY2(shownAfterEnd(QString(), sinceEnd) >= 0, "the caption stayed after the blank");
+
+    // Server gone and back: the page reconnects by itself.
+    const quint16 port = w.RemotePort();
+    w.ApplyRemoteSettings(TRemoteSettings());
+    QTRY_COMPARE_WITH_TIMEOUT(evaluate(QStringLiteral("document.body.dataset.state")).toString(),
+                              QStringLiteral("connecting"), 5000);
+    settings.Port = port;
+    w.ApplyRemoteSettings(settings);
+    QCOMPARE(w.RemotePort(), port);
+    w.ResendClick();
+    QTRY_VERIFY_WITH_TIMEOUT(!w.Show->busy(), 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(evaluate(QStringLiteral("document.getElementById('caption').textContent")).toString(),
+                              QStringLiteral("第一场：风起"), 10000);
+
+    // The operator page: a wrong token is told in Chinese, the right one steps the show.
+    openPage(QStringLiteral("http://127.0.0.1:%1/remote").arg(port));
+    if (QTest::currentTestFailed())
+        return;
+    QTRY_COMPARE_WITH_TIMEOUT(evaluate(QStringLiteral("document.getElementById('following').textContent")).toString(),
+                              QStringLiteral("下一幕：第3幕 第二场"), 15000);
+    const auto login = [this](const QString &token) {
+        evaluate(QStringLiteral("document.getElementById('secret').value = '%1';"
+                                "document.getElementById('login').requestSubmit();"
+                                "document.getElementById('next').click();").arg(token));
+    };
+    login(QStringLiteral("wrong-token"));
+    QTRY_COMPARE_WITH_TIMEOUT(evaluate(QStringLiteral("document.getElementById('error').textContent")).toString(),
+                              QStringLiteral("口令错误，请重新输入"), 5000);
+    QVERIFY(!evaluate(QStringLiteral("document.getElementById('login').hidden")).toBool());
+    QCOMPARE(w.Show->onAirPage(), 1);
+    login(ReadRemoteSettings().Token);
+    QTRY_COMPARE_WITH_TIMEOUT(w.Show->onAirPage(), 2, 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(evaluate(QStringLiteral("document.getElementById('now').textContent")).toString(),
+                              QStringLiteral("当前：第3幕 第二场"), 5000);
+    m_browser.reset();
+}
+
+QTEST_MAIN(TestAudienceBrowser)
+#include "tst_audiencebrowser.moc"
