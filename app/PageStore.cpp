@@ -1,5 +1,6 @@
 #include "app/PageStore.h"
 
+#include "app/Gbk.h"
 #include "app/ScenarioFile.h"
 #include "render/Faces.h"
 
@@ -46,12 +47,44 @@ QString PageStore::lineText(const Line &line) const
                                                         qsizetype(line.rawLength)));
 }
 
+void PageStore::readLine(const Line &line, QString &buffer) const
+{
+    if (!line.edited && m_encoding == TextEncoding::Gbk)
+        FromGbkKeepingBytes(QByteArrayView(m_bytes.constData() + line.rawStart, qsizetype(line.rawLength)),
+                            buffer);
+    else
+        buffer = lineText(line);
+}
+
+void PageStore::wrapAll()
+{
+    QString buffer;
+    for (Line &line : m_lines) {
+        readLine(line, buffer);
+        wrap(line, buffer);
+    }
+    reindex(0);
+}
+
 void PageStore::clear()
 {
     m_bytes.clear();
     m_lines.clear();
     m_encoding = TextEncoding::Gbk;
     reindex(0);
+}
+
+void PageStore::adopt(PageStore &&other)
+{
+    // The font objects stay: each belongs to the thread that made it.
+    m_bytes = std::move(other.m_bytes);
+    m_lines = std::move(other.m_lines);
+    m_firstPage = std::move(other.m_firstPage);
+    m_encoding = other.m_encoding;
+    m_wrapWidth = other.m_wrapWidth;
+    m_advances = std::move(other.m_advances);
+    other.m_advances.assign(0x10000, -1);
+    other.clear();
 }
 
 void PageStore::load(const QByteArray &bytes)
@@ -78,10 +111,9 @@ void PageStore::load(const QByteArray &bytes)
             line.ending = data[pos] == '\r' ? EndCr : EndLf;
             ++pos;
         }
-        wrap(line);
         m_lines.push_back(std::move(line));
     }
-    reindex(0);
+    wrapAll();
 }
 
 QByteArray PageStore::save() const
@@ -110,9 +142,7 @@ void PageStore::setWrapWidth(int pixels)
     if (pixels == m_wrapWidth)
         return;
     m_wrapWidth = pixels;
-    for (Line &line : m_lines)
-        wrap(line);
-    reindex(0);
+    wrapAll();
 }
 
 namespace {
@@ -137,8 +167,12 @@ int PageStore::advance(QChar c) const
 // any character of CJK text; a word wider than the page is cut where it must.
 void PageStore::wrap(Line &line) const
 {
+    wrap(line, lineText(line));
+}
+
+void PageStore::wrap(Line &line, QStringView text) const
+{
     line.breaks.clear();
-    const QString text = lineText(line);
     int start = 0;       // first character of the current page
     int width = 0;       // width of text[start, i)
     int lastBreak = -1;  // best break position found in the current page

@@ -26,6 +26,9 @@ public:
     void load(const QByteArray &bytes);
     TextEncoding encoding() const { return m_encoding; }
     void clear();
+    // Takes the lines and pages of another store of the same font (one
+    // loaded on another thread); other is left empty.
+    void adopt(PageStore &&other);
     // The file image: unedited lines as they were read, edited ones encoded
     // again and ended with CR LF.
     QByteArray save() const;
@@ -67,7 +70,11 @@ private:
     };
 
     QString lineText(const Line &line) const;
+    // lineText into buffer, whose storage is reused from line to line.
+    void readLine(const Line &line, QString &buffer) const;
     void wrap(Line &line) const;
+    void wrap(Line &line, QStringView text) const;
+    void wrapAll();
     int advance(QChar c) const;   // cached width of one character
     void reindex(int fromLine);
     Position locate(int page) const;

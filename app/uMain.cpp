@@ -5,6 +5,7 @@
 #include "app/HotKey.h"
 #include "app/ProjectFile.h"
 #include "app/Prompter.h"
+#include "app/ScenarioPreload.h"
 #include "app/uAbout.h"
 
 #include <QApplication>
@@ -53,6 +54,9 @@ TFrm_Main::TFrm_Main(Prompter *prompter, QWidget *parent)
                               | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
       m_prompter(prompter)
 {
+    // The scenario is read while the window is built and first painted.
+    m_preload = new ScenarioPreload(this);
+    connect(m_preload, &ScenarioPreload::finished, this, &TFrm_Main::FinishScenarioLoad);
     Project.ProjectSaved.setOnChange([this] { UpdateTitle(); });
     setObjectName(QStringLiteral("Frm_Main"));
     setWindowTitle(QString::fromUtf8(ApplicationTitle));
@@ -321,7 +325,8 @@ void TFrm_Main::showEvent(QShowEvent *event)
     if (!m_shown) {
         m_shown = true;
         StartupLoad();
-        RecoverShow();
+        if (m_deferredScenario.isEmpty())
+            RecoverShow();   // else when the list is filled
     }
 }
 
@@ -339,7 +344,7 @@ void TFrm_Main::StartupLoad()
     Project.ProjectUntitled = false;
     Project.ProjectSaved = true;
     ResizePreview(Record().ScreenWidth, Record().ScreenHeight);
-    Guarded([this] { ReloadScenario(); });
+    Guarded([this] { ReloadScenario(true); });
 }
 
 void TFrm_Main::LoadProject(const QString &path)

@@ -23,6 +23,7 @@ struct TSpecialCommands;
 class PageListModel;
 class PageStore;
 class Prompter;
+class ScenarioPreload;
 class QAction;
 class QGroupBox;
 class QLabel;
@@ -105,7 +106,9 @@ public:
     void ClearPageList();                 // empties the list; the store keeps its lines
     // Start-up and Open: the project's scenario; one that is missing or cannot
     // be read leaves an empty store, and the operator is told which file.
-    void ReloadScenario();
+    // atStart: the scenario the worker reads is taken from it, and when it
+    // is not ready yet the list is filled once it is.
+    void ReloadScenario(bool atStart = false);
     void SaveScenario();                  // inside Save and Save As: the store to ScenarioFile
     // Before a save: when another program changed the scenario since it was
     // read, the operator reloads it, overwrites it or cancels the save
@@ -282,10 +285,17 @@ private:
     QString ScenarioPath(const QString &projectFile) const;
     QString ScenarioPath() const { return ScenarioPath(Project.CurFileName); }
     void ReplaceStoreAndList(const std::function<void()> &edit, int select);
+    // The start-up scenario from the worker (ScenarioPreload).
+    void StartScenarioLoad(const QString &path);
+    void FinishScenarioLoad();     // fills the list when the worker is done
+    void AwaitScenario();          // commands that use the pages wait for it
+    void ScenarioLoaded(const QString &path, const QByteArray &bytes);
 
     Prompter *m_prompter;
     HotKey *m_hotKey = nullptr;
     bool m_shown = false;
+    ScenarioPreload *m_preload = nullptr;   // until its worker is done
+    QString m_deferredScenario;   // the scenario the list waits for
     bool m_exiting = false;
     QString m_unreadableScenario;   // a scenario that exists but could not be read
     QString m_startupFile;          // the project named on the command line
