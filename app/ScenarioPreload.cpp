@@ -7,13 +7,28 @@
 #include "render/Faces.h"
 
 #include <QFile>
+#include <QSemaphore>
 #include <QThread>
+
+#include <atomic>
+
+namespace {
+std::atomic<QSemaphore *> StartGate{nullptr};
+} // namespace
+
+void ScenarioPreload::setStartGate(QSemaphore *gate) { StartGate = gate; }
 
 ScenarioPreload::ScenarioPreload(QObject *parent) : QObject(parent)
 {
     // The face table is global: filled here, before a second thread uses fonts.
     EnsureFaceSubstitutions();
-    m_thread = QThread::create([this] { run(); });
+    m_thread = QThread::create([this, gate = StartGate.load()] {
+        if (gate) {
+            gate->acquire();
+            gate->release();
+        }
+        run();
+    });
     connect(m_thread, &QThread::finished, this, &ScenarioPreload::finished);
     m_thread->start();
 }

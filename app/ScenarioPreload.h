@@ -10,6 +10,7 @@
 #include <memory>
 
 class PageStore;
+class QSemaphore;
 class QThread;
 
 class ScenarioPreload : public QObject {
@@ -24,6 +25,10 @@ public:
     // another file or could not read it (the caller loads it itself, and
     // reports what goes wrong).
     bool take(const QString &path, PageStore &store, QByteArray &bytes);
+    // Workers started while a gate is set acquire one of its resources
+    // before they read (and give it back): tests see the window before its
+    // list is filled. nullptr: no gate.
+    static void setStartGate(QSemaphore *gate);
 
 signals:
     void finished();

@@ -58,6 +58,9 @@ public:
     void SaveProject(const QString &path);
     bool SaveProjectAs();     // false when the dialog was cancelled
     void StartupLoad();       // the load when the window is first shown
+    // Until the start-up scenario is in the list, commands that use the
+    // pages call this: it waits for the worker and fills the list.
+    void AwaitScenario();
     // A project named on the command line: the start-up load opens it as Open
     // would, instead of the remembered project.
     void SetStartupFile(const QString &path);
@@ -288,7 +291,6 @@ private:
     // The start-up scenario from the worker (ScenarioPreload).
     void StartScenarioLoad(const QString &path);
     void FinishScenarioLoad();     // fills the list when the worker is done
-    void AwaitScenario();          // commands that use the pages wait for it
     void ScenarioLoaded(const QString &path, const QByteArray &bytes);
 
     Prompter *m_prompter;

@@ -152,8 +152,8 @@ void TFrm_Main::FinishScenarioLoad()
     m_preload = nullptr;
 }
 
-// Until then the store is empty: a command that reads or changes the pages
-// would lose them or act on the wrong one.
+// Until then the store is empty: a command that used the pages would lose
+// them or act on the wrong one.
 void TFrm_Main::AwaitScenario()
 {
     if (m_deferredScenario.isEmpty())
