@@ -70,7 +70,7 @@ void ScenarioPreload::run()
 
 bool ScenarioPreload::take(const QString &path, PageStore &store, QByteArray &bytes)
 {
-    if (!isFinished() || !m_store || path != m_path)
+    if (!isFinished() || !m_store || path != m_path || m_store->wrapWidth() != store.wrapWidth())
         return false;
     store.adopt(std::move(*m_store));
     bytes = std::move(m_bytes);

@@ -21,8 +21,8 @@ public:
     bool isFinished() const;
     void wait();
     // After finished: moves the pages into store when the worker read the
-    // scenario at path; bytes gets the file as read. False when it read
-    // another file or could not read it (the caller loads it itself, and
+    // scenario at path and wrapped it at store's width; bytes gets the file
+    // as read. False when it read another file or could not read it (the caller loads it itself, and
     // reports what goes wrong).
     bool take(const QString &path, PageStore &store, QByteArray &bytes);
     // Workers started while a gate is set acquire one of its resources

@@ -325,8 +325,11 @@ void TFrm_Main::showEvent(QShowEvent *event)
     if (!m_shown) {
         m_shown = true;
         StartupLoad();
-        if (m_deferredScenario.isEmpty())
-            RecoverShow();   // else when the list is filled
+        if (m_deferredScenario.isEmpty()) {   // else when the list is filled
+            RecoverShow();
+            if (m_preload && m_preload->isFinished())
+                DropPreload();
+        }
     }
 }
 

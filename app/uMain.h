@@ -291,6 +291,7 @@ private:
     // The start-up scenario from the worker (ScenarioPreload).
     void StartScenarioLoad(const QString &path);
     void FinishScenarioLoad();     // fills the list when the worker is done
+    void DropPreload();
     void ScenarioLoaded(const QString &path, const QByteArray &bytes);
 
     Prompter *m_prompter;

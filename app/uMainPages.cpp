@@ -141,12 +141,20 @@ void TFrm_Main::StartScenarioLoad(const QString &path)
 
 void TFrm_Main::FinishScenarioLoad()
 {
+    if (!m_shown)
+        return;   // the start-up load takes the pages when the window is shown
     const QString path = std::exchange(m_deferredScenario, QString());
     if (!path.isEmpty()) {
         StatusPanel[2]->clear();
         Guarded([&] { StartScenarioLoad(path); });
         RecoverShow();
     }
+    DropPreload();
+}
+
+// The worker's pages, if not taken, are not kept for the whole show.
+void TFrm_Main::DropPreload()
+{
     m_preload->disconnect(this);
     m_preload->deleteLater();
     m_preload = nullptr;

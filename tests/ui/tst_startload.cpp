@@ -8,6 +8,7 @@
 
 #include "app/Gbk.h"
 #include "app/ProjectFile.h"
+#include "app/Prompter.h"
 #include "app/ScenarioPreload.h"
 #include "app/uMain.h"
 
@@ -28,6 +29,7 @@ private slots:
     void init();
     void cleanup();
     void listFilledAndShowRecoveredAfterTheWorker();
+    void workerDoneBeforeTheWindowIsShown();
     void commandsBeforeTheEndWait();
     void importBeforeTheEndIsNotUndone();
     void unreadableScenarioReportedAfterTheWorker();
@@ -97,6 +99,29 @@ void TestStartLoad::listFilledAndShowRecoveredAfterTheWorker()
     QVERIFY(w->Project.ProjectSaved);
     QVERIFY(m_prompter.errors.isEmpty());
     QVERIFY(m_prompter.messages.isEmpty());
+}
+
+void TestStartLoad::workerDoneBeforeTheWindowIsShown()
+{
+    remember(m_scenario);
+    TFrm_Main w(&m_prompter);
+    auto *preload = w.findChild<ScenarioPreload *>();
+    QVERIFY(preload);
+    preload->wait();
+    QCoreApplication::sendPostedEvents();   // its end, before the window is shown
+    // The file changes after the worker read it: the list shows what the
+    // worker read, and a save knows the file is no longer that.
+    WriteRaw(m_scenario, "changed\r\n");
+    w.show();
+    QCOMPARE(w.PageCount(), 4);
+    QCOMPARE(w.PageText(0), QStringLiteral("一"));
+    m_prompter.answers = {Prompter::Cancel};
+    w.SaveClick();
+    QCOMPARE(m_prompter.messages.size(), 1);
+    QVERIFY(m_prompter.messages.first().text.contains(QStringLiteral("已被修改")));
+    QCOMPARE(ReadRaw(m_scenario), QByteArray("changed\r\n"));
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QVERIFY(!w.findChild<ScenarioPreload *>());   // its copy is not kept
 }
 
 void TestStartLoad::commandsBeforeTheEndWait()
