@@ -6,6 +6,7 @@
 
 #include <QFontMetrics>
 #include <algorithm>
+#include <cstring>
 
 namespace {
 const QByteArray Utf8Mark("\xEF\xBB\xBF");
@@ -87,6 +88,29 @@ void PageStore::adopt(PageStore &&other)
     other.clear();
 }
 
+namespace {
+// Where a byte next occurs, found by memchr and kept until passed: a file
+// is searched once for each line-end byte, whatever its line ends are.
+class NextByte {
+public:
+    NextByte(const char *data, int size, char byte) : m_data(data), m_size(size), m_byte(byte) {}
+    int from(int pos)
+    {
+        if (m_next < pos) {
+            const void *found = std::memchr(m_data + pos, m_byte, size_t(m_size - pos));
+            m_next = found ? int(static_cast<const char *>(found) - m_data) : m_size;
+        }
+        return m_next;
+    }
+
+private:
+    const char *m_data;
+    int m_size;
+    char m_byte;
+    int m_next = -1;
+};
+} // namespace
+
 void PageStore::load(const QByteArray &bytes)
 {
     clear();
@@ -96,10 +120,9 @@ void PageStore::load(const QByteArray &bytes)
     int pos = m_encoding == TextEncoding::Utf8WithMark ? Utf8Mark.size() : 0;
     const int size = bytes.size();
     m_lines.reserve(size_t(std::count(data, data + size, '\n')) + 1);
+    NextByte cr{data, size, '\r'}, lf{data, size, '\n'};
     while (pos < size) {
-        int end = pos;
-        while (end < size && data[end] != '\r' && data[end] != '\n')
-            ++end;
+        const int end = std::min(cr.from(pos), lf.from(pos));
         Line line;
         line.rawStart = uint32_t(pos);
         line.rawLength = uint32_t(end - pos);
@@ -155,11 +178,10 @@ bool BreaksAnywhere(QChar c)
 }
 } // namespace
 
-int PageStore::advance(QChar c) const
+int PageStore::measure(QChar c) const
 {
     int &width = m_advances[c.unicode()];
-    if (width < 0)
-        width = c.isLowSurrogate() ? 0 : m_metrics.horizontalAdvance(c);
+    width = c.isLowSurrogate() ? 0 : m_metrics.horizontalAdvance(c);
     return width;
 }
 

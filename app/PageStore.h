@@ -75,7 +75,13 @@ private:
     void wrap(Line &line) const;
     void wrap(Line &line, QStringView text) const;
     void wrapAll();
-    int advance(QChar c) const;   // cached width of one character
+    // Cached width of one character; looked up for every character wrapped.
+    int advance(QChar c) const
+    {
+        const int width = m_advances[c.unicode()];
+        return width >= 0 ? width : measure(c);
+    }
+    int measure(QChar c) const;   // fills the cache
     void reindex(int fromLine);
     Position locate(int page) const;
     int segmentStart(const Line &line, int segment) const;
