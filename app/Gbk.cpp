@@ -82,10 +82,17 @@ const GbkTable &Table()
 
 QString FromGbkKeepingBytes(const QByteArray &bytes)
 {
+    QString text;
+    FromGbkKeepingBytes(bytes, text);
+    return text;
+}
+
+void FromGbkKeepingBytes(QByteArrayView bytes, QString &text)
+{
     const GbkTable &table = Table();
     const qsizetype n = bytes.size();
-    const uchar *in = reinterpret_cast<const uchar *>(bytes.constData());
-    QString text(n, Qt::Uninitialized);
+    const uchar *in = reinterpret_cast<const uchar *>(bytes.data());
+    text.resize(n);
     char16_t *out = reinterpret_cast<char16_t *>(text.data());
     char16_t *const begin = out;
     for (qsizetype i = 0; i < n;) {
@@ -107,7 +114,6 @@ QString FromGbkKeepingBytes(const QByteArray &bytes)
         }
     }
     text.truncate(out - begin);
-    return text;
 }
 
 QByteArray ToGbkKeepingBytes(const QString &text)

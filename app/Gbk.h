@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
 
 QString FromGbk(const QByteArray &bytes);
@@ -15,4 +16,6 @@ bool IsGbkEncodable(const QString &text);
 // not part of a valid GBK character decodes to the private-use character
 // U+F700 + byte and encodes back to that byte.
 QString FromGbkKeepingBytes(const QByteArray &bytes);
+// The same into text, whose storage is reused: one buffer for many lines.
+void FromGbkKeepingBytes(QByteArrayView bytes, QString &text);
 QByteArray ToGbkKeepingBytes(const QString &text);

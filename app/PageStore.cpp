@@ -1,10 +1,12 @@
 #include "app/PageStore.h"
 
+#include "app/Gbk.h"
 #include "app/ScenarioFile.h"
 #include "render/Faces.h"
 
 #include <QFontMetrics>
 #include <algorithm>
+#include <cstring>
 
 namespace {
 const QByteArray Utf8Mark("\xEF\xBB\xBF");
@@ -46,6 +48,25 @@ QString PageStore::lineText(const Line &line) const
                                                         qsizetype(line.rawLength)));
 }
 
+void PageStore::readLine(const Line &line, QString &buffer) const
+{
+    if (!line.edited && m_encoding == TextEncoding::Gbk)
+        FromGbkKeepingBytes(QByteArrayView(m_bytes.constData() + line.rawStart, qsizetype(line.rawLength)),
+                            buffer);
+    else
+        buffer = lineText(line);
+}
+
+void PageStore::wrapAll()
+{
+    QString buffer;
+    for (Line &line : m_lines) {
+        readLine(line, buffer);
+        wrap(line, buffer);
+    }
+    reindex(0);
+}
+
 void PageStore::clear()
 {
     m_bytes.clear();
@@ -53,6 +74,42 @@ void PageStore::clear()
     m_encoding = TextEncoding::Gbk;
     reindex(0);
 }
+
+void PageStore::adopt(PageStore &&other)
+{
+    // The font objects stay: each belongs to the thread that made it.
+    m_bytes = std::move(other.m_bytes);
+    m_lines = std::move(other.m_lines);
+    m_firstPage = std::move(other.m_firstPage);
+    m_encoding = other.m_encoding;
+    m_wrapWidth = other.m_wrapWidth;
+    m_advances = std::move(other.m_advances);
+    other.m_advances.assign(0x10000, -1);
+    other.clear();
+}
+
+namespace {
+// Where a byte next occurs, found by memchr and kept until passed: a file
+// is searched once for each line-end byte, whatever its line ends are.
+class NextByte {
+public:
+    NextByte(const char *data, int size, char byte) : m_data(data), m_size(size), m_byte(byte) {}
+    int from(int pos)
+    {
+        if (m_next < pos) {
+            const void *found = std::memchr(m_data + pos, m_byte, size_t(m_size - pos));
+            m_next = found ? int(static_cast<const char *>(found) - m_data) : m_size;
+        }
+        return m_next;
+    }
+
+private:
+    const char *m_data;
+    int m_size;
+    char m_byte;
+    int m_next = -1;
+};
+} // namespace
 
 void PageStore::load(const QByteArray &bytes)
 {
@@ -63,10 +120,9 @@ void PageStore::load(const QByteArray &bytes)
     int pos = m_encoding == TextEncoding::Utf8WithMark ? Utf8Mark.size() : 0;
     const int size = bytes.size();
     m_lines.reserve(size_t(std::count(data, data + size, '\n')) + 1);
+    NextByte cr{data, size, '\r'}, lf{data, size, '\n'};
     while (pos < size) {
-        int end = pos;
-        while (end < size && data[end] != '\r' && data[end] != '\n')
-            ++end;
+        const int end = std::min(cr.from(pos), lf.from(pos));
         Line line;
         line.rawStart = uint32_t(pos);
         line.rawLength = uint32_t(end - pos);
@@ -78,10 +134,9 @@ void PageStore::load(const QByteArray &bytes)
             line.ending = data[pos] == '\r' ? EndCr : EndLf;
             ++pos;
         }
-        wrap(line);
         m_lines.push_back(std::move(line));
     }
-    reindex(0);
+    wrapAll();
 }
 
 QByteArray PageStore::save() const
@@ -110,9 +165,7 @@ void PageStore::setWrapWidth(int pixels)
     if (pixels == m_wrapWidth)
         return;
     m_wrapWidth = pixels;
-    for (Line &line : m_lines)
-        wrap(line);
-    reindex(0);
+    wrapAll();
 }
 
 namespace {
@@ -125,11 +178,10 @@ bool BreaksAnywhere(QChar c)
 }
 } // namespace
 
-int PageStore::advance(QChar c) const
+int PageStore::measure(QChar c) const
 {
     int &width = m_advances[c.unicode()];
-    if (width < 0)
-        width = c.isLowSurrogate() ? 0 : m_metrics.horizontalAdvance(c);
+    width = c.isLowSurrogate() ? 0 : m_metrics.horizontalAdvance(c);
     return width;
 }
 
@@ -137,8 +189,12 @@ int PageStore::advance(QChar c) const
 // any character of CJK text; a word wider than the page is cut where it must.
 void PageStore::wrap(Line &line) const
 {
+    wrap(line, lineText(line));
+}
+
+void PageStore::wrap(Line &line, QStringView text) const
+{
     line.breaks.clear();
-    const QString text = lineText(line);
     int start = 0;       // first character of the current page
     int width = 0;       // width of text[start, i)
     int lastBreak = -1;  // best break position found in the current page

@@ -26,6 +26,9 @@ public:
     void load(const QByteArray &bytes);
     TextEncoding encoding() const { return m_encoding; }
     void clear();
+    // Takes the lines and pages of another store of the same font (one
+    // loaded on another thread); other is left empty.
+    void adopt(PageStore &&other);
     // The file image: unedited lines as they were read, edited ones encoded
     // again and ended with CR LF.
     QByteArray save() const;
@@ -67,8 +70,18 @@ private:
     };
 
     QString lineText(const Line &line) const;
+    // lineText into buffer, whose storage is reused from line to line.
+    void readLine(const Line &line, QString &buffer) const;
     void wrap(Line &line) const;
-    int advance(QChar c) const;   // cached width of one character
+    void wrap(Line &line, QStringView text) const;
+    void wrapAll();
+    // Cached width of one character; looked up for every character wrapped.
+    int advance(QChar c) const
+    {
+        const int width = m_advances[c.unicode()];
+        return width >= 0 ? width : measure(c);
+    }
+    int measure(QChar c) const;   // fills the cache
     void reindex(int fromLine);
     Position locate(int page) const;
     int segmentStart(const Line &line, int segment) const;

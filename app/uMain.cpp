@@ -5,6 +5,7 @@
 #include "app/HotKey.h"
 #include "app/ProjectFile.h"
 #include "app/Prompter.h"
+#include "app/ScenarioPreload.h"
 #include "app/uAbout.h"
 #include "link/RemoteServer.h"
 
@@ -54,6 +55,9 @@ TFrm_Main::TFrm_Main(Prompter *prompter, QWidget *parent)
                               | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
       m_prompter(prompter)
 {
+    // The scenario is read while the window is built and first painted.
+    m_preload = new ScenarioPreload(this);
+    connect(m_preload, &ScenarioPreload::finished, this, &TFrm_Main::FinishScenarioLoad);
     Project.ProjectSaved.setOnChange([this] { UpdateTitle(); });
     setObjectName(QStringLiteral("Frm_Main"));
     setWindowTitle(QString::fromUtf8(ApplicationTitle));
@@ -324,7 +328,11 @@ void TFrm_Main::showEvent(QShowEvent *event)
     if (!m_shown) {
         m_shown = true;
         StartupLoad();
-        RecoverShow();
+        if (m_deferredScenario.isEmpty()) {   // else when the list is filled
+            RecoverShow();
+            if (m_preload && m_preload->isFinished())
+                DropPreload();
+        }
     }
 }
 
@@ -342,7 +350,7 @@ void TFrm_Main::StartupLoad()
     Project.ProjectUntitled = false;
     Project.ProjectSaved = true;
     ResizePreview(Record().ScreenWidth, Record().ScreenHeight);
-    Guarded([this] { ReloadScenario(); });
+    Guarded([this] { ReloadScenario(true); });
 }
 
 void TFrm_Main::LoadProject(const QString &path)

@@ -25,6 +25,7 @@ struct TSpecialCommands;
 class PageListModel;
 class PageStore;
 class Prompter;
+class ScenarioPreload;
 class QAction;
 class QGroupBox;
 class QLabel;
@@ -60,6 +61,9 @@ public:
     void SaveProject(const QString &path);
     bool SaveProjectAs();     // false when the dialog was cancelled
     void StartupLoad();       // the load when the window is first shown
+    // Until the start-up scenario is in the list, commands that use the
+    // pages call this: it waits for the worker and fills the list.
+    void AwaitScenario();
     // A project named on the command line: the start-up load opens it as Open
     // would, instead of the remembered project.
     void SetStartupFile(const QString &path);
@@ -108,7 +112,9 @@ public:
     void ClearPageList();                 // empties the list; the store keeps its lines
     // Start-up and Open: the project's scenario; one that is missing or cannot
     // be read leaves an empty store, and the operator is told which file.
-    void ReloadScenario();
+    // atStart: the scenario the worker reads is taken from it, and when it
+    // is not ready yet the list is filled once it is.
+    void ReloadScenario(bool atStart = false);
     void SaveScenario();                  // inside Save and Save As: the store to ScenarioFile
     // Before a save: when another program changed the scenario since it was
     // read, the operator reloads it, overwrites it or cancels the save
@@ -300,10 +306,17 @@ private:
     QString ScenarioPath(const QString &projectFile) const;
     QString ScenarioPath() const { return ScenarioPath(Project.CurFileName); }
     void ReplaceStoreAndList(const std::function<void()> &edit, int select);
+    // The start-up scenario from the worker (ScenarioPreload).
+    void StartScenarioLoad(const QString &path);
+    void FinishScenarioLoad();     // fills the list when the worker is done
+    void DropPreload();
+    void ScenarioLoaded(const QString &path, const QByteArray &bytes);
 
     Prompter *m_prompter;
     HotKey *m_hotKey = nullptr;
     bool m_shown = false;
+    ScenarioPreload *m_preload = nullptr;   // until its worker is done
+    QString m_deferredScenario;   // the scenario the list waits for
     bool m_exiting = false;
     QString m_unreadableScenario;   // a scenario that exists but could not be read
     QString m_startupFile;          // the project named on the command line

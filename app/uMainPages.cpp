@@ -7,6 +7,7 @@
 #include "app/PageListModel.h"
 #include "app/PageStore.h"
 #include "app/ProjectFile.h"
+#include "app/ScenarioPreload.h"
 #include "app/Prompter.h"
 #include "app/uAdd.h"
 #include "app/uModify.h"
@@ -94,12 +95,14 @@ QString TFrm_Main::ScenarioPath(const QString &projectFile) const
 
 void TFrm_Main::ForgetPages()
 {
+    AwaitScenario();
     Richedt_Screen->clear();
     RebuildPageList();
 }
 
 void TFrm_Main::LoadScenario(const QString &path)
 {
+    AwaitScenario();
     QByteArray bytes;
     try {
         bytes = ReadWholeFile(path);
@@ -110,20 +113,73 @@ void TFrm_Main::LoadScenario(const QString &path)
         m_unreadableScenario = path;
         throw;
     }
+    Richedt_Screen->load(bytes);
+    ScenarioLoaded(path, bytes);
+}
+
+void TFrm_Main::ScenarioLoaded(const QString &path, const QByteArray &bytes)
+{
     m_unreadableScenario.clear();
     m_missingScenario.clear();
     m_scenarioSnapshot = FileSnapshot::of(path, bytes);
-    Richedt_Screen->load(bytes);
     RebuildPageList();
 }
 
-void TFrm_Main::ReloadScenario()
+void TFrm_Main::StartScenarioLoad(const QString &path)
+{
+    if (m_preload && !m_preload->isFinished()) {
+        m_deferredScenario = path;
+        StatusPanel[2]->setText(QStringLiteral("正在读入剧本……"));
+        return;
+    }
+    QByteArray bytes;
+    if (m_preload && m_preload->take(path, *Richedt_Screen, bytes))
+        ScenarioLoaded(path, bytes);
+    else
+        LoadScenario(path);   // read here, so that a failure is reported
+}
+
+void TFrm_Main::FinishScenarioLoad()
+{
+    if (!m_shown)
+        return;   // the start-up load takes the pages when the window is shown
+    const QString path = std::exchange(m_deferredScenario, QString());
+    if (!path.isEmpty()) {
+        StatusPanel[2]->clear();
+        Guarded([&] { StartScenarioLoad(path); });
+        RecoverShow();
+    }
+    DropPreload();
+}
+
+// The worker's pages, if not taken, are not kept for the whole show.
+void TFrm_Main::DropPreload()
+{
+    m_preload->disconnect(this);
+    m_preload->deleteLater();
+    m_preload = nullptr;
+}
+
+// Until then the store is empty: a command that used the pages would lose
+// them or act on the wrong one.
+void TFrm_Main::AwaitScenario()
+{
+    if (m_deferredScenario.isEmpty())
+        return;
+    m_preload->wait();
+    FinishScenarioLoad();
+}
+
+void TFrm_Main::ReloadScenario(bool atStart)
 {
     const QString path = ScenarioPath();
     if (path.isEmpty())
         return;
     if (!IsForeignDrivePath(path) && QFile::exists(path)) {
-        LoadScenario(path);
+        if (atStart)
+            StartScenarioLoad(path);
+        else
+            LoadScenario(path);
         return;
     }
     ForgetPages();
@@ -139,6 +195,7 @@ void TFrm_Main::ReloadScenario()
 
 void TFrm_Main::SaveScenario()
 {
+    AwaitScenario();
     const QString path = ScenarioPath();
     if (path.isEmpty() || path == m_missingScenario)
         return;
@@ -158,6 +215,7 @@ void TFrm_Main::SaveScenario()
 
 void TFrm_Main::CheckScenarioOnDisk(const QString &projectFile)
 {
+    AwaitScenario();
     const QString path = ScenarioPath(projectFile);
     if (path.isEmpty() || path == m_unreadableScenario)
         return;
@@ -195,6 +253,7 @@ void TFrm_Main::ScenarioEdited(const QString &path, QWidget *owner)
 
 void TFrm_Main::Btn_LoadScenarioClick()
 {
+    AwaitScenario();
     Guarded([this] {
         Prompter::FileRequest request;
         request.filter = ScenarioFilter;
@@ -221,6 +280,7 @@ void TFrm_Main::Btn_LoadScenarioClick()
 
 void TFrm_Main::ReplaceStoreAndList(const std::function<void()> &edit, int select)
 {
+    AwaitScenario();
     LstView_Page->setUpdatesEnabled(false);
     edit();
     RebuildPageList();

@@ -6,7 +6,9 @@
 
 #include <QCryptographicHash>
 #include <QRandomGenerator>
+#include <QThread>
 #include <limits>
+#include <memory>
 #include <QtTest>
 
 namespace {
@@ -86,6 +88,7 @@ private slots:
     void keepingBytesDecodesAsTheConverter();
     void wrapPositionsOfAVariedScenario_data();
     void wrapPositionsOfAVariedScenario();
+    void storeLoadedOnAnotherThreadIsAdopted();
 };
 
 void TestPageStore::linesBecomePages()
@@ -400,6 +403,30 @@ void TestPageStore::wrapPositionsOfAVariedScenario()
         hash.addData((page + QLatin1Char('\n')).toUtf8());
     QCOMPARE(store.pageCount(), pages);
     QCOMPARE(hash.result().toHex(), digest);
+}
+
+// The window takes the start-up scenario from a store its worker loaded.
+void TestPageStore::storeLoadedOnAnotherThreadIsAdopted()
+{
+    const QByteArray bytes = VariedScenario();
+    PageStore loaded;
+    std::unique_ptr<QThread> worker(QThread::create([&] { loaded.load(bytes); }));
+    worker->start();
+    QVERIFY(worker->wait());
+    PageStore store;
+    store.load("old\r\n");
+    store.adopt(std::move(loaded));
+    QCOMPARE(Pages(store), Pages(Store(bytes)));
+    QCOMPARE(store.save(), bytes);
+    QCOMPARE(loaded.pageCount(), 0);
+    QCOMPARE(loaded.save(), QByteArray());
+
+    // Edits measure with this thread's font and keep the other lines.
+    store.replacePage(0, Long());
+    PageStore reference = Store(bytes);
+    reference.replacePage(0, Long());
+    QCOMPARE(Pages(store), Pages(reference));
+    QCOMPARE(store.save(), reference.save());
 }
 
 QTEST_MAIN(TestPageStore)

@@ -95,6 +95,7 @@ std::unique_ptr<TFrm_Main> TestPageList::start()
 {
     auto w = std::make_unique<TFrm_Main>(&m_prompter);
     w->show();
+    w->AwaitScenario();   // these cases start from a filled list
     return w;
 }
 
