@@ -37,6 +37,7 @@ class QSpinBox;
 class QTableView;
 class QTimer;
 class QToolBar;
+class OscReceiver;
 class RemoteServer;
 class TFrm_Monitor;
 class WireTap;
@@ -237,6 +238,8 @@ public:
     void ApplyRemoteSettings(const TRemoteSettings &settings);
     QString RemoteStatus() const;   // on with its port, off, or why it failed
     quint16 RemotePort() const;     // the bound port, 0 when off
+    quint16 OscPort() const;        // the bound UDP port, 0 when off
+    void N_RemoteClick();           // 通讯 › 远程与观众
     // A command of the operator page or of a cue system, through the same
     // entry point as its key.
     RemoteOutcome RunRemoteCommand(RemoteCommand command, int page = 0);
@@ -328,7 +331,10 @@ private:
         ShowTransmission what;
     } m_lastPicture;
     void SetupRemote();
+    QString ApplyOscSettings(const TRemoteSettings &settings);   // the OSC part of the status
     RemoteServer *m_remoteServer = nullptr;
+    OscReceiver *m_osc = nullptr;
+    QString m_oscStatus;
     TRemoteSettings m_remoteSettings;
     QString m_remoteStatus;
     QString m_missingScenario;      // a scenario that was missing at Open: not created by a save

@@ -3,9 +3,13 @@
 #include "app/uMain.h"
 
 #include "app/PageListModel.h"
+#include "dialogs/uRemote.h"
+#include "link/OscReceiver.h"
 #include "link/RemoteServer.h"
 
+#include <QAction>
 #include <QApplication>
+#include <QMenu>
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QStatusBar>
@@ -56,9 +60,41 @@ void TFrm_Main::SetupRemote()
             &RemoteServer::publish);
     connect(PageList, &QAbstractItemModel::modelReset, m_remoteServer, &RemoteServer::publish);
     connect(PageList, &QAbstractItemModel::dataChanged, m_remoteServer, &RemoteServer::publish);
+    m_osc = new OscReceiver(this);
+    connect(m_osc, &OscReceiver::command, this,
+            [this](RemoteCommand command, int page) { RunRemoteCommand(command, page); });
+    auto *remote = N_Send->addAction(QStringLiteral("远程与观众"));
+    remote->setObjectName(QStringLiteral("N_Remote"));
+    connect(remote, &QAction::triggered, this, &TFrm_Main::N_RemoteClick);
     ApplyRemoteSettings(ReadRemoteSettings());
-    if (m_remoteSettings.Enabled && !m_remoteServer->isListening())
-        StatusPanel[2]->setText(m_remoteStatus);
+    if ((m_remoteSettings.Enabled && !m_remoteServer->isListening())
+        || (m_remoteSettings.OscEnabled && !m_osc->isListening()))
+        StatusPanel[2]->setText(RemoteStatus());
+}
+
+void TFrm_Main::N_RemoteClick()
+{
+    TFrm_Remote dialog(ReadRemoteSettings(), [this](const TRemoteSettings &settings) {
+        ApplyRemoteSettings(settings);
+        return RemoteStatus();
+    }, this);
+    dialog.exec();
+}
+
+QString TFrm_Main::ApplyOscSettings(const TRemoteSettings &settings)
+{
+    m_osc->close();
+    if (!settings.OscEnabled)
+        return QStringLiteral("OSC：未开启");
+    QString error;
+    if (!m_osc->listen(quint16(settings.OscPort), settings.OscAllowFrom, &error))
+        return QStringLiteral("OSC：未能开启，%1").arg(error);
+    return QStringLiteral("OSC：已开启，端口 %1").arg(m_osc->port());
+}
+
+quint16 TFrm_Main::OscPort() const
+{
+    return m_osc->port();
 }
 
 void TFrm_Main::ApplyRemoteSettings(const TRemoteSettings &settings)
@@ -66,6 +102,7 @@ void TFrm_Main::ApplyRemoteSettings(const TRemoteSettings &settings)
     TRemoteSettings applied = settings;
     if (applied.Enabled && EnsureRemoteToken(applied))
         Guarded([&applied] { WriteRemoteSettings(applied); });
+    m_oscStatus = ApplyOscSettings(applied);
     const bool rebind = applied.Port != m_remoteSettings.Port || !m_remoteServer->isListening();
     m_remoteSettings = applied;
     m_remoteServer->setToken(applied.Enabled ? applied.Token : QString());
@@ -83,7 +120,7 @@ void TFrm_Main::ApplyRemoteSettings(const TRemoteSettings &settings)
 
 QString TFrm_Main::RemoteStatus() const
 {
-    return m_remoteStatus;
+    return m_remoteStatus + QStringLiteral("；") + m_oscStatus;
 }
 
 quint16 TFrm_Main::RemotePort() const

@@ -15,6 +15,7 @@
 #include <QLabel>
 #include <QTableView>
 #include <QTcpServer>
+#include <QUdpSocket>
 #include <QtTest>
 
 namespace {
@@ -36,11 +37,27 @@ private slots:
     void settingsStartRebindAndStop();
     void startUpAppliesTheSettings();
     void gotoAndNextOnCom0();
+    void oscStepsTheShowFromAllowedSenders();
     void droppedWhileSendingLockedAndNoPage();
     void gotoWhileTheEndIsHandledStays();
     void hostileClientsLeaveTheWindowResponsive();
 
 private:
+    // An OSC message with an optional int32 argument, padded as OSC wants.
+    static QByteArray osc(const QByteArray &address, int page = 0)
+    {
+        auto padded = [](QByteArray text) {
+            text.append('\0');
+            while (text.size() % 4)
+                text.append('\0');
+            return text;
+        };
+        QByteArray packet = padded(address) + padded(page ? ",i" : ",");
+        if (page)
+            for (int shift = 24; shift >= 0; shift -= 8)
+                packet.append(char((page >> shift) & 0xFF));
+        return packet;
+    }
     static void showPages(TFrm_Main &w, const QStringList &texts, int selected)
     {
         w.Richedt_Screen->load(ToGbk(texts.join(QStringLiteral("\r\n"))));
@@ -54,7 +71,7 @@ void TestRemote::settingsStartRebindAndStop()
     TestWindow t;
     TFrm_Main &w = *t.main;
     QCOMPARE(w.RemotePort(), quint16(0));
-    QCOMPARE(w.RemoteStatus(), QStringLiteral("远程与观众：未开启"));
+    QCOMPARE(w.RemoteStatus(), QStringLiteral("远程与观众：未开启；OSC：未开启"));
 
     // Enabling without a token makes one and keeps it in the settings file.
     TRemoteSettings settings = Enabled();
@@ -62,7 +79,7 @@ void TestRemote::settingsStartRebindAndStop()
     w.ApplyRemoteSettings(settings);
     const quint16 port = w.RemotePort();
     QVERIFY(port != 0);
-    QCOMPARE(w.RemoteStatus(), QStringLiteral("远程与观众：已开启，端口 %1").arg(port));
+    QCOMPARE(w.RemoteStatus(), QStringLiteral("远程与观众：已开启，端口 %1；OSC：未开启").arg(port));
     const QString token = ReadRemoteSettings().Token;
     QVERIFY(token.size() >= MinRemoteTokenLength);
     QCOMPARE(Http(port, "POST", "/api/goto?page=1", token.toLatin1()).status, 404);   // no pages
@@ -77,14 +94,14 @@ void TestRemote::settingsStartRebindAndStop()
     QVERIFY(other.listen(QHostAddress::Any));
     w.ApplyRemoteSettings(Enabled(other.serverPort()));
     QCOMPARE(w.RemotePort(), quint16(0));
-    QCOMPARE(w.RemoteStatus(), QStringLiteral("远程与观众：未能开启，端口 %1 已被占用").arg(other.serverPort()));
+    QCOMPARE(w.RemoteStatus(), QStringLiteral("远程与观众：未能开启，端口 %1 已被占用；OSC：未开启").arg(other.serverPort()));
 
     w.ApplyRemoteSettings(Enabled());
     QVERIFY(w.RemotePort() != 0);
     const quint16 last = w.RemotePort();
     w.ApplyRemoteSettings(TRemoteSettings());
     QCOMPARE(w.RemotePort(), quint16(0));
-    QCOMPARE(w.RemoteStatus(), QStringLiteral("远程与观众：未开启"));
+    QCOMPARE(w.RemoteStatus(), QStringLiteral("远程与观众：未开启；OSC：未开启"));
     QCOMPARE(Http(last, "GET", "/api/state").status, 0);   // nobody listens
 }
 
@@ -156,6 +173,52 @@ void TestRemote::gotoAndNextOnCom0()
     QTRY_VERIFY_WITH_TIMEOUT(!w.Show->busy(), 10000);
     QCOMPARE(w.Show->onAirPage(), 3);
     QVERIFY(t.prompter.errors.isEmpty());
+}
+
+void TestRemote::oscStepsTheShowFromAllowedSenders()
+{
+    TestWindow t;
+    TFrm_Main &w = *t.main;
+    w.Record().ComPort = 0;
+    TRemoteSettings settings;   // OSC alone: the web server stays off
+    settings.OscEnabled = true;
+    settings.OscPort = 0;
+    settings.OscAllowFrom = QStringLiteral("10.9.8.7");
+    w.ApplyRemoteSettings(settings);
+    QCOMPARE(w.RemotePort(), quint16(0));
+    QVERIFY(w.OscPort() != 0);
+    QCOMPARE(w.RemoteStatus(), QStringLiteral("远程与观众：未开启；OSC：已开启，端口 %1").arg(w.OscPort()));
+    showPages(w, {QStringLiteral("序幕"), QStringLiteral("第一场"), QStringLiteral("第二场")}, 0);
+    QUdpSocket cue;
+    auto send = [&](const QByteArray &packet) {
+        QCOMPARE(cue.writeDatagram(packet, QHostAddress::LocalHost, w.OscPort()), qint64(packet.size()));
+    };
+
+    send(osc("/velmora/goto", 3));   // 127.0.0.1 is not allowed: nothing happens
+    QTest::qWait(100);
+    QCOMPARE(w.SelectedIndex(), 0);
+
+    settings.OscAllowFrom = QStringLiteral("127.0.0.1");
+    w.ApplyRemoteSettings(settings);
+    send(osc("/velmora/goto", 2));
+    QTRY_COMPARE(w.SelectedIndex(), 1);
+    QVERIFY(!w.Show->busy());   // goto selects only
+    send(osc("/velmora/next"));
+    QTRY_VERIFY_WITH_TIMEOUT(w.Show->busy() || w.Show->onAirPage() == 2, 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(!w.Show->busy(), 10000);
+    QCOMPARE(w.Show->onAirPage(), 2);
+
+    // The show lock locks the cue system too.
+    w.SetShowLocked(true);
+    send(osc("/velmora/blank"));
+    QTest::qWait(100);
+    QVERIFY(!w.Show->busy());
+    QCOMPARE(w.Show->screen(), ShowState::OnPage);
+
+    settings.OscAllowFrom = QStringLiteral("no address");   // refused: OSC closes, says why
+    w.ApplyRemoteSettings(settings);
+    QCOMPARE(w.OscPort(), quint16(0));
+    QVERIFY(w.RemoteStatus().contains(QStringLiteral("OSC：未能开启")));
 }
 
 void TestRemote::droppedWhileSendingLockedAndNoPage()
