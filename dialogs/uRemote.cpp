@@ -92,32 +92,17 @@ void TFrm_Remote::BuildControls()
     layout->addWidget(Lbl_Message);
     layout->addLayout(buttons);
 
-    connect(Chk_Enabled, &QCheckBox::toggled, this, [this](bool on) {
-        TRemoteSettings next = m_settings;
-        next.Enabled = on;
-        Commit(next);
-    });
-    connect(Edt_Port, &QSpinBox::editingFinished, this, [this] {
-        TRemoteSettings next = m_settings;
-        next.Port = Edt_Port->value();
-        Commit(next);
-    });
+    connect(Chk_Enabled, &QCheckBox::toggled, this,
+            [this](bool on) { Change([on](TRemoteSettings &s) { s.Enabled = on; }); });
+    connect(Edt_Port, &QSpinBox::editingFinished, this,
+            [this] { Change([this](TRemoteSettings &s) { s.Port = Edt_Port->value(); }); });
     connect(Edt_Token, &QLineEdit::editingFinished, this, &TFrm_Remote::TokenEdited);
-    connect(Btn_NewToken, &QPushButton::clicked, this, [this] {
-        TRemoteSettings next = m_settings;
-        next.Token = NewRemoteToken();
-        Commit(next);
-    });
-    connect(Chk_OscEnabled, &QCheckBox::toggled, this, [this](bool on) {
-        TRemoteSettings next = m_settings;
-        next.OscEnabled = on;
-        Commit(next);
-    });
-    connect(Edt_OscPort, &QSpinBox::editingFinished, this, [this] {
-        TRemoteSettings next = m_settings;
-        next.OscPort = Edt_OscPort->value();
-        Commit(next);
-    });
+    connect(Btn_NewToken, &QPushButton::clicked, this,
+            [this] { Change([](TRemoteSettings &s) { s.Token = NewRemoteToken(); }); });
+    connect(Chk_OscEnabled, &QCheckBox::toggled, this,
+            [this](bool on) { Change([on](TRemoteSettings &s) { s.OscEnabled = on; }); });
+    connect(Edt_OscPort, &QSpinBox::editingFinished, this,
+            [this] { Change([this](TRemoteSettings &s) { s.OscPort = Edt_OscPort->value(); }); });
     connect(Edt_OscAllowFrom, &QLineEdit::editingFinished, this, &TFrm_Remote::AllowFromEdited);
     connect(Lst_Addresses, &QListWidget::currentRowChanged, this, &TFrm_Remote::ShowQr);
     connect(Btn_Close, &QPushButton::clicked, this, &QDialog::accept);
@@ -138,6 +123,13 @@ void TFrm_Remote::Fill()
 
 // Applies first, so that the show gets what the operator chose even when
 // the settings file cannot be written; the failure is then shown.
+void TFrm_Remote::Change(const std::function<void(TRemoteSettings &)> &edit)
+{
+    TRemoteSettings next = m_settings;
+    edit(next);
+    Commit(next);
+}
+
 void TFrm_Remote::Commit(TRemoteSettings next)
 {
     if (next.Enabled)

@@ -45,6 +45,8 @@ private:
     void BuildControls();
     void Fill();
     void Commit(TRemoteSettings next);
+    // The settings as they are, changed by edit, committed.
+    void Change(const std::function<void(TRemoteSettings &)> &edit);
     void ShowAddresses();
     void ShowQr();
     void Refuse(const QString &text);
