@@ -19,12 +19,16 @@ int PageWrapWidth(int screenWidth)
     return qBound(1, screenWidth, 100000) + 7;
 }
 
-PageStore::PageStore() : m_encoding(TextEncoding::Gbk)
+QFont PageWrapFont()
 {
     EnsureFaceSubstitutions();
-    m_font = QFont(QStringLiteral("MS Sans Serif"));
-    m_font.setPixelSize(11);
-    m_metrics = QFontMetrics(m_font);
+    QFont font(QStringLiteral("MS Sans Serif"));
+    font.setPixelSize(11);
+    return font;
+}
+
+PageStore::PageStore() : m_encoding(TextEncoding::Gbk), m_font(PageWrapFont())
+{
     m_firstPage.push_back(0);
 }
 
@@ -178,11 +182,49 @@ bool BreaksAnywhere(QChar c)
 }
 } // namespace
 
+std::vector<CharWidth> PageStore::widths() const
+{
+    std::vector<CharWidth> known;
+    for (size_t unit = 0; unit < m_advances.size(); ++unit) {
+        if (m_advances[unit] >= 0)
+            known.push_back({char16_t(unit), m_advances[unit]});
+    }
+    return known;
+}
+
+bool PageStore::setWidths(const std::vector<CharWidth> &widths)
+{
+    bool wrappedWithOther = false;
+    for (const CharWidth &w : widths) {
+        int &width = m_advances[w.unit];
+        // Only a measured width can have placed a break.
+        wrappedWithOther = wrappedWithOther || (width >= 0 && width != w.width);
+        width = w.width;
+    }
+    if (!wrappedWithOther || m_lines.empty())
+        return false;
+    wrapAll();
+    return true;
+}
+
 int PageStore::measure(QChar c) const
 {
     int &width = m_advances[c.unicode()];
     width = c.isLowSurrogate() ? 0 : m_metrics.horizontalAdvance(c);
     return width;
+}
+
+// Most lines fit on a page: a quick sum tells. When no part of the text
+// from its start is wider than a page, the wrapping below breaks nowhere.
+bool PageStore::fitsOnePage(QStringView text) const
+{
+    int width = 0;
+    for (const QChar c : text) {
+        width += advance(c);
+        if (width > m_wrapWidth)
+            return false;
+    }
+    return true;
 }
 
 // Greedy wrapping: a page ends after the last blank that still fits, or at
@@ -195,6 +237,8 @@ void PageStore::wrap(Line &line) const
 void PageStore::wrap(Line &line, QStringView text) const
 {
     line.breaks.clear();
+    if (fitsOnePage(text))
+        return;
     int start = 0;       // first character of the current page
     int width = 0;       // width of text[start, i)
     int lastBreak = -1;  // best break position found in the current page

@@ -13,9 +13,18 @@
 
 enum class TextEncoding;
 
+// The width of one UTF-16 code unit in the page list's wrap font.
+struct CharWidth {
+    char16_t unit;
+    int width;
+    bool operator==(const CharWidth &o) const { return unit == o.unit && width == o.width; }
+};
+
 // The page store's wrap width for a display width (ScreenWidth + 7); a
 // damaged project's width is held to a range the store can wrap at.
 int PageWrapWidth(int screenWidth);
+// The font the pages are wrapped with (the list's, as on the original system).
+QFont PageWrapFont();
 
 class PageStore {
 public:
@@ -36,6 +45,15 @@ public:
     // Wrap width in pixels (ScreenWidth + 7); rewraps every line.
     void setWrapWidth(int pixels);
     int wrapWidth() const { return m_wrapWidth; }
+
+    // Width of a character as the pages are wrapped with it (measured once).
+    int characterWidth(QChar c) const { return advance(c); }
+    // Every width measured or given so far, by code unit.
+    std::vector<CharWidth> widths() const;
+    // Takes widths measured elsewhere (by a store of this font, now or at an
+    // earlier start) as if measured here. When one differs from a width the
+    // pages were wrapped with, rewraps every line and returns true.
+    bool setWidths(const std::vector<CharWidth> &widths);
 
     int textLineCount() const { return int(m_lines.size()); }
     QString textLine(int index) const { return lineText(m_lines[size_t(index)]); }
@@ -74,6 +92,7 @@ private:
     void readLine(const Line &line, QString &buffer) const;
     void wrap(Line &line) const;
     void wrap(Line &line, QStringView text) const;
+    bool fitsOnePage(QStringView text) const;
     void wrapAll();
     // Cached width of one character; looked up for every character wrapped.
     int advance(QChar c) const

@@ -57,7 +57,8 @@ TFrm_Main::TFrm_Main(Prompter *prompter, QWidget *parent)
 {
     // The scenario is read while the window is built and first painted.
     m_preload = new ScenarioPreload(this);
-    connect(m_preload, &ScenarioPreload::finished, this, &TFrm_Main::FinishScenarioLoad);
+    connect(m_preload, &ScenarioPreload::loaded, this, &TFrm_Main::FinishScenarioLoad);
+    connect(m_preload, &ScenarioPreload::done, this, &TFrm_Main::PreloadDone);
     Project.ProjectSaved.setOnChange([this] { UpdateTitle(); });
     setObjectName(QStringLiteral("Frm_Main"));
     setWindowTitle(QString::fromUtf8(ApplicationTitle));
@@ -330,7 +331,7 @@ void TFrm_Main::showEvent(QShowEvent *event)
         StartupLoad();
         if (m_deferredScenario.isEmpty()) {   // else when the list is filled
             RecoverShow();
-            if (m_preload && m_preload->isFinished())
+            if (m_preload && m_preload->isLoaded())
                 DropPreload();
         }
     }

@@ -311,14 +311,16 @@ private:
     void ReplaceStoreAndList(const std::function<void()> &edit, int select);
     // The start-up scenario from the worker (ScenarioPreload).
     void StartScenarioLoad(const QString &path);
-    void FinishScenarioLoad();     // fills the list when the worker is done
+    void FinishScenarioLoad();     // fills the list when the worker has loaded
     void DropPreload();
+    void PreloadDone();             // the worker's check of the remembered widths
     void ScenarioLoaded(const QString &path, const QByteArray &bytes);
 
     Prompter *m_prompter;
     HotKey *m_hotKey = nullptr;
     bool m_shown = false;
     ScenarioPreload *m_preload = nullptr;   // until its worker is done
+    bool m_preloadDropped = false;
     QString m_deferredScenario;   // the scenario the list waits for
     bool m_exiting = false;
     QString m_unreadableScenario;   // a scenario that exists but could not be read

@@ -20,8 +20,10 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTableView>
+#include <QTimer>
 
 namespace {
+const int WidthCheckDelayMs = 2000;
 const QString ScenarioFilter =
     QStringLiteral("txt文档(*.txt)|*.txt|Rtf文档(*.rtf)|*.rtf|剧本文档(*.jb)|*.jb");
 } // namespace
@@ -127,22 +129,25 @@ void TFrm_Main::ScenarioLoaded(const QString &path, const QByteArray &bytes)
 
 void TFrm_Main::StartScenarioLoad(const QString &path)
 {
-    if (m_preload && !m_preload->isFinished()) {
+    if (m_preload && !m_preload->isLoaded()) {
         m_deferredScenario = path;
         StatusPanel[2]->setText(QStringLiteral("正在读入剧本……"));
         return;
     }
     QByteArray bytes;
-    if (m_preload && m_preload->take(path, *Richedt_Screen, bytes))
+    if (m_preload && m_preload->take(path, *Richedt_Screen, bytes)) {
         ScenarioLoaded(path, bytes);
-    else
+    } else {
         LoadScenario(path);   // read here, so that a failure is reported
+    }
 }
 
 void TFrm_Main::FinishScenarioLoad()
 {
-    if (!m_shown)
-        return;   // the start-up load takes the pages when the window is shown
+    // Before the window is shown, the start-up load takes the pages; a
+    // queued end can still come after the pages were dropped.
+    if (!m_shown || m_preloadDropped)
+        return;
     const QString path = std::exchange(m_deferredScenario, QString());
     if (!path.isEmpty()) {
         StatusPanel[2]->clear();
@@ -155,9 +160,23 @@ void TFrm_Main::FinishScenarioLoad()
 // The worker's pages, if not taken, are not kept for the whole show.
 void TFrm_Main::DropPreload()
 {
-    m_preload->disconnect(this);
-    m_preload->deleteLater();
-    m_preload = nullptr;
+    if (m_preloadDropped)
+        return;
+    disconnect(m_preload, &ScenarioPreload::loaded, this, nullptr);
+    m_preload->release();
+    m_preloadDropped = true;
+    // The check of the remembered widths loads the fonts on the worker: not
+    // while the window draws its first pages.
+    QTimer::singleShot(WidthCheckDelayMs, m_preload, &ScenarioPreload::startCheck);
+}
+
+// A remembered width that measures otherwise now (the fonts changed since)
+// wraps the pages anew, as a fresh measurement would have.
+void TFrm_Main::PreloadDone()
+{
+    if (Richedt_Screen->setWidths(m_preload->corrections()))
+        RebuildPageList();
+    std::exchange(m_preload, nullptr)->deleteLater();
 }
 
 // Until then the store is empty: a command that used the pages would lose
@@ -166,7 +185,7 @@ void TFrm_Main::AwaitScenario()
 {
     if (m_deferredScenario.isEmpty())
         return;
-    m_preload->wait();
+    m_preload->waitLoaded();
     FinishScenarioLoad();
 }
 

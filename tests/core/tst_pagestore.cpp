@@ -89,6 +89,8 @@ private slots:
     void wrapPositionsOfAVariedScenario_data();
     void wrapPositionsOfAVariedScenario();
     void storeLoadedOnAnotherThreadIsAdopted();
+    void widthsGivenWrapAsMeasured();
+    void changedWidthRewraps();
 };
 
 void TestPageStore::linesBecomePages()
@@ -427,6 +429,46 @@ void TestPageStore::storeLoadedOnAnotherThreadIsAdopted()
     reference.replacePage(0, Long());
     QCOMPARE(Pages(store), Pages(reference));
     QCOMPARE(store.save(), reference.save());
+}
+
+// Widths measured by one store (as remembered from an earlier start) wrap
+// another store's lines exactly as its own measurement would.
+void TestPageStore::widthsGivenWrapAsMeasured()
+{
+    const QByteArray bytes = VariedScenario();
+    const PageStore measured = Store(bytes);
+    const std::vector<CharWidth> widths = measured.widths();
+    QVERIFY(widths.size() > 1000);
+
+    PageStore given;
+    QVERIFY(!given.setWidths(widths));   // nothing wrapped yet
+    QCOMPARE(given.widths(), widths);
+    given.load(bytes);
+    QCOMPARE(Pages(given), Pages(measured));
+    QCOMPARE(given.widths(), widths);   // nothing measured anew
+    QVERIFY(!given.setWidths(widths));
+    QCOMPARE(given.characterWidth(QChar(0x4E00)), PageStore().characterWidth(QChar(0x4E00)));
+}
+
+// A given width that differs from one the pages were wrapped with (the fonts
+// changed since it was remembered) wraps every line again with it.
+void TestPageStore::changedWidthRewraps()
+{
+    const QString line = QStringLiteral("中文字幕 caption");
+    PageStore store = Store(ToGbk(line + QStringLiteral("\r\n") + line), 263);
+    QCOMPARE(store.pageCount(), 2);
+    const int wide = store.characterWidth(QChar(u'中'));
+
+    // A character no page holds: nothing to wrap again.
+    QVERIFY(!store.setWidths({{u'的', 300}}));
+    QCOMPARE(store.pageCount(), 2);
+    // 中 now wider than a page: each line breaks after it.
+    QVERIFY(store.setWidths({{u'中', 300}}));
+    QCOMPARE(Pages(store), (QStringList{QStringLiteral("中"), QStringLiteral("文字幕 caption"),
+                                        QStringLiteral("中"), QStringLiteral("文字幕 caption")}));
+    QVERIFY(store.setWidths({{u'中', wide}}));
+    QCOMPARE(Pages(store), (QStringList{line, line}));
+    QVERIFY(!store.setWidths({{u'中', wide}}));
 }
 
 QTEST_MAIN(TestPageStore)

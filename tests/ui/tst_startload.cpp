@@ -10,6 +10,7 @@
 #include "app/ProjectFile.h"
 #include "app/Prompter.h"
 #include "app/ScenarioPreload.h"
+#include "app/WrapWidths.h"
 #include "app/uMain.h"
 
 #include <QDir>
@@ -17,6 +18,7 @@
 #include <QSemaphore>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <algorithm>
 #include <memory>
 
 namespace {
@@ -33,6 +35,8 @@ private slots:
     void commandsBeforeTheEndWait();
     void importBeforeTheEndIsNotUndone();
     void unreadableScenarioReportedAfterTheWorker();
+    void rememberedWidthsCheckedAfterTheList();
+    void closingBeforeTheCheckKeepsMeasuredWidths();
 
 private:
     void remember(const QString &scenario);
@@ -107,7 +111,7 @@ void TestStartLoad::workerDoneBeforeTheWindowIsShown()
     TFrm_Main w(&m_prompter);
     auto *preload = w.findChild<ScenarioPreload *>();
     QVERIFY(preload);
-    preload->wait();
+    preload->waitLoaded();
     QCoreApplication::sendPostedEvents();   // its end, before the window is shown
     // The file changes after the worker read it: the list shows what the
     // worker read, and a save knows the file is no longer that.
@@ -120,6 +124,9 @@ void TestStartLoad::workerDoneBeforeTheWindowIsShown()
     QCOMPARE(m_prompter.messages.size(), 1);
     QVERIFY(m_prompter.messages.first().text.contains(QStringLiteral("已被修改")));
     QCOMPARE(ReadRaw(m_scenario), QByteArray("changed\r\n"));
+    preload->startCheck();
+    preload->wait();
+    QCoreApplication::sendPostedEvents();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     QVERIFY(!w.findChild<ScenarioPreload *>());   // its copy is not kept
 }
@@ -157,7 +164,7 @@ void TestStartLoad::importBeforeTheEndIsNotUndone()
     QCOMPARE(w->PageCount(), 2);
     // The worker's end reaches the window after the import.
     if (auto *preload = w->findChild<ScenarioPreload *>())
-        preload->wait();
+        preload->waitLoaded();
     QCoreApplication::sendPostedEvents();
     QCOMPARE(w->PageCount(), 2);
     QCOMPARE(w->PageText(1), QStringLiteral("B"));
@@ -177,6 +184,54 @@ void TestStartLoad::unreadableScenarioReportedAfterTheWorker()
     QCOMPARE(w->PageCount(), 0);
     w->SaveClick();   // the folder is not replaced by a save
     QVERIFY(QFileInfo(folder).isDir());
+}
+
+// A remembered width that measures otherwise now (the fonts changed since
+// it was written) wraps the list as remembered at first, then, after the
+// check, as measured; the file is put right.
+void TestStartLoad::rememberedWidthsCheckedAfterTheList()
+{
+    WriteRaw(m_scenario, ToGbk(QStringLiteral("一二\r\n三\r\n")));
+    remember(m_scenario);
+    const PageStore measure;
+    const int yi = measure.characterWidth(QChar(u'一'));
+    WriteWrapWidths({{u'一', 300}, {u'二', measure.characterWidth(QChar(u'二'))}});
+
+    TFrm_Main w(&m_prompter);
+    w.show();
+    QTRY_COMPARE(w.PageCount(), 3);
+    QCOMPARE(w.PageText(0), QStringLiteral("一"));
+    auto *preload = w.findChild<ScenarioPreload *>();
+    QVERIFY(preload);
+    preload->startCheck();   // without waiting for the window's delay
+    QTRY_COMPARE(w.PageCount(), 2);
+    QCOMPARE(w.PageText(0), QStringLiteral("一二"));
+    QTRY_VERIFY(!w.findChild<ScenarioPreload *>());
+
+    std::vector<CharWidth> remembered = ReadWrapWidths();
+    const auto width = [&](char16_t unit) {
+        const auto it = std::find_if(remembered.begin(), remembered.end(),
+                                     [&](const CharWidth &c) { return c.unit == unit; });
+        return it == remembered.end() ? -1 : it->width;
+    };
+    QCOMPARE(width(u'一'), yi);
+    QCOMPARE(width(u'三'), measure.characterWidth(QChar(u'三')));
+    QVERIFY(m_prompter.errors.isEmpty());
+}
+
+// A window closed before the check still leaves the widths it measured for
+// the next start, and does not wait for a check.
+void TestStartLoad::closingBeforeTheCheckKeepsMeasuredWidths()
+{
+    remember(m_scenario);
+    QVERIFY(ReadWrapWidths().empty());
+    {
+        TFrm_Main w(&m_prompter);
+        w.show();
+        QTRY_COMPARE(w.PageCount(), 4);
+    }
+    const std::vector<CharWidth> remembered = ReadWrapWidths();
+    QVERIFY(std::any_of(remembered.begin(), remembered.end(), [](const CharWidth &c) { return c.unit == u'四'; }));
 }
 
 QTEST_MAIN(TestStartLoad)
