@@ -174,8 +174,10 @@ void TFrm_Main::DropPreload()
 // wraps the pages anew, as a fresh measurement would have.
 void TFrm_Main::PreloadDone()
 {
-    if (Richedt_Screen->setWidths(m_preload->corrections()))
+    if (Richedt_Screen->setWidths(m_preload->corrections())) {
         RebuildPageList();
+        StatusPanel[2]->setText(QStringLiteral("字体已变化，幕列表已重新分幕"));
+    }
     std::exchange(m_preload, nullptr)->deleteLater();
 }
 

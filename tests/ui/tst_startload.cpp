@@ -203,9 +203,12 @@ void TestStartLoad::rememberedWidthsCheckedAfterTheList()
     QCOMPARE(w.PageText(0), QStringLiteral("一"));
     auto *preload = w.findChild<ScenarioPreload *>();
     QVERIFY(preload);
+    w.SelectPage(1);
     preload->startCheck();   // without waiting for the window's delay
     QTRY_COMPARE(w.PageCount(), 2);
     QCOMPARE(w.PageText(0), QStringLiteral("一二"));
+    QCOMPARE(w.StatusPanel[2]->text(), QStringLiteral("字体已变化，幕列表已重新分幕"));
+    QCOMPARE(w.SelectedIndex(), -1);   // page 2 is another line now: Space must not send it
     QTRY_VERIFY(!w.findChild<ScenarioPreload *>());
 
     std::vector<CharWidth> remembered = ReadWrapWidths();
