@@ -57,7 +57,6 @@ void ScenarioPreload::run()
     m_checkGate.acquire();
     if (!known.empty())
         checkWidths(remembered, known);
-    m_done = true;
 }
 
 // Remembers the widths the load measured, and those the remembered ones

@@ -28,9 +28,7 @@ public:
     void waitLoaded();
     // Lets the worker check the remembered widths.
     void startCheck();
-    // The whole worker, the check of the widths included.
-    bool isDone() const { return m_done; }
-    void wait();
+    void wait();   // the whole worker, the check of the widths included
     // After loaded: moves the pages into store when the worker read the
     // scenario at path and wrapped it at store's width; bytes gets the file
     // as read. False when it read another file or could not read it (the
@@ -38,7 +36,7 @@ public:
     bool take(const QString &path, PageStore &store, QByteArray &bytes);
     // Frees pages that will not be taken.
     void release();
-    // After done: the remembered widths that measured otherwise, with their
+    // After done(): the remembered widths that measured otherwise, with their
     // width now. Pages wrapped with the old ones must take these.
     const std::vector<CharWidth> &corrections() const { return m_corrections; }
     // Workers started while a gate is set acquire one of its resources
@@ -48,7 +46,7 @@ public:
 
 signals:
     void loaded();
-    void done();
+    void done();   // the worker has ended
 
 private:
     void run();
@@ -68,5 +66,4 @@ private:
     QSemaphore m_checkGate;
     std::atomic<bool> m_closing{false};   // no check: the window goes
     std::vector<CharWidth> m_corrections;
-    std::atomic<bool> m_done{false};
 };

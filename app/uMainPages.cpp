@@ -135,19 +135,16 @@ void TFrm_Main::StartScenarioLoad(const QString &path)
         return;
     }
     QByteArray bytes;
-    if (m_preload && m_preload->take(path, *Richedt_Screen, bytes)) {
+    if (m_preload && m_preload->take(path, *Richedt_Screen, bytes))
         ScenarioLoaded(path, bytes);
-    } else {
+    else
         LoadScenario(path);   // read here, so that a failure is reported
-    }
 }
 
 void TFrm_Main::FinishScenarioLoad()
 {
-    // Before the window is shown, the start-up load takes the pages; a
-    // queued end can still come after the pages were dropped.
-    if (!m_shown || m_preloadDropped)
-        return;
+    if (!m_shown)
+        return;   // the start-up load takes the pages when the window is shown
     const QString path = std::exchange(m_deferredScenario, QString());
     if (!path.isEmpty()) {
         StatusPanel[2]->clear();
@@ -157,7 +154,8 @@ void TFrm_Main::FinishScenarioLoad()
     DropPreload();
 }
 
-// The worker's pages, if not taken, are not kept for the whole show.
+// The worker's pages, if not taken, are not kept for the whole show. Its
+// end may still be queued when the window has dropped them already.
 void TFrm_Main::DropPreload()
 {
     if (m_preloadDropped)
