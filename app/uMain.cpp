@@ -7,7 +7,7 @@
 #include "app/Prompter.h"
 #include "app/ScenarioPreload.h"
 #include "app/uAbout.h"
-#include "link/RemoteServer.h"
+#include "remote/RemoteServer.h"
 
 #include <QApplication>
 #include <QCloseEvent>

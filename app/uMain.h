@@ -5,10 +5,10 @@
 #include "app/ScenarioFile.h"
 #include "app/Struct.h"
 #include "link/Frames.h"
-#include "link/RemoteCommand.h"
-#include "link/RemoteSettings.h"
-#include "link/ShowLog.h"
-#include "link/ShowState.h"
+#include "remote/RemoteCommand.h"
+#include "remote/RemoteSettings.h"
+#include "show/ShowLog.h"
+#include "show/ShowState.h"
 #include "link/uSendThread.h"
 
 #include <QByteArray>

@@ -7,7 +7,7 @@
 #include "app/ProjectFile.h"
 #include "link/Frames.h"
 #include "link/RecordingPort.h"
-#include "link/SimulatedPort.h"
+#include "sim/SimulatedPort.h"
 #include "link/uSendThread.h"
 #include "render/uRender.h"
 

@@ -6,7 +6,7 @@
 #include "BenchStats.h"
 #include "tests/HttpSupport.h"
 
-#include "link/RemoteServer.h"
+#include "remote/RemoteServer.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

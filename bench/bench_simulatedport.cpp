@@ -5,7 +5,7 @@
 // worker's pauses, 170 ms for a page to both displays (5 after each address,
 // 50 parity settle in slot 1, 50 after each chunk, 10 between the slots).
 #include "link/Frames.h"
-#include "link/SimulatedPort.h"
+#include "sim/SimulatedPort.h"
 #include "link/uSendThread.h"
 
 #include <QCoreApplication>

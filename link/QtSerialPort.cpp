@@ -1,7 +1,7 @@
 #include "link/QtSerialPort.h"
 
 #include "app/Errors.h"
-#include "link/SimulatedPort.h"
+#include "sim/SimulatedPort.h"
 
 #include <QRegularExpression>
 

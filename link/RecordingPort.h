@@ -5,7 +5,7 @@
 
 #include "link/LinePacer.h"
 #include "link/SerialPort.h"
-#include "link/WireLog.h"
+#include "sim/WireLog.h"
 
 #include <optional>
 

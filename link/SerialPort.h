@@ -4,6 +4,7 @@
 #pragma once
 
 #include "app/Errors.h"
+#include "link/LinkClock.h"
 
 #include <QByteArray>
 #include <QString>
@@ -11,23 +12,6 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
-
-// Time for the link: the worker's pauses and the wire log's time stamps.
-class LinkClock {
-public:
-    virtual ~LinkClock() = default;
-    virtual int64_t nowNs() const = 0;
-    // Returns no earlier than the given time.
-    virtual void sleepUntilNs(int64_t deadline) = 0;
-    // A pause of at least ms milliseconds, never shorter.
-    void pause(int ms);
-};
-
-// The steady clock of the machine; shared by every transmission.
-std::shared_ptr<LinkClock> SystemClock();
-
-// Blocks the calling thread for at least ms milliseconds.
-void PauseAtLeast(int ms);
 
 // Told of what an open port does, on the worker's thread (the LED monitor's
 // tap). The bytes are reported once the driver has taken them.

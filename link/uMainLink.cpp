@@ -3,7 +3,7 @@
 #include "app/uMain.h"
 
 #include "app/Prompter.h"
-#include "link/WireTap.h"
+#include "sim/WireTap.h"
 
 #include <QAction>
 #include <QApplication>

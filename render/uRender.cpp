@@ -1,6 +1,6 @@
 #include "render/uRender.h"
 
-#include "link/ControllerSimulator.h"
+#include "sim/ControllerSimulator.h"
 #include "render/uPack.h"
 
 #include <algorithm>

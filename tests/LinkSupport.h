@@ -3,7 +3,7 @@
 #pragma once
 
 #include "link/RecordingPort.h"
-#include "link/WireLog.h"
+#include "sim/WireLog.h"
 #include "link/uSendThread.h"
 
 #include <QEventLoop>

@@ -23,6 +23,27 @@ inline void UseTestFolder(const QTemporaryDir &dir)
     AppPaths::setSysSetupFile(dir.filePath(QStringLiteral("SysSetup")));
 }
 
+// The per-case set-up of the window tests: the folder of the registry and
+// settings files made afresh in init(), a prompter that answers, new windows.
+class WindowCase {
+protected:
+    void beginCase()
+    {
+        m_dir = std::make_unique<QTemporaryDir>();
+        UseTestFolder(*m_dir);
+        m_prompter = ScriptedPrompter();
+    }
+    std::unique_ptr<TFrm_Main> newWindow()
+    {
+        auto w = std::make_unique<TFrm_Main>(&m_prompter);
+        w->show();
+        return w;
+    }
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    ScriptedPrompter m_prompter;
+};
+
 struct TestWindow {
     QTemporaryDir dir;
     ScriptedPrompter prompter;

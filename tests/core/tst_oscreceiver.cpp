@@ -1,6 +1,6 @@
 // OSC from cue systems: what each message does, which senders are heard,
 // and that broken packets and bundles never act.
-#include "link/OscReceiver.h"
+#include "remote/OscReceiver.h"
 
 #include <QSignalSpy>
 #include <QUdpSocket>

@@ -1,5 +1,5 @@
 // The addresses the remote dialog lists for phones and tablets.
-#include "link/RemoteAddresses.h"
+#include "remote/RemoteAddresses.h"
 
 #include <QtTest>
 

@@ -4,8 +4,8 @@
 #include "HttpSupport.h"
 #include "LinkSupport.h"
 
-#include "link/HttpRequest.h"
-#include "link/RemoteServer.h"
+#include "remote/HttpRequest.h"
+#include "remote/RemoteServer.h"
 
 #include <QElapsedTimer>
 #include <QtTest>

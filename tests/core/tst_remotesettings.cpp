@@ -2,7 +2,7 @@
 // an operator may have typed by hand, and the token made at the first enable.
 #include "app/AppPaths.h"
 #include "app/Errors.h"
-#include "link/RemoteSettings.h"
+#include "remote/RemoteSettings.h"
 
 #include <QFile>
 #include <QSet>

@@ -1,7 +1,7 @@
 // The live show state after each kind of transmission and outcome, and the
 // show log's lines, file and recovery.
-#include "link/ShowLog.h"
-#include "link/ShowState.h"
+#include "show/ShowLog.h"
+#include "show/ShowState.h"
 
 #include <QFile>
 #include <QSignalSpy>

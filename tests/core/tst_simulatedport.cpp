@@ -6,9 +6,9 @@
 
 #include "link/Frames.h"
 #include "link/QtSerialPort.h"
-#include "link/SimulatedPort.h"
+#include "sim/SimulatedPort.h"
 #include "link/SpecialFrames.h"
-#include "link/WireTap.h"
+#include "sim/WireTap.h"
 #include "render/uRender.h"
 
 #include <QTemporaryDir>

@@ -1,7 +1,7 @@
 // The controller simulator against frames built here from the wire layouts,
 // sent as the worker sends them: address twice on Mark, the rest on Space.
 #include "app/ProjectFile.h"
-#include "link/ControllerSimulator.h"
+#include "sim/ControllerSimulator.h"
 #include "render/uRender.h"
 #include "SimFrames.h"
 

@@ -4,7 +4,7 @@
 #include "TestFiles.h"
 #include "app/ProjectFile.h"
 #include "app/Struct.h"
-#include "link/ControllerSimulator.h"
+#include "sim/ControllerSimulator.h"
 #include "link/BmpPicture.h"
 #include "link/SpecialFrames.h"
 

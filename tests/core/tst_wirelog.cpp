@@ -2,7 +2,7 @@
 // core and through velmora-cli decode.
 #include "app/Errors.h"
 #include "app/ProjectFile.h"
-#include "link/WireLog.h"
+#include "sim/WireLog.h"
 #include "SimFrames.h"
 
 #include <QDir>

@@ -1,7 +1,7 @@
 // The tap from the worker's thread to the simulator, and the LED drawing.
 #include "app/ProjectFile.h"
-#include "link/LedPicture.h"
-#include "link/WireTap.h"
+#include "sim/LedPicture.h"
+#include "sim/WireTap.h"
 #include "SimFrames.h"
 
 #include <QSignalSpy>

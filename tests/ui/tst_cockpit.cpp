@@ -1,8 +1,6 @@
 // The operator's cockpit in the main window: on-air mark and now/next lines,
 // go to, find, PageUp/PageDown, resend, cancel, show log, recovery and lock.
-#include "LinkSupport.h"
-#include "ScriptedPrompter.h"
-#include "TestWindow.h"
+#include "ShowWindow.h"
 
 #include "app/AppPaths.h"
 #include "app/Gbk.h"
@@ -27,23 +25,7 @@
 
 #include <memory>
 
-namespace {
-class DoneCounter : public QObject {
-public:
-    explicit DoneCounter(QObject *w) { w->installEventFilter(this); }
-    int dones = 0;
-
-protected:
-    bool eventFilter(QObject *, QEvent *event) override
-    {
-        if (event->type() == WM_SENDDONE)
-            ++dones;
-        return false;
-    }
-};
-} // namespace
-
-class TestCockpit : public QObject {
+class TestCockpit : public QObject, ShowCase {
     Q_OBJECT
 private slots:
     void init();
@@ -61,70 +43,28 @@ private slots:
     void showLockDisablesExactlyTheSetUp();
 
 private:
-    void start(RecordingOptions options = {}, std::shared_ptr<LinkClock> clock = std::make_shared<VirtualClock>());
-    void showPages(const QStringList &texts, int selected);
-    void idle(int dones) { QTRY_COMPARE(m_done->dones, dones); }
-    QStringList logLines() const;
-    QString projectFile() const { return m_dir->filePath(QStringLiteral("show.prj")); }
-
-    std::unique_ptr<QTemporaryDir> m_dir;
-    ScriptedPrompter m_prompter;
-    std::shared_ptr<WireLog> m_log;
-    std::unique_ptr<TFrm_Main> m_w;
-    std::unique_ptr<DoneCounter> m_done;
+    // A saved show on the recording port, the window active.
+    void startShow(std::shared_ptr<LinkClock> clock = std::make_shared<VirtualClock>(),
+                   RecordingOptions options = {});
 };
 
-void TestCockpit::init()
-{
-    m_dir = std::make_unique<QTemporaryDir>();
-    UseTestFolder(*m_dir);
-    m_prompter = ScriptedPrompter();
-    m_log = std::make_shared<WireLog>();
-}
+void TestCockpit::init() { beginCase(); }
 
-void TestCockpit::cleanup()
-{
-    m_done.reset();
-    m_w.reset();
-    m_dir.reset();
-}
+void TestCockpit::cleanup() { endCase(); }
 
-void TestCockpit::start(RecordingOptions options, std::shared_ptr<LinkClock> clock)
+void TestCockpit::startShow(std::shared_ptr<LinkClock> clock, RecordingOptions options)
 {
-    m_w = std::make_unique<TFrm_Main>(&m_prompter);
-    m_w->show();
+    start(clock, options);
     QApplication::setActiveWindow(m_w.get());
     QVERIFY(QTest::qWaitForWindowActive(m_w.get()));
-    m_w->LinkEnvironment = {RecordingPorts(m_log, clock, options), clock};
     m_w->Record().LandscapeOn = 0;
     m_w->Project.CurFileName = projectFile();
     m_w->Project.ProjectUntitled = false;
-    m_done = std::make_unique<DoneCounter>(m_w.get());
-}
-
-void TestCockpit::showPages(const QStringList &texts, int selected)
-{
-    m_w->Richedt_Screen->load(ToGbk(texts.join(QStringLiteral("\r\n"))));
-    m_w->RebuildPageList();
-    m_w->SelectPage(selected);
-    m_w->LstView_Page->setFocus();
-}
-
-QStringList TestCockpit::logLines() const
-{
-    QFile file(m_dir->filePath(QStringLiteral("show.log")));
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    QStringList out;
-    // Without the time stamp: kind, page, result, text.
-    for (const QString &line : QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts))
-        out << line.section(QLatin1Char('\t'), 1);
-    return out;
 }
 
 void TestCockpit::onAirMarkNowNextAndResendAfterBlank()
 {
-    start();
+    startShow();
     showPages({"序幕", "第一场", "第二场"}, 0);
     QCOMPARE(m_w->Lbl_Now->text(), QStringLiteral("当前：—"));
     QCOMPARE(m_w->Lbl_Next->text(), QStringLiteral("下一幕：第2幕 第一场"));
@@ -164,7 +104,7 @@ void TestCockpit::resendRepeatsTheTemporaryMessage()
                 out << line.section(QLatin1Char(' '), 1);
         return out;
     };
-    start();
+    startShow();
     showPages({"序幕", "第一场"}, 0);
     TTempMessage message;
     message.Text = QStringLiteral("演出暂停片刻");
@@ -185,7 +125,7 @@ void TestCockpit::resendRepeatsTheTemporaryMessage()
 
 void TestCockpit::goToThenSpaceSendsThePageAfterIt()
 {
-    start();
+    startShow();
     showPages({"一", "二", "三", "四", "五"}, 0);
     m_w->N_GoTo->trigger();
     QVERIFY(m_w->Edt_GoTo->isVisible());
@@ -210,7 +150,7 @@ void TestCockpit::goToThenSpaceSendsThePageAfterIt()
 
 void TestCockpit::findSelectsOnly()
 {
-    start();
+    startShow();
     showPages({"开场白", "甲上场", "乙独白", "甲下场"}, 0);
     m_w->N_Find->trigger();
     m_w->Edt_Find->setText(QStringLiteral("甲"));
@@ -233,7 +173,7 @@ void TestCockpit::findSelectsOnly()
 
 void TestCockpit::pageUpAndPageDown()
 {
-    start();
+    startShow();
     showPages({"一", "二", "三"}, 0);
     QTest::keyClick(m_w->LstView_Page, Qt::Key_PageUp);   // at the first page: nothing
     QCOMPARE(m_w->StatusPanel[2]->text(), QStringLiteral("已经是第一幕"));
@@ -260,7 +200,7 @@ void TestCockpit::failedTransmission()
 {
     RecordingOptions options;
     options.failAtWrite = 1;
-    start(options);
+    startShow(std::make_shared<VirtualClock>(), options);
     showPages({"一", "二"}, 0);
     QTest::keyClick(m_w->LstView_Page, Qt::Key_Space);
     idle(1);
@@ -278,7 +218,7 @@ void TestCockpit::failedTransmission()
 void TestCockpit::escapeMidFrameAndDroppedRequest()
 {
     const std::shared_ptr<WireLog> log = m_log;
-    start({}, SystemClock());
+    startShow(SystemClock());
     m_w->Record().LandscapeOn = 1;
     m_w->LinkEnvironment.ports = [log](const QString &name) {
         RecordingOptions options;
@@ -305,7 +245,7 @@ void TestCockpit::escapeMidFrameAndDroppedRequest()
 
 void TestCockpit::showLogViewerAndRecovery()
 {
-    start();
+    startShow();
     showPages({"一", "二", "三", "四"}, 0);
     QTest::keyClick(m_w->LstView_Page, Qt::Key_Space);
     idle(1);
@@ -360,7 +300,7 @@ void TestCockpit::recoveryAtStart()
 
 void TestCockpit::unwritableLogIsReportedOnce()
 {
-    start();
+    startShow();
     m_w->Project.CurFileName = m_dir->filePath(QStringLiteral("gone/show.prj"));
     showPages({"一", "二", "三"}, 0);
     QTest::keyClick(m_w->LstView_Page, Qt::Key_Space);
@@ -374,7 +314,7 @@ void TestCockpit::unwritableLogIsReportedOnce()
 
 void TestCockpit::showLockDisablesExactlyTheSetUp()
 {
-    start();
+    startShow();
     showPages({"一", "二", "三"}, 0);
     const QList<QObject *> locked{m_w->Btn_LoadScenario, m_w->Btn_InputStr, m_w->Btn_Modify,
                                   m_w->Btn_Delete, m_w->N6, m_w->N_Font, m_w->TolBtn_Font,

@@ -1,15 +1,13 @@
 // The main window's link: control commands, what the window shows while a
 // transmission runs, dropped requests, failures and closing mid-way.
-#include "LinkSupport.h"
-#include "ScriptedPrompter.h"
-#include "TestWindow.h"
+#include "ShowWindow.h"
 
 #include "app/AppPaths.h"
 #include "app/Gbk.h"
 #include "app/PageStore.h"
 #include "app/Prompter.h"
 #include "app/uMain.h"
-#include "link/WireTap.h"
+#include "sim/WireTap.h"
 
 #include <QAction>
 #include <QApplication>
@@ -32,43 +30,13 @@
 #include <memory>
 
 namespace {
-// What the window showed at each status text, and how many transmissions
-// have been handled to their end.
-class WindowWatch : public QObject {
-public:
-    explicit WindowWatch(TFrm_Main *w) : m_w(w) { w->installEventFilter(this); }
-    int dones = 0;
-    QStringList statuses;
-    bool lockedAtStatus = true;   // controls disabled, hourglass, bar shown at every status
-
-protected:
-    bool eventFilter(QObject *, QEvent *event) override
-    {
-        if (event->type() == WM_SENDDONE)
-            ++dones;
-        if (event->type() == WM_SENDSTATUS) {
-            statuses << static_cast<TSendMessage *>(event)->text;
-            const QCursor *cursor = QApplication::overrideCursor();
-            lockedAtStatus = lockedAtStatus && !m_w->ToolBar->isEnabled()
-                && !m_w->N1->isEnabled() && !m_w->N14->isEnabled()
-                && !m_w->N_ClearScreen->isEnabled() && m_w->N_Monitor->isEnabled()
-                && !m_w->N_Setup->menuAction()->isEnabled() && cursor
-                && cursor->shape() == Qt::WaitCursor && m_w->ProgressB_State->isVisible();
-        }
-        return false;
-    }
-
-private:
-    TFrm_Main *m_w;
-};
-
 const QStringList ResetBoth{"open \\\\.\\Com1 57600", "write mark 0202", "parity space",
                             "write space f1", "write space aa", "parity mark",
                             "write mark 0101", "parity space", "write space f1",
                             "write space aa", "close"};
 } // namespace
 
-class TestMainLink : public QObject {
+class TestMainLink : public QObject, ShowCase {
     Q_OBJECT
 private slots:
     void init();
@@ -100,49 +68,15 @@ private slots:
     void startStopHandsTheFocusBack();
 
 private:
-    void showPages(const QStringList &texts, int selected);
-    QStringList sentPages() const;
-    std::unique_ptr<TFrm_Main> start(std::shared_ptr<LinkClock> clock = std::make_shared<VirtualClock>(),
-                                     RecordingOptions options = {});
-    void idle(int dones);
     bool windowIdle() const;
-
-    std::unique_ptr<QTemporaryDir> m_dir;
-    ScriptedPrompter m_prompter;
-    std::shared_ptr<WireLog> m_log;
-    std::unique_ptr<TFrm_Main> m_w;
-    std::unique_ptr<WindowWatch> m_watch;
 };
 
-void TestMainLink::init()
-{
-    m_dir = std::make_unique<QTemporaryDir>();
-    UseTestFolder(*m_dir);
-    m_prompter = ScriptedPrompter();
-    m_log = std::make_shared<WireLog>();
-}
+void TestMainLink::init() { beginCase(); }
 
 void TestMainLink::cleanup()
 {
-    m_watch.reset();
-    m_w.reset();
-    m_dir.reset();
+    endCase();
     QVERIFY(!QApplication::overrideCursor());
-}
-
-std::unique_ptr<TFrm_Main> TestMainLink::start(std::shared_ptr<LinkClock> clock,
-                                               RecordingOptions options)
-{
-    auto w = std::make_unique<TFrm_Main>(&m_prompter);
-    w->show();
-    w->LinkEnvironment = {RecordingPorts(m_log, clock, options), clock};
-    m_watch = std::make_unique<WindowWatch>(w.get());
-    return w;
-}
-
-void TestMainLink::idle(int dones)
-{
-    QTRY_COMPARE(m_watch->dones, dones);
 }
 
 bool TestMainLink::windowIdle() const
@@ -155,7 +89,7 @@ bool TestMainLink::windowIdle() const
 
 void TestMainLink::resetShowsTheTransmission()
 {
-    m_w = start();
+    start();
     m_w->PortraitFrame = QByteArray::fromHex("02f6");   // reset leaves the slots alone
     m_w->N8->trigger();
     idle(1);
@@ -179,7 +113,7 @@ void TestMainLink::resetShowsTheTransmission()
 
 void TestMainLink::brightnessSteps()
 {
-    m_w = start();
+    start();
     m_w->Record().BrightnessLevel = 3;
     m_w->TolBtn_Light->trigger();
     idle(1);
@@ -203,7 +137,7 @@ void TestMainLink::brightnessSteps()
 
 void TestMainLink::screenParamsDoubleSidedOnly()
 {
-    m_w = start();
+    start();
     TProjectRecord &r = m_w->Record();
     r.PortraitOn = 0;
     r.LandscapeOn = 0;
@@ -227,7 +161,7 @@ void TestMainLink::screenParamsDoubleSidedOnly()
 
 void TestMainLink::clearTempMessage()
 {
-    m_w = start();
+    start();
     m_w->Record().TempText.setText(QStringLiteral("中场休息十五分钟"));
     m_w->ClearTempMessage();
     idle(1);
@@ -240,7 +174,7 @@ void TestMainLink::clearTempMessage()
 
 void TestMainLink::requestDuringTransmissionDropped()
 {
-    m_w = start(SystemClock());
+    start(SystemClock());
     m_w->N8->trigger();
     // The worker takes 170 ms of pauses; these come well inside them.
     m_w->StepBrightness();
@@ -259,7 +193,7 @@ void TestMainLink::missingPortIsSilent()
 {
     RecordingOptions refused;
     refused.refuseOpen = true;
-    m_w = start(std::make_shared<VirtualClock>(), refused);
+    start(std::make_shared<VirtualClock>(), refused);
     m_w->N8->trigger();
     idle(1);
     QVERIFY(m_log->lines().isEmpty());
@@ -271,7 +205,7 @@ void TestMainLink::missingPortIsSilent()
 
 void TestMainLink::adapterPulledMidway()
 {
-    m_w = start();
+    start();
     // The first port dies at its fourth write; the next one works again.
     auto clock = std::make_shared<VirtualClock>();
     auto made = std::make_shared<int>(0);
@@ -295,7 +229,7 @@ void TestMainLink::adapterPulledMidway()
 
 void TestMainLink::closingDuringTransmission()
 {
-    m_w = start(SystemClock());
+    start(SystemClock());
     // Five chunks, 250 ms of chunk pauses: the window goes in the middle.
     QVERIFY(m_w->StartTransmission(QByteArray::fromHex("02f3") + QByteArray(20000, '\x33') + '\xaa',
                                    QByteArray(), QStringLiteral("X")));
@@ -310,25 +244,6 @@ void TestMainLink::closingDuringTransmission()
     QVERIFY(Writes(wire).size() < 7);   // stopped before the last chunk
 }
 
-void TestMainLink::showPages(const QStringList &texts, int selected)
-{
-    m_w->Richedt_Screen->load(ToGbk(texts.join(QStringLiteral("\r\n"))));
-    m_w->RebuildPageList();
-    if (selected >= 0)
-        m_w->SelectPage(selected);
-    m_w->LstView_Page->setFocus();
-}
-
-// The pages whose transmission reached its end, once per display.
-QStringList TestMainLink::sentPages() const
-{
-    QStringList out;
-    for (const QString &s : m_watch->statuses)
-        if (s.startsWith(QStringLiteral("向显示屏发送“")) && s.endsWith(QStringLiteral("”完毕！")))
-            out << s.mid(7, s.size() - 7 - 4);
-    return out;
-}
-
 void TestMainLink::spaceAndEnterSendTheNextPage_data()
 {
     QTest::addColumn<int>("key");
@@ -340,7 +255,7 @@ void TestMainLink::spaceAndEnterSendTheNextPage_data()
 void TestMainLink::spaceAndEnterSendTheNextPage()
 {
     QFETCH(int, key);
-    m_w = start();
+    start();
     m_w->Record().LandscapeOn = 0;
     showPages({"序幕", "第一场", "第二场"}, 1);
     // On the second-to-last line: the last page goes, the selection follows it.
@@ -366,7 +281,7 @@ void TestMainLink::spaceAndEnterSendTheNextPage()
 
 void TestMainLink::pageFramesGoToTheConfiguredDisplays()
 {
-    m_w = start();
+    start();
     TProjectRecord &r = m_w->Record();
     r.Stunt = 3;
     r.RunSpeed = 5;
@@ -400,7 +315,7 @@ void TestMainLink::pageFramesGoToTheConfiguredDisplays()
 
 void TestMainLink::clickSendsWithoutMoving()
 {
-    m_w = start();
+    start();
     m_w->Record().LandscapeOn = 0;
     showPages({"序幕", "第一场", "第二场"}, 0);
     const QRect row = m_w->LstView_Page->visualRect(m_w->LstView_Page->model()->index(1, 1));
@@ -415,7 +330,7 @@ void TestMainLink::clickSendsWithoutMoving()
 
 void TestMainLink::sendButtonSendsTheSelectedPage()
 {
-    m_w = start();
+    start();
     m_w->Record().LandscapeOn = 0;
     showPages({"序幕", "第一场", "第二场"}, -1);
     m_w->TlBtn_Main->trigger();   // nothing selected: nothing happens
@@ -431,7 +346,7 @@ void TestMainLink::sendButtonSendsTheSelectedPage()
 
 void TestMainLink::autoSendFromTheLastLine()
 {
-    m_w = start();
+    start();
     m_w->Record().LandscapeOn = 0;
     m_w->SpinEdit1->setValue(3);
     showPages({"序幕", "第一场", "第二场"}, 2);
@@ -467,7 +382,7 @@ void TestMainLink::autoSendFromTheLastLine()
 
 void TestMainLink::tickWhilePageIsStillSent()
 {
-    m_w = start(SystemClock());
+    start(SystemClock());
     m_w->Record().LandscapeOn = 0;
     showPages({"序幕", "第一场", "第二场"}, 0);
     QApplication::setActiveWindow(m_w.get());
@@ -489,7 +404,7 @@ void TestMainLink::tickWhilePageIsStillSent()
 
 void TestMainLink::intervalChangeDuringAutoSend()
 {
-    m_w = start();
+    start();
     showPages({"序幕", "第一场"}, 0);
     m_w->Button2->click();
     m_w->SpinEdit1->setValue(7);
@@ -500,7 +415,7 @@ void TestMainLink::intervalChangeDuringAutoSend()
 
 void TestMainLink::clearDisplayAfterControlCommand()
 {
-    m_w = start();
+    start();
     m_w->Record().LandscapeOn = 0;
     m_w->StepBrightness();   // leaves an empty landscape slot
     idle(1);
@@ -519,7 +434,7 @@ void TestMainLink::clearDisplayAfterControlCommand()
 
 void TestMainLink::clearDisplayTriggers()
 {
-    m_w = start();
+    start();
     QCOMPARE(m_w->N_ClearScreen->shortcut(), QKeySequence(Qt::Key_F4));
     m_w->N_ClearScreen->trigger();
     idle(1);
@@ -530,7 +445,7 @@ void TestMainLink::clearDisplayTriggers()
 
 void TestMainLink::inputMethodCompositionDoesNotSend()
 {
-    m_w = start();
+    start();
     showPages({"序幕", "第一场"}, 0);
     QInputMethodEvent composing(QStringLiteral("di"), {});
     QCoreApplication::sendEvent(m_w->LstView_Page, &composing);
@@ -549,7 +464,7 @@ void TestMainLink::inputMethodCompositionDoesNotSend()
 
 void TestMainLink::undrawablePageSendsNothing()
 {
-    m_w = start();
+    start();
     showPages({"序幕", "第一场"}, 0);
     m_w->Record().ColorMode = 3;
     QTest::keyClick(m_w->LstView_Page, Qt::Key_Space);
@@ -567,7 +482,7 @@ void TestMainLink::tempMessageFromItsDialog()
 {
     // The dialog opens with the stored text; OK stores and sends the message
     // as a segmented 0xF7 frame; closing marks the project changed.
-    m_w = start();
+    start();
     m_w->Record().TempText.setText(QStringLiteral("旧"));
     m_w->Project.ProjectSaved = true;
     QString shown;
@@ -595,7 +510,7 @@ void TestMainLink::tempMessageFromItsDialog()
 // selected one instead of skipping it.
 void TestMainLink::droppedRequestLeavesTheList()
 {
-    m_w = start(SystemClock());
+    start(SystemClock());
     m_w->Record().LandscapeOn = 0;
     showPages({"1", "2", "3", "4", "5", "6", "7", "8"}, 4);
     m_w->TolBtn_Light->trigger();   // 115 ms of pauses on the line
@@ -619,7 +534,7 @@ void TestMainLink::droppedRequestLeavesTheList()
 // last one failed. Failures still show no message box.
 void TestMainLink::linkStatusAfterEveryTransmission()
 {
-    m_w = start();
+    start();
     auto clock = std::make_shared<VirtualClock>();
     auto made = std::make_shared<int>(0);
     const std::shared_ptr<WireLog> log = m_log;
@@ -657,7 +572,7 @@ void TestMainLink::linkStatusAfterEveryTransmission()
 // stops the worker inside its write, so the program can end at once.
 void TestMainLink::closingDuringAStall()
 {
-    m_w = start(SystemClock());
+    start(SystemClock());
     const std::shared_ptr<WireLog> log = m_log;
     m_w->LinkEnvironment.ports = [log](const QString &name) {
         RecordingOptions options;
@@ -681,7 +596,7 @@ void TestMainLink::closingDuringAStall()
 // page instead of pressing the button.
 void TestMainLink::startStopHandsTheFocusBack()
 {
-    m_w = start();
+    start();
     m_w->Record().LandscapeOn = 0;
     showPages({"序幕", "第一场", "第二场"}, 0);
     QApplication::setActiveWindow(m_w.get());

@@ -2,6 +2,7 @@
 // Exit and close, with the flags, title and remembered project they leave.
 #include "TestFiles.h"
 #include "ScriptedPrompter.h"
+#include "TestWindow.h"
 
 #include "app/AppPaths.h"
 #include "app/ProjectFile.h"
@@ -28,7 +29,7 @@ QString Title(const QString &name)
 
 } // namespace
 
-class TestMainWindow : public QObject {
+class TestMainWindow : public QObject, WindowCase {
     Q_OBJECT
 private slots:
     void init();
@@ -53,25 +54,18 @@ private:
     QString registryValue() const;
     QString makeProject(const QString &name, int width);
 
-    std::unique_ptr<QTemporaryDir> m_dir;
-    ScriptedPrompter m_prompter;
 };
 
 void TestMainWindow::init()
 {
-    m_dir = std::make_unique<QTemporaryDir>();
-    QDir::setCurrent(m_dir->path());   // the untitled project saves to "未命名" here
-    AppPaths::setRegistryFile(m_dir->filePath(QStringLiteral("Velmora.ini")));
-    AppPaths::setSysSetupFile(m_dir->filePath(QStringLiteral("SysSetup")));
-    m_prompter = ScriptedPrompter();
+    beginCase();   // the untitled project saves to "未命名" in its folder
 }
 
 void TestMainWindow::cleanup() { m_dir.reset(); }
 
 std::unique_ptr<TFrm_Main> TestMainWindow::start()
 {
-    auto window = std::make_unique<TFrm_Main>(&m_prompter);
-    window->show();
+    auto window = newWindow();
     return window;
 }
 

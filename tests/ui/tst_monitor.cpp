@@ -7,8 +7,8 @@
 #include "app/PageStore.h"
 #include "app/ProjectFile.h"
 #include "app/uMain.h"
-#include "link/WireTap.h"
-#include "link/uMonitor.h"
+#include "sim/WireTap.h"
+#include "sim/uMonitor.h"
 
 #include <QAction>
 #include <QMenu>

@@ -48,7 +48,7 @@ void Type(QWidget *widget, const QString &text)
 }
 } // namespace
 
-class TestPageList : public QObject {
+class TestPageList : public QObject, WindowCase {
     Q_OBJECT
 private slots:
     void init();
@@ -78,23 +78,18 @@ private:
     std::unique_ptr<TFrm_Main> start();
     void import(TFrm_Main &w, const QByteArray &bytes);
 
-    std::unique_ptr<QTemporaryDir> m_dir;
-    ScriptedPrompter m_prompter;
     QString m_scenario;
 };
 
 void TestPageList::init()
 {
-    m_dir = std::make_unique<QTemporaryDir>();
-    UseTestFolder(*m_dir);
-    m_prompter = ScriptedPrompter();
+    beginCase();
     m_scenario = m_dir->filePath(QStringLiteral("show.txt"));
 }
 
 std::unique_ptr<TFrm_Main> TestPageList::start()
 {
-    auto w = std::make_unique<TFrm_Main>(&m_prompter);
-    w->show();
+    auto w = newWindow();
     w->AwaitScenario();   // these cases start from a filled list
     return w;
 }

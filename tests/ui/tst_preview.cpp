@@ -5,7 +5,7 @@
 #include "app/PageStore.h"
 #include "app/ProjectFile.h"
 #include "app/uMain.h"
-#include "link/ControllerSimulator.h"
+#include "sim/ControllerSimulator.h"
 #include "render/uRender.h"
 
 #include <QApplication>

@@ -10,7 +10,7 @@
 #include "app/Gbk.h"
 #include "app/PageStore.h"
 #include "link/RecordingPort.h"
-#include "link/RemoteServer.h"
+#include "remote/RemoteServer.h"
 
 #include <QLabel>
 #include <QTableView>

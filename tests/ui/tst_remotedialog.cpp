@@ -3,8 +3,8 @@
 #include "TestFiles.h"
 
 #include "app/AppPaths.h"
-#include "dialogs/QrCode.h"
-#include "dialogs/uRemote.h"
+#include "remote/QrCode.h"
+#include "remote/uRemote.h"
 
 #include <QCheckBox>
 #include <QLabel>

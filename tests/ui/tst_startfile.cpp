@@ -15,7 +15,7 @@
 #include <QtTest>
 #include <memory>
 
-class TestStartFile : public QObject {
+class TestStartFile : public QObject, WindowCase {
     Q_OBJECT
 private slots:
     void init();
@@ -28,16 +28,12 @@ private:
     std::unique_ptr<TFrm_Main> start(const QString &file);
     QString makeProject(const QString &name, int width, const QString &scenario = QString());
 
-    std::unique_ptr<QTemporaryDir> m_dir;
-    ScriptedPrompter m_prompter;
     QString m_remembered;
 };
 
 void TestStartFile::init()
 {
-    m_dir = std::make_unique<QTemporaryDir>();
-    UseTestFolder(*m_dir);
-    m_prompter = ScriptedPrompter();
+    beginCase();
     m_remembered = makeProject(QStringLiteral("remembered.prj"), 320);
     WriteRegString(QStringLiteral("CurFileName"), m_remembered);
 }

@@ -25,7 +25,7 @@ namespace {
 const QByteArray Pages = ToGbk(QStringLiteral("一\r\n二\r\n三\r\n四\r\n"));
 } // namespace
 
-class TestStartLoad : public QObject {
+class TestStartLoad : public QObject, WindowCase {
     Q_OBJECT
 private slots:
     void init();
@@ -43,17 +43,13 @@ private:
     // The window shown while its worker is held at the gate.
     std::unique_ptr<TFrm_Main> startHeld();
 
-    std::unique_ptr<QTemporaryDir> m_dir;
-    ScriptedPrompter m_prompter;
     QSemaphore m_gate;
     QString m_scenario;
 };
 
 void TestStartLoad::init()
 {
-    m_dir = std::make_unique<QTemporaryDir>();
-    UseTestFolder(*m_dir);
-    m_prompter = ScriptedPrompter();
+    beginCase();
     m_gate.acquire(m_gate.available());   // closed: each case opens it
     m_scenario = m_dir->filePath(QStringLiteral("show.txt"));
     WriteRaw(m_scenario, Pages);

@@ -2,7 +2,7 @@
 // the evening can be read afterwards and a restart finds where the show was.
 #pragma once
 
-#include "link/ShowState.h"
+#include "show/ShowState.h"
 
 #include <QByteArray>
 #include <QDateTime>

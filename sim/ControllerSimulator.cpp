@@ -1,4 +1,4 @@
-#include "link/ControllerSimulator.h"
+#include "sim/ControllerSimulator.h"
 
 namespace {
 constexpr uint8_t FrameEnd = 0xAA;

@@ -1,3 +1,8 @@
+// show/: the live show. This state, the show log that follows it and the
+// cockpit's part of the main window (now/next, go-to, find, resend, the lock,
+// recovery after a crash). The core files include nothing but Qt Core; the
+// cockpit (uMainCockpit) is main-window code and may include app/.
+//
 // The live show state: what the displays show now, whether a transmission
 // runs and how the last one ended. Every transmission's start, refusal and
 // end is reported here; the window, the monitor and the show log follow the

@@ -1,7 +1,7 @@
-#include "link/uMonitor.h"
+#include "sim/uMonitor.h"
 
-#include "link/LedPicture.h"
-#include "link/WireTap.h"
+#include "sim/LedPicture.h"
+#include "sim/WireTap.h"
 
 #include <QDateTime>
 #include <QGroupBox>

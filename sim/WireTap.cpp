@@ -1,4 +1,4 @@
-#include "link/WireTap.h"
+#include "sim/WireTap.h"
 
 #include <QDateTime>
 

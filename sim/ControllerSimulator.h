@@ -1,3 +1,10 @@
+// sim/: rehearsal without hardware. The simulated controller behind port 0
+// (COM0), paced as the real line, the wire log that records and replays what
+// went over a line, the tap on the send worker's writes and the LED monitor
+// window that draws the displays from it. Core files here include app/ and
+// link/ (the port interface, the frames); only uMonitor and uMainMonitor are
+// widgets.
+//
 // A display controller in software: it consumes the bytes of the serial line
 // with their parity bit, as the real controller sees them, and keeps what each
 // display was last told. Used for rehearsals without hardware (the LED monitor)

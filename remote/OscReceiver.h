@@ -4,7 +4,7 @@
 // ignored and only counted.
 #pragma once
 
-#include "link/RemoteCommand.h"
+#include "remote/RemoteCommand.h"
 
 #include <QHostAddress>
 #include <QList>

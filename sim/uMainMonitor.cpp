@@ -2,8 +2,8 @@
 // go through, and the menu item that shows the monitor.
 #include "app/uMain.h"
 
-#include "link/WireTap.h"
-#include "link/uMonitor.h"
+#include "sim/WireTap.h"
+#include "sim/uMonitor.h"
 
 #include <QAction>
 #include <QMenu>

@@ -1,4 +1,4 @@
-#include "link/OscReceiver.h"
+#include "remote/OscReceiver.h"
 
 #include <QNetworkDatagram>
 #include <QRegularExpression>

@@ -3,9 +3,9 @@
 #include "app/uMain.h"
 
 #include "app/PageListModel.h"
-#include "dialogs/uRemote.h"
-#include "link/OscReceiver.h"
-#include "link/RemoteServer.h"
+#include "remote/uRemote.h"
+#include "remote/OscReceiver.h"
+#include "remote/RemoteServer.h"
 
 #include <QAction>
 #include <QApplication>

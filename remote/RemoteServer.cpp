@@ -1,4 +1,4 @@
-#include "link/RemoteServer.h"
+#include "remote/RemoteServer.h"
 
 #include <QFile>
 #include <QHostAddress>

@@ -1,4 +1,4 @@
-#include "link/RemoteAddresses.h"
+#include "remote/RemoteAddresses.h"
 
 #include <QNetworkInterface>
 

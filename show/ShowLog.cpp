@@ -1,4 +1,4 @@
-#include "link/ShowLog.h"
+#include "show/ShowLog.h"
 
 #include <QDir>
 #include <QFile>

@@ -4,7 +4,7 @@
 // the user's settings file.
 #pragma once
 
-#include "link/RemoteSettings.h"
+#include "remote/RemoteSettings.h"
 
 #include <QDialog>
 

@@ -1,4 +1,4 @@
-#include "link/LedPicture.h"
+#include "sim/LedPicture.h"
 
 #include "render/uRender.h"
 

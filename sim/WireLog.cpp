@@ -1,8 +1,8 @@
-#include "link/WireLog.h"
+#include "sim/WireLog.h"
 
 #include "app/Errors.h"
 #include "app/ProjectFile.h"
-#include "link/ControllerSimulator.h"
+#include "sim/ControllerSimulator.h"
 
 #include <QBuffer>
 #include <QDir>

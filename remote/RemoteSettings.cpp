@@ -1,4 +1,4 @@
-#include "link/RemoteSettings.h"
+#include "remote/RemoteSettings.h"
 
 #include "app/AppPaths.h"
 #include "app/Errors.h"

@@ -1,4 +1,4 @@
-#include "link/SimulatedPort.h"
+#include "sim/SimulatedPort.h"
 
 SimulatedPort::SimulatedPort(const QString &name, std::shared_ptr<LinkClock> clock)
     : SerialPort(name), m_clock(std::move(clock))

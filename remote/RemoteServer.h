@@ -1,3 +1,11 @@
+// remote/: captions on phones and remote control. The HTTP request reader,
+// this server with its embedded pages, the OSC receiver, the [Remote]
+// settings, the addresses and QR code shown to the technician and the
+// 远程与观众 dialog. It follows the live show (show/) and steps it through the
+// window's entry points (RemoteCommand); it never includes link/'s port or
+// worker, and nothing in link/ includes it. Widgets: uRemote, QrCode,
+// uMainRemote.
+//
 // The built-in web server: the audience page, the operator page and the API
 // of remote control, with the live state pushed as server-sent events.
 // It serves only its embedded pages and touches no file. Every client is
@@ -6,9 +14,9 @@
 // client costs the window nothing.
 #pragma once
 
-#include "link/HttpRequest.h"
-#include "link/RemoteCommand.h"
-#include "link/SerialPort.h"
+#include "remote/HttpRequest.h"
+#include "remote/RemoteCommand.h"
+#include "link/LinkClock.h"
 
 #include <QByteArray>
 #include <QHash>

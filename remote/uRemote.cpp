@@ -1,9 +1,9 @@
-#include "dialogs/uRemote.h"
+#include "remote/uRemote.h"
 
 #include "app/Errors.h"
-#include "dialogs/QrCode.h"
-#include "link/OscReceiver.h"
-#include "link/RemoteAddresses.h"
+#include "remote/QrCode.h"
+#include "remote/OscReceiver.h"
+#include "remote/RemoteAddresses.h"
 
 #include <QCheckBox>
 #include <QFormLayout>

@@ -1,4 +1,4 @@
-#include "link/HttpRequest.h"
+#include "remote/HttpRequest.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "dialogs/QrCode.h"
+#include "remote/QrCode.h"
 
 #include <qrencode.h>
 

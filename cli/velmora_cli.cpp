@@ -1,4 +1,7 @@
-// velmora-cli: the core of the program without a window.
+// cli/: velmora-cli, the core of the program without a window: projects,
+// pages, the pre-show check, the editor's text, frames, sends through the
+// real worker, and wire logs turned back into pictures. It links the core
+// only and includes no widget header.
 #include "app/Errors.h"
 #include "app/Gbk.h"
 #include "app/PageStore.h"
@@ -10,7 +13,7 @@
 #include "link/RecordingPort.h"
 #include "link/SpecialFrames.h"
 #include "link/uSendThread.h"
-#include "link/WireLog.h"
+#include "sim/WireLog.h"
 #include "render/ScenarioCheck.h"
 #include "render/uRender.h"
 

@@ -1,4 +1,4 @@
-#include "link/ShowState.h"
+#include "show/ShowState.h"
 
 QString ShowKindName(ShowKind kind)
 {

@@ -3,7 +3,7 @@
 // signals, and feed the controller simulator that the LED monitor shows.
 #pragma once
 
-#include "link/ControllerSimulator.h"
+#include "sim/ControllerSimulator.h"
 #include "link/SerialPort.h"
 
 #include <QByteArray>
