@@ -5,6 +5,7 @@
 #include "editor/LineSpacing.h"
 #include "editor/ScenarioDocument.h"
 #include "render/Faces.h"
+#include "render/SwatchCombo.h"
 
 #include <QAbstractItemView>
 #include <QActionGroup>
@@ -25,8 +26,6 @@
 #include <QPainter>
 #include <QScreen>
 #include <QStyle>
-#include <QStyledItemDelegate>
-#include <QStylePainter>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextEdit>
@@ -61,57 +60,6 @@ QAction *MakeAction(QObject *parent, const char *name, const QString &text)
     action->setObjectName(QLatin1String(name));
     return action;
 }
-
-// A colour entry: a black-outlined swatch 22 pixels wide, 2 pixels in from
-// the item's top-left and bottom, and the caption 28 pixels from the left.
-void PaintColourEntry(QPainter *p, const QRect &item, const QColor &colour, const QString &caption,
-                      const QPalette &palette, bool selected)
-{
-    p->save();
-    p->fillRect(item, selected ? palette.highlight() : palette.base());
-    p->setPen(Qt::black);
-    p->setBrush(colour);
-    p->drawRect(QRect(item.left() + 2, item.top() + 2, 22 - 1, item.height() - 4 - 1));
-    p->setPen(selected ? palette.color(QPalette::HighlightedText) : palette.color(QPalette::Text));
-    p->drawText(QRect(item.left() + 28, item.top() + 1, qMax(0, item.width() - 28), item.height() - 1),
-                Qt::AlignLeft | Qt::AlignTop, caption);
-    p->restore();
-}
-
-class ColourDelegate : public QStyledItemDelegate {
-public:
-    using QStyledItemDelegate::QStyledItemDelegate;
-    void paint(QPainter *p, const QStyleOptionViewItem &option,
-               const QModelIndex &index) const override
-    {
-        PaintColourEntry(p, option.rect, FromBgr(TFrm_Tablet::EntryColours[index.row()]),
-                         index.data().toString(), option.palette,
-                         option.state & QStyle::State_Selected);
-    }
-};
-
-// The closed box shows the chosen entry drawn as in the list.
-class ColourBox : public QComboBox {
-public:
-    using QComboBox::QComboBox;
-
-protected:
-    void paintEvent(QPaintEvent *) override
-    {
-        QStylePainter p(this);
-        QStyleOptionComboBox option;
-        initStyleOption(&option);
-        option.currentText.clear();
-        p.drawComplexControl(QStyle::CC_ComboBox, option);
-        const int i = currentIndex();
-        if (i < 0)
-            return;
-        const QRect field =
-            style()->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, this);
-        PaintColourEntry(&p, field, FromBgr(TFrm_Tablet::EntryColours[i]), itemText(i), palette(),
-                         false);
-    }
-};
 
 QString FaceOf(const QTextCharFormat &format, const QFont &fallback)
 {
@@ -356,10 +304,12 @@ void TFrm_Tablet::BuildFormatBar()
     ComboBox1->setMinimumContentsLength(12);
     ComboBox1->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
 
-    ComboBox3 = new ColourBox(Panel2);
+    auto *colours = new TSwatchCombo(22, 0, Panel2);
+    const QStringList captions{QStringLiteral("红"), QStringLiteral("黄"), QStringLiteral("绿")};
+    for (int i = 0; i < captions.size(); ++i)
+        colours->addSwatch(captions[i], FromBgr(EntryColours[i]));
+    ComboBox3 = colours;
     ComboBox3->setObjectName(QStringLiteral("ComboBox3"));
-    ComboBox3->addItems({QStringLiteral("红"), QStringLiteral("黄"), QStringLiteral("绿")});
-    ComboBox3->setItemDelegate(new ColourDelegate(ComboBox3));
     ComboBox3->setMinimumWidth(80);
 
     ComboBox2 = new QComboBox(Panel2);

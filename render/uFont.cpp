@@ -2,19 +2,15 @@
 
 #include "app/Struct.h"
 #include "render/Faces.h"
+#include "render/SwatchCombo.h"
 
 #include <QComboBox>
-#include <QFocusEvent>
 #include <QGroupBox>
 #include <QLabel>
 #include <QListView>
-#include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
-#include <QStyleOptionComboBox>
-#include <QStylePainter>
-#include <QStyledItemDelegate>
 #include <algorithm>
 #include <functional>
 
@@ -22,13 +18,6 @@ namespace {
 // The record's colour values of the list items, red in the low byte.
 constexpr int32_t ColorValues[] = {255, 0x8000, 0xFFFF};
 constexpr int ItemHeight = 16;
-
-// What the swatches show: green is drawn brighter than the value it stores.
-QColor SwatchColor(int item)
-{
-    static const QColor colors[] = {QColor(255, 0, 0), QColor(0, 255, 0), QColor(255, 255, 0)};
-    return item >= 0 && item < 3 ? colors[item] : QColor(Qt::black);
-}
 
 int ColorItem(int32_t value)
 {
@@ -38,82 +27,6 @@ int ColorItem(int32_t value)
         return 2;
     return 0;
 }
-
-// Draws a colour item: a black-outlined swatch followed by its caption.
-void DrawColorItem(QPainter *painter, const QRect &r, int item, const QString &caption,
-                   const QColor &background, const QColor &text)
-{
-    painter->save();
-    painter->fillRect(r, background);
-    painter->setPen(Qt::black);
-    painter->setBrush(SwatchColor(item));
-    // Outlined cells (L + 2, T + 2) up to, not including, (L + 38, B - 2);
-    // a stroked QRect covers one pixel more than its size.
-    painter->drawRect(r.left() + 2, r.top() + 2, 35, r.height() - 5);
-    painter->setPen(text);
-    painter->drawText(QRect(r.left() + 42, r.top() + 1, r.width() - 42, r.height() - 1),
-                      Qt::AlignLeft | Qt::AlignTop, caption);
-    painter->restore();
-}
-
-// The items of the open list: it is open only while dropped down, so it is
-// always white with black text, whatever the closed box shows.
-class ColorItemDelegate : public QStyledItemDelegate {
-public:
-    using QStyledItemDelegate::QStyledItemDelegate;
-
-    void paint(QPainter *painter, const QStyleOptionViewItem &option,
-               const QModelIndex &index) const override
-    {
-        const bool current = option.state & QStyle::State_Selected;
-        DrawColorItem(painter, option.rect, index.row(), index.data().toString(),
-                      current ? option.palette.color(QPalette::Highlight) : QColor(Qt::white),
-                      current ? option.palette.color(QPalette::HighlightedText) : QColor(Qt::black));
-    }
-
-    QSize sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const override
-    {
-        return {QStyledItemDelegate::sizeHint(option, index).width() + 42, ItemHeight};
-    }
-};
-
-// The colour list tells the dialog when it drops down and when the focus
-// leaves it, and shows the chosen colour's swatch when closed.
-class ColorCombo : public QComboBox {
-public:
-    std::function<void()> droppedDown, exited;
-
-protected:
-    void showPopup() override
-    {
-        if (droppedDown)
-            droppedDown();
-        QComboBox::showPopup();
-    }
-    void focusOutEvent(QFocusEvent *event) override
-    {
-        QComboBox::focusOutEvent(event);
-        if (event->reason() != Qt::PopupFocusReason && event->reason() != Qt::ActiveWindowFocusReason
-            && exited)
-            exited();
-    }
-    void paintEvent(QPaintEvent *) override
-    {
-        QStylePainter painter(this);
-        QStyleOptionComboBox option;
-        initStyleOption(&option);
-        option.currentText.clear();
-        painter.drawComplexControl(QStyle::CC_ComboBox, option);
-        const QRect field =
-            style()->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, this);
-        const QColor background = palette().color(QPalette::Base);
-        if (currentIndex() < 0)
-            painter.fillRect(field, background);
-        else
-            DrawColorItem(&painter, field, currentIndex(), currentText(), background,
-                          palette().color(QPalette::Text));
-    }
-};
 
 QSpinBox *MakeSpin(const char *name)
 {
@@ -140,13 +53,15 @@ void TFrm_Font::BuildControls()
 {
     Comb_Font = new QComboBox;
     Comb_Font->setObjectName(QStringLiteral("Comb_Font"));
-    auto *colors = new ColorCombo;
+    auto *colors = new TSwatchCombo(36, ItemHeight);
     colors->droppedDown = [this] { Comb_FontColorDropDown(); };
     colors->exited = [this] { Comb_FontColorExit(); };
+    // Green is drawn brighter than the value it stores.
+    colors->addSwatch(QStringLiteral("红"), QColor(255, 0, 0));
+    colors->addSwatch(QStringLiteral("绿"), QColor(0, 255, 0));
+    colors->addSwatch(QStringLiteral("黄"), QColor(255, 255, 0));
     Comb_FontColor = colors;
     Comb_FontColor->setObjectName(QStringLiteral("Comb_FontColor"));
-    Comb_FontColor->addItems({QStringLiteral("红"), QStringLiteral("绿"), QStringLiteral("黄")});
-    Comb_FontColor->setItemDelegate(new ColorItemDelegate(Comb_FontColor));
     Comb_FontColorExit();
     Comb_Align = new QComboBox;
     Comb_Align->setObjectName(QStringLiteral("Comb_Align"));

@@ -6,6 +6,8 @@
 #include "ScriptedPrompter.h"
 
 #include "app/AppPaths.h"
+#include "app/ProjectFile.h"
+#include "app/Struct.h"
 #include "app/uMain.h"
 
 #include <QApplication>
@@ -38,6 +40,20 @@ protected:
         auto w = std::make_unique<TFrm_Main>(&m_prompter);
         w->show();
         return w;
+    }
+
+    // A project with the start-up defaults naming scenario, written as
+    // project (in the case's folder) and remembered as the last project.
+    QString rememberProject(const QString &scenario,
+                            const QString &project = QStringLiteral("show.prj"))
+    {
+        TProjectRecord r{};
+        SetStartupDefaults(r);
+        r.ScenarioFile.setText(scenario);
+        const QString path = m_dir->filePath(project);
+        WriteProjectFile(path, r);
+        WriteRegString(QStringLiteral("CurFileName"), path);
+        return path;
     }
 
     std::unique_ptr<QTemporaryDir> m_dir;

@@ -270,12 +270,7 @@ void TestPageList::relativeScenarioFromProjectFolder()
 {
     QVERIFY(QDir(m_dir->path()).mkpath(QStringLiteral("show")));
     WriteRaw(m_dir->filePath(QStringLiteral("show/s.txt")), "one\r\ntwo\r\n");
-    TProjectRecord r{};
-    SetStartupDefaults(r);
-    r.ScenarioFile.setText(QStringLiteral("s.txt"));
-    const QString path = m_dir->filePath(QStringLiteral("show/show.prj"));
-    WriteProjectFile(path, r);
-    WriteRegString(QStringLiteral("CurFileName"), path);
+    rememberProject(QStringLiteral("s.txt"), QStringLiteral("show/show.prj"));
     auto w = start();
     QCOMPARE(w->PageCount(), 2);
     w->SelectPage(1);
@@ -468,12 +463,7 @@ void TestPageList::utf8ScenarioWrittenBackAsUtf8()
 void TestPageList::startupReloadsScenario()
 {
     WriteRaw(m_scenario, "one\r\ntwo\r\nthree\r\n");
-    TProjectRecord r{};
-    SetStartupDefaults(r);
-    r.ScenarioFile.setText(m_scenario);
-    const QString path = m_dir->filePath(QStringLiteral("show.prj"));
-    WriteProjectFile(path, r);
-    WriteRegString(QStringLiteral("CurFileName"), path);
+    rememberProject(m_scenario);
     auto w = start();
     QCOMPARE(w->PageCount(), 3);
     QCOMPARE(w->PageText(2), QStringLiteral("three"));
@@ -498,12 +488,7 @@ void TestPageList::unreadableScenarioNotOverwritten()
     // folder): the error is shown, and saving does not replace it.
     const QString folder = m_dir->filePath(QStringLiteral("scenario.txt"));
     QVERIFY(QDir().mkpath(folder));
-    TProjectRecord r{};
-    SetStartupDefaults(r);
-    r.ScenarioFile.setText(folder);
-    const QString path = m_dir->filePath(QStringLiteral("show.prj"));
-    WriteProjectFile(path, r);
-    WriteRegString(QStringLiteral("CurFileName"), path);
+    rememberProject(folder);
     auto w = start();
     QCOMPARE(m_prompter.errors.size(), 1);
     w->SaveClick();

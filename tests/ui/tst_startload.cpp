@@ -39,7 +39,6 @@ private slots:
     void closingBeforeTheCheckKeepsMeasuredWidths();
 
 private:
-    void remember(const QString &scenario);
     // The window shown while its worker is held at the gate.
     std::unique_ptr<TFrm_Main> startHeld();
 
@@ -61,16 +60,6 @@ void TestStartLoad::cleanup()
     m_dir.reset();
 }
 
-void TestStartLoad::remember(const QString &scenario)
-{
-    TProjectRecord r{};
-    SetStartupDefaults(r);
-    r.ScenarioFile.setText(scenario);
-    const QString path = m_dir->filePath(QStringLiteral("show.prj"));
-    WriteProjectFile(path, r);
-    WriteRegString(QStringLiteral("CurFileName"), path);
-}
-
 std::unique_ptr<TFrm_Main> TestStartLoad::startHeld()
 {
     ScenarioPreload::setStartGate(&m_gate);
@@ -82,7 +71,7 @@ std::unique_ptr<TFrm_Main> TestStartLoad::startHeld()
 
 void TestStartLoad::listFilledAndShowRecoveredAfterTheWorker()
 {
-    remember(m_scenario);
+    rememberProject(m_scenario);
     WriteRaw(m_dir->filePath(QStringLiteral("show.log")),
              "2026-03-04 19:30:05.042\tpage\t3\tok\t\xe4\xb8\x89\n"
              "2026-03-04 19:30:06.000\tpage\t4\tfailed: x\t\xe5\x9b\x9b\n");
@@ -103,7 +92,7 @@ void TestStartLoad::listFilledAndShowRecoveredAfterTheWorker()
 
 void TestStartLoad::workerDoneBeforeTheWindowIsShown()
 {
-    remember(m_scenario);
+    rememberProject(m_scenario);
     TFrm_Main w(&m_prompter);
     auto *preload = w.findChild<ScenarioPreload *>();
     QVERIFY(preload);
@@ -129,7 +118,7 @@ void TestStartLoad::workerDoneBeforeTheWindowIsShown()
 
 void TestStartLoad::commandsBeforeTheEndWait()
 {
-    remember(m_scenario);
+    rememberProject(m_scenario);
     auto w = startHeld();
     // Nothing is selected yet: an edit is refused, not applied to a page
     // the list does not show.
@@ -150,7 +139,7 @@ void TestStartLoad::commandsBeforeTheEndWait()
 
 void TestStartLoad::importBeforeTheEndIsNotUndone()
 {
-    remember(m_scenario);
+    rememberProject(m_scenario);
     auto w = startHeld();
     const QString other = m_dir->filePath(QStringLiteral("other.txt"));
     WriteRaw(other, "A\r\nB\r\n");
@@ -171,7 +160,7 @@ void TestStartLoad::unreadableScenarioReportedAfterTheWorker()
 {
     const QString folder = m_dir->filePath(QStringLiteral("folder.txt"));
     QVERIFY(QDir().mkpath(folder));
-    remember(folder);
+    rememberProject(folder);
     auto w = startHeld();
     QVERIFY(m_prompter.errors.isEmpty());
     m_gate.release();
@@ -188,7 +177,7 @@ void TestStartLoad::unreadableScenarioReportedAfterTheWorker()
 void TestStartLoad::rememberedWidthsCheckedAfterTheList()
 {
     WriteRaw(m_scenario, ToGbk(QStringLiteral("一二\r\n三\r\n")));
-    remember(m_scenario);
+    rememberProject(m_scenario);
     const PageStore measure;
     const int yi = measure.characterWidth(QChar(u'一'));
     WriteWrapWidths({{u'一', 300}, {u'二', measure.characterWidth(QChar(u'二'))}});
@@ -222,7 +211,7 @@ void TestStartLoad::rememberedWidthsCheckedAfterTheList()
 // the next start, and does not wait for a check.
 void TestStartLoad::closingBeforeTheCheckKeepsMeasuredWidths()
 {
-    remember(m_scenario);
+    rememberProject(m_scenario);
     QVERIFY(ReadWrapWidths().empty());
     {
         TFrm_Main w(&m_prompter);
