@@ -78,6 +78,20 @@ protected:
         m_watch = std::make_unique<WindowWatch>(m_w.get());
     }
 
+    // The line carries bytes and then takes nothing for an hour: a
+    // transmission stays open until it is cancelled or the window goes.
+    void stallLineAfter(int bytes)
+    {
+        const std::shared_ptr<WireLog> log = m_log;
+        m_w->LinkEnvironment.ports = [log, bytes](const QString &name) {
+            RecordingOptions options;
+            options.stallAfterBytes = bytes;
+            auto port = std::make_unique<RecordingPort>(name, log, SystemClock(), options);
+            port->setStallLimitMs(3600 * 1000);
+            return port;
+        };
+    }
+
     // The list holds texts, with selected chosen (-1: none) and the focus.
     void showPages(const QStringList &texts, int selected)
     {

@@ -395,15 +395,8 @@ void TestCockpit::gestureDuringATransmission()
 // Closing the window cuts the page short; the show log says so.
 void TestCockpit::closingMidPageLogsCancelled()
 {
-    const std::shared_ptr<WireLog> log = m_log;
     startShow(SystemClock());
-    m_w->LinkEnvironment.ports = [log](const QString &name) {
-        RecordingOptions options;
-        options.stallAfterBytes = 0;
-        auto port = std::make_unique<RecordingPort>(name, log, SystemClock(), options);
-        port->setStallLimitMs(3600 * 1000);
-        return port;
-    };
+    stallLineAfter(0);
     showPages({"一", "二"}, 0);
     m_w->Project.ProjectSaved = true;
     QTest::keyClick(m_w->LstView_Page, Qt::Key_Space);
@@ -416,16 +409,9 @@ void TestCockpit::closingMidPageLogsCancelled()
 // while it ran was dropped.
 void TestCockpit::escapeMidFrameAndDroppedRequest()
 {
-    const std::shared_ptr<WireLog> log = m_log;
     startShow(SystemClock());
     m_w->Record().LandscapeOn = 1;
-    m_w->LinkEnvironment.ports = [log](const QString &name) {
-        RecordingOptions options;
-        options.stallAfterBytes = 40;   // inside the first frame
-        auto port = std::make_unique<RecordingPort>(name, log, SystemClock(), options);
-        port->setStallLimitMs(3600 * 1000);
-        return port;
-    };
+    stallLineAfter(40);   // inside the first frame
     showPages({"一", "二"}, 0);
     QTest::keyClick(m_w->LstView_Page, Qt::Key_Space);
     QVERIFY(m_w->Btn_Cancel->isEnabled());

@@ -583,14 +583,7 @@ void TestMainLink::linkStatusAfterEveryTransmission()
 void TestMainLink::closingDuringAStall()
 {
     start(SystemClock());
-    const std::shared_ptr<WireLog> log = m_log;
-    m_w->LinkEnvironment.ports = [log](const QString &name) {
-        RecordingOptions options;
-        options.stallAfterBytes = 0;
-        auto port = std::make_unique<RecordingPort>(name, log, SystemClock(), options);
-        port->setStallLimitMs(3600 * 1000);
-        return port;
-    };
+    stallLineAfter(0);
     m_w->N8->trigger();
     QTRY_VERIFY(!m_w->N14->isEnabled());   // the port is open, the write blocked
     m_w->close();
