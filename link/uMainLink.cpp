@@ -118,8 +118,8 @@ bool TFrm_Main::StartTransmission(const TTransmission &transmission, ShowKind ki
     return StartTransmission(transmission.frame1, transmission.frame2, transmission.caption, {kind});
 }
 
-// The end of the previous transmission is still being handled: its
-// selection move must not be taken by a new request.
+// A transmission runs, or the end of the last one is still being handled:
+// its selection move must not be taken by a new request.
 bool TFrm_Main::LinkBusy() const
 {
     return CurrentSendThread.load() || m_finishingSend;
