@@ -70,3 +70,9 @@ QVariant PageListModel::headerData(int section, Qt::Orientation orientation, int
         return QVariant();
     return section == 0 ? QStringLiteral("幕号") : QStringLiteral("内容");
 }
+
+QModelIndexList PageListModel::match(const QModelIndex &, int, const QVariant &, int,
+                                     Qt::MatchFlags) const
+{
+    return {};
+}

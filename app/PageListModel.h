@@ -24,6 +24,10 @@ public:
     int columnCount(const QModelIndex &parent = QModelIndex()) const override;
     QVariant data(const QModelIndex &index, int role) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+    // Finds nothing, so the list has no type-ahead search: a number typed by
+    // mistake must not move the selection that the next Space sends from.
+    QModelIndexList match(const QModelIndex &start, int role, const QVariant &value, int hits,
+                          Qt::MatchFlags flags) const override;
 
 private:
     PageStore &m_store;

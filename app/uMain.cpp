@@ -435,6 +435,7 @@ bool TFrm_Main::NeedsSavePrompt() const
 
 void TFrm_Main::NewClick()
 {
+    const SetUpScope setUp(*this);
     Guarded([this] {
         if (Project.ProjectUntitled)
             SaveProjectAs();   // saved or cancelled, New goes on
@@ -446,6 +447,7 @@ void TFrm_Main::NewClick()
 
 void TFrm_Main::OpenClick()
 {
+    const SetUpScope setUp(*this);
     Guarded([this] {
         Prompter::FileRequest request;
         request.filter = ProjectFilter;
@@ -531,6 +533,7 @@ void TFrm_Main::closeEvent(QCloseEvent *event)
     }
     m_exiting = true;
     event->accept();   // only a failed save stops the closing
+    StopTransmission();
 }
 
 void TFrm_Main::HotKeyPressed(int modifiers, int virtualKey)

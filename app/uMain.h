@@ -164,8 +164,12 @@ public:
     RemoteOutcome ClearDisplay();   // N_ClearScreen (F4), Button1
     RemoteOutcome SendNextPage();   // Space, Enter: the page after the selected one
     void TlBtn_MainClick();      // TlBtn_Main, N14
+    // A press in the list selects its row before the click sends it: the
+    // row selected before the press comes back when the click is dropped.
+    void LstView_PageMouseDown();
     void LstView_PageClick();
     bool LstView_PageKeyPress(int key);   // true when the list must not see the key
+    bool PageListTyped(const QString &text);   // a digit opens 转到 with it; true when taken
     void Button2Click();
     void Timer1Timer();
     // The worker's messages.
@@ -183,7 +187,12 @@ protected:
 
 private:
     void WatchPageList();        // keys, input-method composition and clicks
-    void StopTransmission();     // when the window goes: stop the worker, wait for it
+    // When the window goes: stops the worker, waits for it and logs its end
+    // and the repeats counted.
+    void StopTransmission();
+    bool LinkBusy() const;       // a transmission runs or its end is being handled
+    void TransmissionEnded(const QString &failure);   // the worker's end, for the show
+    void StopAutoSend(const QString &failure);
     bool StoreAndStart(const TTransmission &transmission, ShowKind kind);
     bool SendRendered(const QString &text, uint8_t effect, uint8_t runSpeed, uint8_t showTime,
                       const QString &caption, const ShowTransmission &what);
@@ -196,11 +205,22 @@ private:
     bool m_finishingSend = false;
     QString m_linkPort;   // PortLabel of the running or last transmission
     bool m_cancelRequested = false;   // the running transmission ends as cancelled
+    bool m_blankAfterSend = false;    // F4 during a transmission: the blank follows its end
+    bool m_closing = false;           // the window goes: an end is logged, nothing more
+    // The selection before a press in the list, and before and after the
+    // request of the running transmission: its end moves the selection only
+    // from where the request left it, so a row the operator chose meanwhile stays.
+    int m_rowBeforeClick = -1;
+    int m_rowBeforeRequest = -1;
+    int m_rowAfterRequest = -1;
+    int m_settingUp = 0;              // SetUpScopes alive
+    QTimer *m_repeatFlush = nullptr;  // writes the count of repeated dropped requests
     QWidget *BuildCockpit();
     void SetupCockpit();
     QString NowLine() const;
-    void OpenBox(QLineEdit *box);
+    void OpenBox(QLineEdit *box, const QString &typed = QString());
     void LogTransmission(const ShowEntry &entry);
+    void ReportLogFailure(const QString &failure);   // once, in the status bar
     ShowLog m_showLog;
     QString m_findText;
     QPointer<QWidget> m_showLogView;
@@ -222,7 +242,8 @@ public:
     bool FindNext();             // the next page after the selected one holding the text
     RemoteOutcome SendPreviousPage();   // PageUp
     RemoteOutcome ResendClick();        // F5
-    void CancelClick();          // Esc, Btn_Cancel
+    void CancelClick();          // Btn_Cancel: stops the transmission after the write in progress
+    void EscapeClick();          // Esc: closes an open box, else cancels
     QString ShowLogFile() const; // the show log beside the project
     void ShowLogClick();         // 通讯 › 演出记录
     void RecoverShow();          // at start: selects the last page that went out
@@ -243,6 +264,18 @@ public:
     // A command of the operator page or of a cue system, through the same
     // entry point as its key.
     RemoteOutcome RunRemoteCommand(RemoteCommand command, int page = 0);
+    // Lives while a command that changes the pages or the set-up holds the
+    // window in its dialog: remote commands are refused meanwhile.
+    class SetUpScope {
+    public:
+        explicit SetUpScope(TFrm_Main &window) : m_window(window) { ++window.m_settingUp; }
+        ~SetUpScope() { --m_window.m_settingUp; }
+        SetUpScope(const SetUpScope &) = delete;
+        SetUpScope &operator=(const SetUpScope &) = delete;
+
+    private:
+        TFrm_Main &m_window;
+    };
     // --- end of remote control --------------------------------------------
 
 
@@ -334,6 +367,8 @@ private:
     } m_lastPicture;
     void SetupRemote();
     QString ApplyOscSettings(const TRemoteSettings &settings);   // the OSC part of the status
+    // A command not carried out: logged as refused, the reason in the status bar.
+    void LogRefusedRemote(RemoteCommand command, int page, const QString &reason);
     RemoteServer *m_remoteServer = nullptr;
     OscReceiver *m_osc = nullptr;
     QString m_oscStatus;

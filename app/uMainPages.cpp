@@ -242,6 +242,7 @@ void TFrm_Main::CheckScenarioOnDisk(const QString &projectFile)
                                                            : QFile::exists(path);
     if (!changed)
         return;
+    const SetUpScope setUp(*this);   // the answer may reload the pages
     const int answer = m_prompter->message(
         this,
         QStringLiteral("剧本文件“%1”在读入后已被修改（剧本编辑器或其他程序）。\n\n"
@@ -272,6 +273,7 @@ void TFrm_Main::ScenarioEdited(const QString &path, QWidget *owner)
 
 void TFrm_Main::Btn_LoadScenarioClick()
 {
+    const SetUpScope setUp(*this);
     AwaitScenario();
     Guarded([this] {
         Prompter::FileRequest request;
@@ -320,6 +322,7 @@ bool WarnNoSelection(Prompter *prompter, QWidget *owner, int index, const QStrin
 
 void TFrm_Main::Btn_ModifyClick()
 {
+    const SetUpScope setUp(*this);
     const int index = SelectedIndex();
     if (WarnNoSelection(m_prompter, this, index, QStringLiteral("修改")))
         return;
@@ -336,6 +339,7 @@ void TFrm_Main::Btn_ModifyClick()
 
 void TFrm_Main::Btn_InputStrClick()
 {
+    const SetUpScope setUp(*this);
     const int index = SelectedIndex();
     if (WarnNoSelection(m_prompter, this, index, QStringLiteral("插入")))
         return;

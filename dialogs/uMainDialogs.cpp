@@ -7,6 +7,7 @@
 
 void TFrm_Main::N6Click()
 {
+    const SetUpScope setUp(*this);
     TPasswordDlg dialog(*this);
     dialog.exec();
 }
@@ -19,6 +20,7 @@ void TFrm_Main::N3Click()
 
 void TFrm_Main::N_FontClick()
 {
+    const SetUpScope setUp(*this);
     TFrm_Font dialog(Project, this);
     dialog.exec();
 }

@@ -7,6 +7,7 @@
 
 void TFrm_Main::ToolButton3Click()
 {
+    const SetUpScope setUp(*this);
     TFrm_Tablet tablet(prompter(), this);
     connect(&tablet, &TFrm_Tablet::documentSaved, this,
             [this, &tablet](const QString &path) { ScenarioEdited(path, &tablet); });

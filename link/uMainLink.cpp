@@ -22,7 +22,8 @@
 
 namespace {
 // Space and Enter in the page list send pages, except while an input method
-// is composing text there: then they belong to the composition.
+// is composing text there: then they belong to the composition. A digit opens
+// 转到. Watches the list's viewport too, for the selection before a press.
 class PageListWatch : public QObject {
 public:
     explicit PageListWatch(TFrm_Main *window) : QObject(window), m_window(window) {}
@@ -38,8 +39,14 @@ protected:
             m_composing = false;
             break;
         case QEvent::KeyPress:
-            if (!m_composing)
-                return m_window->LstView_PageKeyPress(static_cast<QKeyEvent *>(event)->key());
+            if (!m_composing) {
+                const auto *key = static_cast<QKeyEvent *>(event);
+                return m_window->LstView_PageKeyPress(key->key()) || m_window->PageListTyped(key->text());
+            }
+            break;
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonDblClick:
+            m_window->LstView_PageMouseDown();
             break;
         default:
             break;
@@ -58,7 +65,9 @@ const QString AutoStop = QStringLiteral("停止");
 
 void TFrm_Main::WatchPageList()
 {
-    LstView_Page->installEventFilter(new PageListWatch(this));
+    auto *watch = new PageListWatch(this);
+    LstView_Page->installEventFilter(watch);
+    LstView_Page->viewport()->installEventFilter(watch);
     connect(LstView_Page, &QAbstractItemView::clicked, this, [this] { LstView_PageClick(); });
 }
 
@@ -85,9 +94,7 @@ bool TFrm_Main::StartTransmission(const QByteArray &frame1, const QByteArray &fr
 {
     what.portrait = !frame1.isEmpty();
     what.landscape = !frame2.isEmpty();
-    // The end of the previous transmission is still being handled: its
-    // selection move must not be taken by a new request.
-    if (CurrentSendThread.load() || m_finishingSend) {
+    if (LinkBusy()) {
         StatusPanel[2]->setText(QStringLiteral("正在发送，本次未发送"));
         Show->dropped(what);
         return false;
@@ -97,6 +104,7 @@ bool TFrm_Main::StartTransmission(const QByteArray &frame1, const QByteArray &fr
     const QString portName = ComPortName(Record().ComPort);
     m_linkPort = PortLabel(portName);
     Show->started(what);
+    m_rowBeforeRequest = m_rowAfterRequest = SelectedIndex();
     if (what.kind == ShowKind::Temp || what.kind == ShowKind::Logo || what.kind == ShowKind::Welcome)
         m_lastPicture = {frame1, frame2, caption, what};
     m_sendThread = new TSendThread(portName, Record().BaudRate, frame1, frame2, caption, this,
@@ -110,12 +118,25 @@ bool TFrm_Main::StartTransmission(const TTransmission &transmission, ShowKind ki
     return StartTransmission(transmission.frame1, transmission.frame2, transmission.caption, {kind});
 }
 
+// A transmission runs, or the end of the last one is still being handled:
+// its selection move must not be taken by a new request.
+bool TFrm_Main::LinkBusy() const
+{
+    return CurrentSendThread.load() || m_finishingSend;
+}
+
 void TFrm_Main::StopTransmission()
 {
     if (m_sendThread) {
+        m_cancelRequested = true;
         m_sendThread->requestInterruption();
         delete m_sendThread.data();   // waits for the worker's clean-up
     }
+    // The worker's last message is taken now, so that its end is in the show
+    // log before the program ends; the window itself no longer follows it.
+    m_closing = true;
+    QCoreApplication::sendPostedEvents(this, WM_SENDDONE);
+    m_showLog.flushRepeats();
     SetWaitCursor(false);
 }
 
@@ -175,6 +196,15 @@ bool TFrm_Main::SendPage(int index, const QString &caption)
 
 RemoteOutcome TFrm_Main::ClearDisplay()
 {
+    // The emergency blank is never dropped: what is going out is cut short
+    // and the blank follows it (a blank already under way is left to run).
+    if (Show->busy() || m_finishingSend) {
+        if (!Show->busy() || Show->running().kind != ShowKind::Blank) {
+            m_blankAfterSend = true;
+            CancelClick();
+        }
+        return RemoteOutcome::Done;
+    }
     if (!SendRendered(QString(), 0, 0, 0, ClearDisplayCaption(), {ShowKind::Blank}))
         return RemoteOutcome::Dropped;
     Project.AdvanceAfterSend = false;
@@ -192,6 +222,11 @@ void TFrm_Main::TlBtn_MainClick()
         Project.AdvanceAfterSend = true;
 }
 
+void TFrm_Main::LstView_PageMouseDown()
+{
+    m_rowBeforeClick = SelectedIndex();
+}
+
 void TFrm_Main::LstView_PageClick()
 {
     const int i = SelectedIndex();
@@ -200,6 +235,9 @@ void TFrm_Main::LstView_PageClick()
     if (SendPage(i, PageText(i))) {
         Project.SentByClick = true;
         Project.AdvanceAfterSend = true;
+    } else {
+        // Nothing went out: the next Space must go on from the row the show had.
+        SelectPage(m_rowBeforeClick);
     }
 }
 
@@ -217,6 +255,16 @@ bool TFrm_Main::LstView_PageKeyPress(int key)
         return false;
     if (SendNextPage() == RemoteOutcome::NoPage && SelectedIndex() >= 0)
         EndOfList();
+    return true;
+}
+
+// The list has no type-ahead search (PageListModel finds nothing): a number
+// typed into it is a page to go to, and the selection Space sends from stays.
+bool TFrm_Main::PageListTyped(const QString &text)
+{
+    if (text.size() != 1 || text.at(0) < QLatin1Char('0') || text.at(0) > QLatin1Char('9'))
+        return false;
+    OpenBox(Edt_GoTo, text);
     return true;
 }
 
@@ -289,21 +337,48 @@ void TFrm_Main::customEvent(QEvent *event)
             Show->payloadBegun();
         SendProgress(m->wParam, m->lParam);
         break;
-    case WM_SENDDONE: {
-        // A cancelled transmission says nothing about the link.
-        const bool cancelled = m_cancelRequested && !m->text.isEmpty();
-        m_cancelRequested = false;
-        if (cancelled)
-            Project.AdvanceAfterSend = false;   // the page did not go out: the list stays
-        else
-            ShowLinkResult(m->text);
-        Show->ended(m->text, cancelled);
+    case WM_SENDDONE:
+        TransmissionEnded(m->text);
+        if (m_closing)
+            break;
         SendDone();
+        if (m_blankAfterSend) {
+            m_blankAfterSend = false;
+            ClearDisplay();
+        }
         break;
-    }
     default:
         QMainWindow::customEvent(event);
     }
+}
+
+void TFrm_Main::TransmissionEnded(const QString &failure)
+{
+    // A cancelled transmission says nothing about the link.
+    const bool cancelled = m_cancelRequested && !failure.isEmpty();
+    m_cancelRequested = false;
+    if (!cancelled)
+        ShowLinkResult(failure);
+    if (!failure.isEmpty()) {
+        // The page did not go out whole: the list stays, and a failed page
+        // is the one the same key sends again.
+        Project.AdvanceAfterSend = false;
+        if (!cancelled && SelectedIndex() == m_rowAfterRequest)
+            SelectPage(m_rowBeforeRequest);
+    }
+    Show->ended(failure, cancelled);
+    if (!failure.isEmpty() && !cancelled)
+        StopAutoSend(failure);
+}
+
+// A dead line would fail every tick and walk the show to its end.
+void TFrm_Main::StopAutoSend(const QString &failure)
+{
+    if (!Timer1->isActive())
+        return;
+    Timer1->stop();
+    Button2->setText(AutoStart);
+    StatusPanel[2]->setText(QStringLiteral("自动发送已停止：") + failure);
 }
 
 void TFrm_Main::SetWaitCursor(bool wait)
@@ -320,9 +395,10 @@ void TFrm_Main::SetWaitCursor(bool wait)
 void TFrm_Main::SetLinkControlsEnabled(bool enabled)
 {
     N_Setup->menuAction()->setEnabled(enabled);
-    // The monitor only shows what goes out: it stays at hand while sending.
+    // At hand while sending: the monitor only shows what goes out, F4 cuts
+    // the transmission short for the blank, F5 is told it was dropped.
     for (QAction *action : N_Send->actions())
-        if (action != N_Monitor)
+        if (action != N_Monitor && action != N_ClearScreen && action != N_Resend)
             action->setEnabled(enabled);
     ToolBar->setEnabled(enabled);
 }
@@ -346,19 +422,19 @@ void TFrm_Main::SendDone()
     if (CurrentSendThread.load() || PortBusy.load())
         return;   // another transmission is running
     SetLinkControlsEnabled(true);
-    const int i = SelectedIndex();
-    const bool advance = i < PageCount() - 1 && Project.AdvanceAfterSend && !Project.SentByClick;
     m_finishingSend = true;
     ProcessPendingMessages();
     m_finishingSend = false;
-    // A go-to handled just now cleared the flag: the operator's choice stays.
-    if (advance && Project.AdvanceAfterSend) {
+    // The selection moves on only from where the request left it: a row the
+    // operator chose meanwhile (arrows, 转到) stays, and the next Space sends
+    // the page after it. A go-to also clears the flag, for its own row.
+    const int i = SelectedIndex();
+    if (i == m_rowAfterRequest && i < PageCount() - 1 && Project.AdvanceAfterSend
+        && !Project.SentByClick) {
         LstView_Page->verticalScrollBar()->triggerAction(QAbstractSlider::SliderSingleStepAdd);
         SelectPage(i + 1);
-        Project.AdvanceAfterSend = false;
-    } else {
-        Project.SentByClick = false;
-        Project.AdvanceAfterSend = false;
     }
+    Project.SentByClick = false;
+    Project.AdvanceAfterSend = false;
     LstView_Page->setFocus();
 }

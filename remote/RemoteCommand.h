@@ -15,4 +15,5 @@ enum class RemoteOutcome {
     Dropped,   // a transmission runs: the command was not carried out
     Locked,    // the show lock is on: remote control is locked too
     NoPage,    // no such page, or nothing to send
+    Refused,   // the operator is changing the pages or the set-up in a dialog
 };

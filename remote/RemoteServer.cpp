@@ -269,6 +269,8 @@ void RemoteServer::control(Client &client, const HttpRequest &request, RemoteCom
         return respond(client, 200, "application/json; charset=utf-8", RemoteStateJson(m_show->remoteState()));
     case RemoteOutcome::Dropped:
         return respondError(client, 409, QStringLiteral("正在发送，本次未执行"));
+    case RemoteOutcome::Refused:
+        return respondError(client, 409, QStringLiteral("操作员正在修改设置"));
     case RemoteOutcome::Locked:
         return respondError(client, 423, QStringLiteral("演出已锁定，不能遥控"));
     case RemoteOutcome::NoPage:

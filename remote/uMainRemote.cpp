@@ -8,7 +8,6 @@
 #include "remote/RemoteServer.h"
 
 #include <QAction>
-#include <QApplication>
 #include <QMenu>
 #include <QItemSelectionModel>
 #include <QLabel>
@@ -130,11 +129,17 @@ quint16 TFrm_Main::RemotePort() const
 
 RemoteOutcome TFrm_Main::RunRemoteCommand(RemoteCommand command, int page)
 {
-    if (ShowLocked())
+    if (ShowLocked()) {
+        LogRefusedRemote(command, page, QStringLiteral("演出已锁定"));
         return RemoteOutcome::Locked;
-    // While a dialog holds the window its keys do not work either.
-    if (QApplication::activeModalWidget())
-        return RemoteOutcome::Dropped;
+    }
+    // A dialog that only shows or sends (临时信息, LOGO, 远程与观众, ...)
+    // leaves the show to the cue system; one that changes the pages or the
+    // set-up does not.
+    if (m_settingUp > 0) {
+        LogRefusedRemote(command, page, QStringLiteral("操作员正在修改设置"));
+        return RemoteOutcome::Refused;
+    }
     switch (command) {
     case RemoteCommand::Next:
         return SendNextPage();
@@ -148,4 +153,30 @@ RemoteOutcome TFrm_Main::RunRemoteCommand(RemoteCommand command, int page)
         return GoToPageNumber(page);
     }
     return RemoteOutcome::NoPage;
+}
+
+void TFrm_Main::LogRefusedRemote(RemoteCommand command, int page, const QString &reason)
+{
+    const auto request = [this](ShowKind kind, int index) {
+        return ShowTransmission{kind, index, index >= 0 && index < PageCount() ? PageText(index) : QString()};
+    };
+    ShowTransmission what{ShowKind::Blank};
+    switch (command) {
+    case RemoteCommand::Next:
+        what = request(ShowKind::Page, ShowState::NextPage(SelectedIndex(), PageCount()));
+        break;
+    case RemoteCommand::Previous:
+        what = request(ShowKind::Page, SelectedIndex() - 1);
+        break;
+    case RemoteCommand::Resend:
+        what = request(ShowKind::Page, Show->resendPage());
+        break;
+    case RemoteCommand::GoTo:
+        what = request(ShowKind::GoTo, page - 1);
+        break;
+    case RemoteCommand::Blank:
+        break;
+    }
+    Show->refused(what);   // the show log keeps every cue that was not carried out
+    StatusPanel[2]->setText(QStringLiteral("远程指令未执行：") + reason);
 }

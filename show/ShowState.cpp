@@ -12,6 +12,7 @@ QString ShowKindName(ShowKind kind)
     case ShowKind::Brightness: return QStringLiteral("brightness");
     case ShowKind::Reset: return QStringLiteral("reset");
     case ShowKind::ClearTemp: return QStringLiteral("clear-temp");
+    case ShowKind::GoTo: return QStringLiteral("goto");
     }
     return QString();
 }
@@ -36,9 +37,19 @@ void ShowState::payloadBegun()
 
 void ShowState::dropped(const ShowTransmission &what)
 {
+    notCarriedOut(what, ShowEntry::Dropped);
+}
+
+void ShowState::refused(const ShowTransmission &what)
+{
+    notCarriedOut(what, ShowEntry::Refused);
+}
+
+void ShowState::notCarriedOut(const ShowTransmission &what, ShowEntry::Outcome outcome)
+{
     ShowEntry entry;
     entry.what = what;
-    entry.outcome = ShowEntry::Dropped;
+    entry.outcome = outcome;
     emit transmissionEnded(entry);   // the running one and the screen are untouched
 }
 

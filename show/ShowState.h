@@ -14,7 +14,8 @@
 #include <QString>
 
 // What a transmission carries, as the show log names it.
-enum class ShowKind { Page, Blank, Temp, Logo, Welcome, Params, Brightness, Reset, ClearTemp };
+// GoTo only names a refused remote go-to: a selection, never a transmission.
+enum class ShowKind { Page, Blank, Temp, Logo, Welcome, Params, Brightness, Reset, ClearTemp, GoTo };
 QString ShowKindName(ShowKind kind);   // page, blank, temp, logo, ...
 
 struct ShowTransmission {
@@ -26,7 +27,8 @@ struct ShowTransmission {
 };
 
 struct ShowEntry {
-    enum Outcome { Ok, Failed, Dropped, Cancelled };
+    // Refused: a remote command while the operator changes the pages or the set-up.
+    enum Outcome { Ok, Failed, Dropped, Cancelled, Refused };
     ShowTransmission what;
     Outcome outcome = Ok;
     QString reason;         // why it failed
@@ -49,6 +51,7 @@ public:
     // that was on air before it; -1 when there is none.
     int resendPage() const { return m_lastPage; }
     bool busy() const { return m_busy; }
+    const ShowTransmission &running() const { return m_running; }   // the running or last one
     const ShowEntry &last() const { return m_last; }
     // The display that may show a partial picture after a cancelled or
     // failed transmission ("竖屏", "横屏"), empty when none.
@@ -61,6 +64,7 @@ public:
     void started(const ShowTransmission &what);
     void payloadBegun();   // a frame of the running transmission starts to go out
     void dropped(const ShowTransmission &what);
+    void refused(const ShowTransmission &what);
     // The running transmission ended: failure empty when it went out whole.
     void ended(const QString &failure, bool cancelled);
     // The pages were edited: page numbers no longer name the same lines.
@@ -72,6 +76,7 @@ signals:
 
 private:
     void apply(const ShowTransmission &what);
+    void notCarriedOut(const ShowTransmission &what, ShowEntry::Outcome outcome);
     void finish(const ShowEntry &entry);
 
     Screen m_screen = Unknown;

@@ -17,6 +17,7 @@
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTableView>
+#include <QTimer>
 #include <QVBoxLayout>
 
 namespace {
@@ -104,7 +105,7 @@ void TFrm_Main::SetupCockpit()
             FindNext();
     });
     connect(N_Resend, &QAction::triggered, this, &TFrm_Main::ResendClick);
-    connect(N_Cancel, &QAction::triggered, this, &TFrm_Main::CancelClick);
+    connect(N_Cancel, &QAction::triggered, this, &TFrm_Main::EscapeClick);
     connect(N_ShowLog, &QAction::triggered, this, &TFrm_Main::ShowLogClick);
     connect(N_ShowLock, &QAction::toggled, this, &TFrm_Main::SetShowLocked);
 
@@ -116,6 +117,10 @@ void TFrm_Main::SetupCockpit()
 
     connect(Show, &ShowState::changed, this, &TFrm_Main::UpdateNowNext);
     connect(Show, &ShowState::transmissionEnded, this, &TFrm_Main::LogTransmission);
+    m_repeatFlush = new QTimer(this);
+    m_repeatFlush->setSingleShot(true);
+    m_repeatFlush->setInterval(1000);
+    connect(m_repeatFlush, &QTimer::timeout, this, [this] { ReportLogFailure(m_showLog.flushRepeats()); });
     connect(LstView_Page->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             &TFrm_Main::UpdateNowNext);
     UpdateNowNext();
@@ -150,10 +155,10 @@ void TFrm_Main::UpdateNowNext()
     Btn_Cancel->setEnabled(Show->busy());
 }
 
-void TFrm_Main::OpenBox(QLineEdit *box)
+void TFrm_Main::OpenBox(QLineEdit *box, const QString &typed)
 {
     (box == Edt_GoTo ? Edt_Find : Edt_GoTo)->hide();
-    box->clear();
+    box->setText(typed);
     box->show();
     box->setFocus();
 }
@@ -207,6 +212,7 @@ RemoteOutcome TFrm_Main::SendPreviousPage()
         return RemoteOutcome::Dropped;
     Project.AdvanceAfterSend = false;   // the list stays on the page sent
     SelectPage(i - 1);
+    m_rowAfterRequest = i - 1;
     return RemoteOutcome::Done;
 }
 
@@ -235,12 +241,22 @@ RemoteOutcome TFrm_Main::ResendClick()
 
 void TFrm_Main::CancelClick()
 {
-    Edt_GoTo->hide();
-    Edt_Find->hide();
     if (!m_sendThread || !Show->busy())
         return;
     m_cancelRequested = true;
     m_sendThread->requestInterruption();   // the worker stops after the write in progress
+}
+
+// An open box takes Esc for itself: closing it must not cut a page short.
+void TFrm_Main::EscapeClick()
+{
+    if (!Edt_GoTo->isVisible() && !Edt_Find->isVisible()) {
+        CancelClick();
+        return;
+    }
+    Edt_GoTo->hide();
+    Edt_Find->hide();
+    LstView_Page->setFocus();
 }
 
 QString TFrm_Main::ShowLogFile() const
@@ -257,7 +273,13 @@ void TFrm_Main::LogTransmission(const ShowEntry &entry)
                                     : QStringLiteral("发送已取消，%1可能显示不完整的画面").arg(partial));
     }
     m_showLog.setPath(ShowLogFile());
-    const QString failure = m_showLog.append(ShowLogLine(QDateTime::currentDateTime(), entry));
+    ReportLogFailure(m_showLog.add(QDateTime::currentDateTime(), entry));
+    if (m_showLog.hasRepeats() && !m_repeatFlush->isActive())
+        m_repeatFlush->start();
+}
+
+void TFrm_Main::ReportLogFailure(const QString &failure)
+{
     if (!failure.isEmpty())
         StatusPanel[2]->setText(failure);
 }

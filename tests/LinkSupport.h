@@ -12,6 +12,8 @@
 #include <QStringList>
 
 #include <atomic>
+#include <condition_variable>
+#include <mutex>
 
 // Time moves only when somebody sleeps.
 class VirtualClock : public LinkClock {
@@ -26,6 +28,42 @@ public:
 
 private:
     std::atomic<int64_t> m_now{0};
+};
+
+// A line as slow as the test wants: while held, the worker's first pause
+// waits, so a transmission stays open until the test lets it go; then time
+// is virtual again.
+class HeldClock : public VirtualClock {
+public:
+    void hold()
+    {
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        m_held = true;
+    }
+    void release()
+    {
+        {
+            const std::lock_guard<std::mutex> lock(m_mutex);
+            m_held = false;
+        }
+        m_released.notify_all();
+    }
+    bool waiting() const { return m_waiting.load() > 0; }   // a worker waits for the release
+    void sleepUntilNs(int64_t deadline) override
+    {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        ++m_waiting;
+        m_released.wait(lock, [this] { return !m_held; });
+        --m_waiting;
+        lock.unlock();
+        VirtualClock::sleepUntilNs(deadline);
+    }
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_released;
+    bool m_held = false;
+    std::atomic<int> m_waiting{0};
 };
 
 struct LinkMessage {

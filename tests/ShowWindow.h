@@ -30,7 +30,8 @@ public:
     explicit WindowWatch(TFrm_Main *w) : m_w(w) { w->installEventFilter(this); }
     int dones = 0;
     QStringList statuses;
-    bool lockedAtStatus = true;   // controls disabled, hourglass, bar shown at every status
+    // Controls disabled but for F4, F5 and the monitor, hourglass, bar shown at every status.
+    bool lockedAtStatus = true;
 
 protected:
     bool eventFilter(QObject *, QEvent *event) override
@@ -42,7 +43,8 @@ protected:
             const QCursor *cursor = QApplication::overrideCursor();
             lockedAtStatus = lockedAtStatus && !m_w->ToolBar->isEnabled()
                 && !m_w->N1->isEnabled() && !m_w->N14->isEnabled()
-                && !m_w->N_ClearScreen->isEnabled() && m_w->N_Monitor->isEnabled()
+                && m_w->N_ClearScreen->isEnabled() && m_w->N_Resend->isEnabled()
+                && m_w->N_Monitor->isEnabled()
                 && !m_w->N_Setup->menuAction()->isEnabled() && cursor
                 && cursor->shape() == Qt::WaitCursor && m_w->ProgressB_State->isVisible();
         }
@@ -74,6 +76,20 @@ protected:
         m_w = newWindow();
         m_w->LinkEnvironment = {RecordingPorts(m_log, clock, options), clock};
         m_watch = std::make_unique<WindowWatch>(m_w.get());
+    }
+
+    // The line carries bytes and then takes nothing for an hour: a
+    // transmission stays open until it is cancelled or the window goes.
+    void stallLineAfter(int bytes)
+    {
+        const std::shared_ptr<WireLog> log = m_log;
+        m_w->LinkEnvironment.ports = [log, bytes](const QString &name) {
+            RecordingOptions options;
+            options.stallAfterBytes = bytes;
+            auto port = std::make_unique<RecordingPort>(name, log, SystemClock(), options);
+            port->setStallLimitMs(3600 * 1000);
+            return port;
+        };
     }
 
     // The list holds texts, with selected chosen (-1: none) and the focus.

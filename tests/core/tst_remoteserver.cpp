@@ -230,7 +230,8 @@ void TestRemoteServer::controlNeedsTheToken()
 void TestRemoteServer::outcomesGiveTheirStatus()
 {
     const QList<QPair<RemoteOutcome, int>> cases = {
-        {RemoteOutcome::Dropped, 409}, {RemoteOutcome::Locked, 423}, {RemoteOutcome::NoPage, 404}};
+        {RemoteOutcome::Dropped, 409}, {RemoteOutcome::Locked, 423}, {RemoteOutcome::NoPage, 404},
+        {RemoteOutcome::Refused, 409}};
     for (const auto &c : cases) {
         m_show->outcome = c.first;
         const HttpReply reply = post("/api/goto?page=99");

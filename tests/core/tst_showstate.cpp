@@ -39,6 +39,8 @@ private slots:
     void editedPagesForgetTheMarker();
     void logLines();
     void logFileAndItsFailure();
+    void repeatedRequestsFold_data();
+    void repeatedRequestsFold();
     void recoveryFindsTheLastOkPage();
 };
 
@@ -190,6 +192,53 @@ void TestShowState::logFileAndItsFailure()
     QVERIFY(first.contains(QStringLiteral("演出记录无法写入")));
     QVERIFY(first.contains(log.path()));
     QVERIFY(log.append(QStringLiteral("四")).isEmpty());   // reported once only
+}
+
+// Steps "ms outcome page" (d dropped, r refused, o ok) or F (flushRepeats);
+// the log's page and result fields after them.
+void TestShowState::repeatedRequestsFold_data()
+{
+    QTest::addColumn<QString>("steps");
+    QTest::addColumn<QStringList>("lines");
+    QTest::newRow("a flood, a second long at a time")
+        << "0 d 1, 100 d 1, 900 d 1, 1300 d 1, 1400 o 2"
+        << QStringList({"1 dropped", "1 dropped ×2", "1 dropped", "2 ok"});
+    QTest::newRow("other pages break the run") << "0 d 1, 100 d 2, 200 d 1"
+                                               << QStringList({"1 dropped", "2 dropped", "1 dropped"});
+    QTest::newRow("refused folds apart from dropped")
+        << "0 r 3, 10 r 3, 20 d 3" << QStringList({"3 refused", "3 refused ×1", "3 dropped"});
+    QTest::newRow("transmissions never fold") << "0 o 1, 10 o 1" << QStringList({"1 ok", "1 ok"});
+    QTest::newRow("flushed, then a new run") << "0 d 1, 10 d 1, 20 d 1, F, 30 d 1, F"
+                                             << QStringList({"1 dropped", "1 dropped ×2", "1 dropped"});
+}
+
+void TestShowState::repeatedRequestsFold()
+{
+    QFETCH(QString, steps);
+    QFETCH(QStringList, lines);
+    QTemporaryDir dir;
+    ShowLog log;
+    log.setPath(dir.filePath(QStringLiteral("show.log")));
+    const QDateTime start(QDate(2026, 3, 4), QTime(19, 30));
+    for (const QString &step : steps.split(QStringLiteral(", "))) {
+        if (step == QLatin1String("F")) {
+            QVERIFY(log.flushRepeats().isEmpty());
+            QVERIFY(!log.hasRepeats());
+            continue;
+        }
+        const QStringList parts = step.split(QLatin1Char(' '));
+        ShowEntry entry;
+        entry.what = Page(parts[2].toInt() - 1, parts[2]);
+        entry.outcome = parts[1] == QLatin1String("d") ? ShowEntry::Dropped
+                        : parts[1] == QLatin1String("r") ? ShowEntry::Refused : ShowEntry::Ok;
+        QVERIFY(log.add(start.addMSecs(parts[0].toInt()), entry).isEmpty());
+    }
+    QFile file(log.path());
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QStringList written;
+    for (const QString &line : QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts))
+        written << line.section(QLatin1Char('\t'), 2, 2) + QLatin1Char(' ') + line.section(QLatin1Char('\t'), 3, 3);
+    QCOMPARE(written, lines);
 }
 
 void TestShowState::recoveryFindsTheLastOkPage()

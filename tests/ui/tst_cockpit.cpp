@@ -14,11 +14,13 @@
 #include <QApplication>
 #include <QDialog>
 #include <QDir>
+#include <QInputMethodEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -36,6 +38,9 @@ private slots:
     void findSelectsOnly();
     void pageUpAndPageDown();
     void failedTransmission();
+    void gestureDuringATransmission_data();
+    void gestureDuringATransmission();
+    void closingMidPageLogsCancelled();
     void escapeMidFrameAndDroppedRequest();
     void showLogViewerAndRecovery();
     void recoveryAtStart();
@@ -43,6 +48,10 @@ private slots:
     void showLockDisablesExactlyTheSetUp();
 
 private:
+    enum Gesture { ClickRow, ClickRowInControlCommand, ArrowUp, ArrowDownTwice, CtrlHome, CtrlG,
+                   DigitInList, InputMethodDigit, SpaceAgain, PageUpKey, F5Key, EscInGoToBox,
+                   EscInList, F4Key };
+    void perform(Gesture gesture);
     // A saved show on the recording port, the window active.
     void startShow(std::shared_ptr<LinkClock> clock = std::make_shared<VirtualClock>(),
                    RecordingOptions options = {});
@@ -196,41 +205,217 @@ void TestCockpit::pageUpAndPageDown()
     QCOMPARE(m_w->PageList->onAir(), 1);
 }
 
+// A failed page stays the next one to send, whatever sent it; auto-send on
+// a dead line stops at its first failure instead of walking to the end.
 void TestCockpit::failedTransmission()
 {
-    RecordingOptions options;
-    options.failAtWrite = 1;
-    startShow(std::make_shared<VirtualClock>(), options);
-    showPages({"一", "二"}, 0);
+    const auto failing = std::make_shared<bool>(false);
+    const std::shared_ptr<WireLog> log = m_log;
+    const auto clock = std::make_shared<VirtualClock>();
+    startShow(clock);
+    m_w->LinkEnvironment.ports = [log, clock, failing](const QString &name) {
+        RecordingOptions options;
+        options.failAtWrite = *failing ? 1 : 0;
+        return std::make_unique<RecordingPort>(name, log, clock, options);
+    };
+    showPages({"一", "二", "三"}, 0);
     QTest::keyClick(m_w->LstView_Page, Qt::Key_Space);
     idle(1);
+    *failing = true;
+    QTest::keyClick(m_w->LstView_Page, Qt::Key_Space);
+    idle(2);
     QCOMPARE(m_w->Show->last().outcome, ShowEntry::Failed);
-    QCOMPARE(m_w->PageList->onAir(), -1);
-    QCOMPARE(m_w->Lbl_Now->text(), QStringLiteral("当前：—"));
+    QCOMPARE(m_w->SelectedIndex(), 1);
+    QCOMPARE(m_w->PageList->onAir(), 1);
+    QCOMPARE(m_w->Lbl_Now->text(), QStringLiteral("当前：第2幕 二"));
+    QCOMPARE(m_w->Lbl_Next->text(), QStringLiteral("下一幕：第3幕 三"));
+
+    QTest::mouseClick(m_w->Button2, Qt::LeftButton);
+    QVERIFY(m_w->Timer1->isActive());
+    m_w->Timer1Timer();
+    idle(3);
+    QVERIFY(!m_w->Timer1->isActive());
+    QCOMPARE(m_w->Button2->text(), QStringLiteral("开始"));
+    QVERIFY2(m_w->StatusPanel[2]->text().startsWith(QStringLiteral("自动发送已停止：串口 COM1")),
+             qPrintable(m_w->StatusPanel[2]->text()));
+    QCOMPARE(m_w->SelectedIndex(), 1);
+
+    // PageUp selects the page it sends; a failure puts the selection back.
+    QTest::keyClick(m_w->LstView_Page, Qt::Key_PageUp);
+    QCOMPARE(m_w->SelectedIndex(), 0);
+    idle(4);
+    QCOMPARE(m_w->SelectedIndex(), 1);
+
+    *failing = false;
+    QTest::keyClick(m_w->LstView_Page, Qt::Key_Space);   // the failed page, again
+    idle(5);
+    QCOMPARE(sentPages(), QStringList({"二", "三"}));
     const QStringList lines = logLines();
-    QCOMPARE(lines.size(), 1);
-    QVERIFY(lines[0].startsWith(QStringLiteral("page\t2\tfailed: ")));
-    QVERIFY(lines[0].endsWith(QStringLiteral("\t二")));
+    QCOMPARE(lines.size(), 5);
+    for (int i : {1, 2})
+        QVERIFY(lines[i].startsWith(QStringLiteral("page\t3\tfailed: 串口 COM1")) && lines[i].endsWith(QStringLiteral("\t三")));
+    QVERIFY(lines[3].startsWith(QStringLiteral("page\t1\tfailed: ")));
+    QCOMPARE(lines[4], QStringLiteral("page\t3\tok\t三"));
+}
+
+// Page "3" is on air and row 3 selected; Space sends "4" on a line held
+// open while the operator makes a gesture. Then: the selection right after
+// the gesture and after the end, the show log after the first line, the
+// status right after the gesture when it was dropped, the page the next
+// Space sends.
+void TestCockpit::gestureDuringATransmission_data()
+{
+    const QString dropped = QStringLiteral("正在发送，本次未发送");
+    const QString ok4 = QStringLiteral("page\t4\tok\t4");
+    QTest::addColumn<int>("gesture");
+    QTest::addColumn<int>("during");
+    QTest::addColumn<int>("after");
+    QTest::addColumn<QStringList>("log");
+    QTest::addColumn<QString>("feedback");
+    QTest::addColumn<QString>("next");
+    QTest::newRow("click on row 8") << int(ClickRow) << 2 << 3
+                                    << QStringList({"page\t8\tdropped\t8", ok4}) << dropped << "5";
+    QTest::newRow("click during a control command")
+        << int(ClickRowInControlCommand) << 2 << 2
+        << QStringList({"page\t8\tdropped\t8", "brightness\t-\tok\t"}) << dropped << "4";
+    QTest::newRow("arrow up") << int(ArrowUp) << 1 << 1 << QStringList({ok4}) << QString() << "3";
+    QTest::newRow("arrow down twice") << int(ArrowDownTwice) << 4 << 4 << QStringList({ok4}) << QString() << "6";
+    QTest::newRow("Ctrl+Home") << int(CtrlHome) << 0 << 0 << QStringList({ok4}) << QString() << "2";
+    QTest::newRow("Ctrl+G 7") << int(CtrlG) << 6 << 6 << QStringList({ok4}) << QString() << "8";
+    QTest::newRow("7 typed in the list") << int(DigitInList) << 6 << 6 << QStringList({ok4}) << QString() << "8";
+    QTest::newRow("7 from an input method") << int(InputMethodDigit) << 2 << 3 << QStringList({ok4}) << QString() << "5";
+    QTest::newRow("Space again") << int(SpaceAgain) << 2 << 3
+                                 << QStringList({"page\t4\tdropped\t4", ok4}) << dropped << "5";
+    QTest::newRow("PageUp") << int(PageUpKey) << 2 << 3
+                            << QStringList({"page\t2\tdropped\t2", ok4}) << dropped << "5";
+    QTest::newRow("F5") << int(F5Key) << 2 << 3 << QStringList({"page\t3\tdropped\t3", ok4}) << dropped << "5";
+    QTest::newRow("Esc in the go-to box") << int(EscInGoToBox) << 2 << 3 << QStringList({ok4}) << QString() << "5";
+    QTest::newRow("Esc in the list") << int(EscInList) << 2 << 2
+                                     << QStringList({"page\t4\tcancelled\t4"}) << QString() << "4";
+    QTest::newRow("F4") << int(F4Key) << 2 << 2
+                        << QStringList({"page\t4\tcancelled\t4", "blank\t-\tok\t"}) << QString() << "4";
+}
+
+void TestCockpit::perform(Gesture gesture)
+{
+    QTableView *list = m_w->LstView_Page;
+    switch (gesture) {
+    case ClickRow:
+    case ClickRowInControlCommand:
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                          list->visualRect(m_w->PageList->index(7, 1)).center());
+        break;
+    case ArrowUp:
+        QTest::keyClick(list, Qt::Key_Up);
+        break;
+    case ArrowDownTwice:
+        QTest::keyClick(list, Qt::Key_Down);
+        QTest::keyClick(list, Qt::Key_Down);
+        break;
+    case CtrlHome:
+        QTest::keyClick(list, Qt::Key_Home, Qt::ControlModifier);
+        break;
+    case CtrlG:
+        QTest::keyClick(list, Qt::Key_G, Qt::ControlModifier);
+        QTest::keyClicks(m_w->Edt_GoTo, QStringLiteral("7"));
+        QTest::keyClick(m_w->Edt_GoTo, Qt::Key_Return);
+        break;
+    case DigitInList:
+        QTest::keyClicks(list, QStringLiteral("7"));
+        QVERIFY(m_w->Edt_GoTo->hasFocus());
+        QCOMPARE(m_w->Edt_GoTo->text(), QStringLiteral("7"));
+        QTest::keyClick(m_w->Edt_GoTo, Qt::Key_Return);
+        break;
+    case InputMethodDigit: {
+        QInputMethodEvent committed;
+        committed.setCommitString(QStringLiteral("7"));
+        QCoreApplication::sendEvent(list, &committed);
+        break;
+    }
+    case SpaceAgain:
+        QTest::keyClick(list, Qt::Key_Space);
+        break;
+    case PageUpKey:
+        QTest::keyClick(list, Qt::Key_PageUp);
+        break;
+    case F5Key:
+        QTest::keyClick(list, Qt::Key_F5);
+        break;
+    case EscInGoToBox:
+        QTest::keyClick(list, Qt::Key_G, Qt::ControlModifier);
+        QTest::keyClick(m_w->Edt_GoTo, Qt::Key_Escape);
+        QVERIFY(!m_w->Edt_GoTo->isVisible());
+        QVERIFY(list->hasFocus());
+        break;
+    case EscInList:
+        QTest::keyClick(list, Qt::Key_Escape);
+        break;
+    case F4Key:
+        QTest::keyClick(list, Qt::Key_F4);
+        break;
+    }
+}
+
+void TestCockpit::gestureDuringATransmission()
+{
+    QFETCH(int, gesture);
+    QFETCH(int, during);
+    QFETCH(int, after);
+    QFETCH(QStringList, log);
+    QFETCH(QString, feedback);
+    QFETCH(QString, next);
+    const auto clock = std::make_shared<HeldClock>();
+    startShow(clock);
+    showPages({"1", "2", "3", "4", "5", "6", "7", "8", "9"}, 1);
+    QTest::keyClick(m_w->LstView_Page, Qt::Key_Space);
+    idle(1);
+    clock->hold();
+    const auto letGo = qScopeGuard([clock] { clock->release(); });   // also when a check fails
+    if (gesture == ClickRowInControlCommand)
+        m_w->TolBtn_Light->trigger();
+    else
+        QTest::keyClick(m_w->LstView_Page, Qt::Key_Space);
+    QTRY_VERIFY(clock->waiting());
+    perform(Gesture(gesture));
+    if (QTest::currentTestFailed())
+        return;
+    QCOMPARE(m_w->SelectedIndex(), during);
+    if (!feedback.isEmpty())
+        QCOMPARE(m_w->StatusPanel[2]->text(), feedback);
+    clock->release();
+    idle(gesture == F4Key ? 3 : 2);
+    QCOMPARE(m_w->SelectedIndex(), after);
+    QCOMPARE(logLines().mid(1), log);
+    const int ends = m_watch->dones;
+    QTest::keyClick(m_w->LstView_Page, Qt::Key_Space);
+    idle(ends + 1);
+    QCOMPARE(sentPages().constLast(), next);
+}
+
+// Closing the window cuts the page short; the show log says so.
+void TestCockpit::closingMidPageLogsCancelled()
+{
+    startShow(SystemClock());
+    stallLineAfter(0);
+    showPages({"一", "二"}, 0);
+    m_w->Project.ProjectSaved = true;
+    QTest::keyClick(m_w->LstView_Page, Qt::Key_Space);
+    QTRY_VERIFY(!m_w->N14->isEnabled());   // the port is open, the write blocked
+    QVERIFY(m_w->close());
+    QCOMPARE(logLines(), QStringList({"page\t2\tcancelled\t二"}));
 }
 
 // Esc stops a transmission in the middle of its first frame; a request made
 // while it ran was dropped.
 void TestCockpit::escapeMidFrameAndDroppedRequest()
 {
-    const std::shared_ptr<WireLog> log = m_log;
     startShow(SystemClock());
     m_w->Record().LandscapeOn = 1;
-    m_w->LinkEnvironment.ports = [log](const QString &name) {
-        RecordingOptions options;
-        options.stallAfterBytes = 40;   // inside the first frame
-        auto port = std::make_unique<RecordingPort>(name, log, SystemClock(), options);
-        port->setStallLimitMs(3600 * 1000);
-        return port;
-    };
+    stallLineAfter(40);   // inside the first frame
     showPages({"一", "二"}, 0);
     QTest::keyClick(m_w->LstView_Page, Qt::Key_Space);
     QVERIFY(m_w->Btn_Cancel->isEnabled());
-    m_w->N_ClearScreen->trigger();   // dropped: the page is still going out
+    QTest::keyClick(m_w->LstView_Page, Qt::Key_Space);   // dropped: the page is still going out
     QTRY_COMPARE(m_w->Show->framesBegun(), 1);
     QTest::keyClick(m_w.get(), Qt::Key_Escape);
     idle(1);
@@ -240,7 +425,7 @@ void TestCockpit::escapeMidFrameAndDroppedRequest()
     QVERIFY(!m_w->Btn_Cancel->isEnabled());
     QVERIFY(!m_w->LinkFailed);   // a cancel says nothing against the link
     QCOMPARE(m_w->SelectedIndex(), 0);   // nothing went out whole: the list stays
-    QCOMPARE(logLines(), QStringList({"blank\t-\tdropped\t", "page\t2\tcancelled\t二"}));
+    QCOMPARE(logLines(), QStringList({"page\t2\tdropped\t二", "page\t2\tcancelled\t二"}));
 }
 
 void TestCockpit::showLogViewerAndRecovery()

@@ -17,6 +17,7 @@
 #include <QMenu>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QSpinBox>
 #include <QTableView>
 #include <QTimer>
@@ -389,9 +390,11 @@ void TestMainLink::tickWhilePageIsStillSent()
     QVERIFY(QTest::qWaitForWindowActive(m_w.get()));
     m_w->Timer1Timer();
     m_w->Timer1Timer();   // the first page still goes out: asks for it again, dropped
-    // F4 is disabled in the "通讯" menu: it must not cancel the advance.
-    QTRY_VERIFY(!m_w->N_ClearScreen->isEnabled());
-    QTest::keyClick(m_w.get(), Qt::Key_F4);
+    // F5 stays at hand while sending; with nothing on air yet it sends
+    // nothing and must not cancel the advance.
+    QTRY_VERIFY(!m_w->N14->isEnabled());
+    QTest::keyClick(m_w.get(), Qt::Key_F5);
+    QCOMPARE(m_w->StatusPanel[2]->text(), QStringLiteral("没有可重发的画面"));
     QVERIFY(m_w->Project.AdvanceAfterSend);
     idle(1);
     QCOMPARE(m_log->lines().filter(QStringLiteral("open ")).size(), 1);
@@ -510,20 +513,27 @@ void TestMainLink::tempMessageFromItsDialog()
 // selected one instead of skipping it.
 void TestMainLink::droppedRequestLeavesTheList()
 {
-    start(SystemClock());
+    const auto clock = std::make_shared<HeldClock>();
+    start(clock);
     m_w->Record().LandscapeOn = 0;
     showPages({"1", "2", "3", "4", "5", "6", "7", "8"}, 4);
-    m_w->TolBtn_Light->trigger();   // 115 ms of pauses on the line
-    QVERIFY(m_w->LstView_PageKeyPress(Qt::Key_Space));
+    clock->hold();
+    const auto letGo = qScopeGuard([clock] { clock->release(); });
+    m_w->TolBtn_Light->trigger();
+    QTRY_VERIFY(clock->waiting());   // the brightness is going out
+    QTest::keyClick(m_w->LstView_Page, Qt::Key_Space);
     QVERIFY(!m_w->Project.AdvanceAfterSend);
     QCOMPARE(m_w->StatusPanel[2]->text(), QStringLiteral("正在发送，本次未发送"));
-    m_w->LstView_PageClick();   // a click, dropped as well
+    QTableView *list = m_w->LstView_Page;   // a click, dropped as well: the row it pressed is let go
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(list->model()->index(6, 1)).center());
     QVERIFY(!m_w->Project.SentByClick && !m_w->Project.AdvanceAfterSend);
+    QCOMPARE(m_w->SelectedIndex(), 4);
+    clock->release();
     idle(1);
     QCOMPARE(m_w->SelectedIndex(), 4);
     QCOMPARE(m_log->lines().filter(QStringLiteral("open ")).size(), 1);
 
-    QVERIFY(m_w->LstView_PageKeyPress(Qt::Key_Space));
+    QTest::keyClick(m_w->LstView_Page, Qt::Key_Space);
     idle(2);
     QCOMPARE(sentPages(), QStringList({"6"}));
     QCOMPARE(m_w->SelectedIndex(), 5);
@@ -573,14 +583,7 @@ void TestMainLink::linkStatusAfterEveryTransmission()
 void TestMainLink::closingDuringAStall()
 {
     start(SystemClock());
-    const std::shared_ptr<WireLog> log = m_log;
-    m_w->LinkEnvironment.ports = [log](const QString &name) {
-        RecordingOptions options;
-        options.stallAfterBytes = 0;
-        auto port = std::make_unique<RecordingPort>(name, log, SystemClock(), options);
-        port->setStallLimitMs(3600 * 1000);
-        return port;
-    };
+    stallLineAfter(0);
     m_w->N8->trigger();
     QTRY_VERIFY(!m_w->N14->isEnabled());   // the port is open, the write blocked
     m_w->close();

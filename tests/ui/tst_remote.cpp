@@ -12,6 +12,8 @@
 #include "link/RecordingPort.h"
 #include "remote/RemoteServer.h"
 
+#include <QDialog>
+#include <QFile>
 #include <QLabel>
 #include <QTableView>
 #include <QTcpServer>
@@ -40,6 +42,7 @@ private slots:
     void oscStepsTheShowFromAllowedSenders();
     void droppedWhileSendingLockedAndNoPage();
     void gotoWhileTheEndIsHandledStays();
+    void dialogsThatChangeTheSetUpRefuseCues();
     void hostileClientsLeaveTheWindowResponsive();
 
 private:
@@ -245,11 +248,13 @@ void TestRemote::droppedWhileSendingLockedAndNoPage()
 
     QCOMPARE(Http(port, "POST", "/api/next", Token).status, 200);
     QVERIFY(w.Show->busy());
-    for (const QByteArray command : {"/api/next", "/api/blank"}) {
-        const HttpReply dropped = Http(port, "POST", command, Token);
-        QCOMPARE(dropped.status, 409);
-        QCOMPARE(w.StatusPanel[2]->text(), QStringLiteral("正在发送，本次未发送"));
-    }
+    const HttpReply dropped = Http(port, "POST", "/api/next", Token);
+    QCOMPARE(dropped.status, 409);
+    QCOMPARE(w.StatusPanel[2]->text(), QStringLiteral("正在发送，本次未发送"));
+    // blank is obeyed as F4 is: the page is cut short and the blank follows.
+    QCOMPARE(Http(port, "POST", "/api/blank", Token).status, 200);
+    QTRY_VERIFY_WITH_TIMEOUT(w.Show->busy() && w.Show->running().kind == ShowKind::Blank, 10000);
+    QCOMPARE(w.Show->last().outcome, ShowEntry::Cancelled);
     w.CancelClick();
     QTRY_VERIFY_WITH_TIMEOUT(!w.Show->busy(), 10000);
 
@@ -300,6 +305,46 @@ void TestRemote::gotoWhileTheEndIsHandledStays()
     QCOMPARE(w.Show->onAirPage(), 1);
     QCOMPARE(w.SelectedIndex(), 3);   // not the page after the one sent
     w.removeEventFilter(&filter);
+}
+
+// A dialog that changes the pages or the set-up refuses a cue, says why and
+// logs it; one that only shows or sends lets the cue step the show.
+void TestRemote::dialogsThatChangeTheSetUpRefuseCues()
+{
+    TestWindow t;
+    TFrm_Main &w = *t.main;
+    auto clock = std::make_shared<VirtualClock>();
+    w.LinkEnvironment = {RecordingPorts(std::make_shared<WireLog>(), clock), clock};
+    w.Project.CurFileName = t.dir.filePath(QStringLiteral("show.prj"));
+    w.Project.ProjectUntitled = false;
+    w.ApplyRemoteSettings(Enabled());
+    const quint16 port = w.RemotePort();
+    showPages(w, {QStringLiteral("一"), QStringLiteral("二"), QStringLiteral("三")}, 0);
+    const auto cueInDialog = [&](const std::function<void()> &open) {
+        HttpReply reply;
+        WhenModal([&](QWidget *dialog) {
+            reply = Http(port, "POST", "/api/next", Token);
+            qobject_cast<QDialog *>(dialog)->reject();
+        });
+        open();
+        return reply;
+    };
+
+    const HttpReply refused = cueInDialog([&] { w.N_FontClick(); });
+    QCOMPARE(refused.status, 409);
+    QCOMPARE(refused.json()[QStringLiteral("error")].toString(), QStringLiteral("操作员正在修改设置"));
+    QVERIFY(!w.Show->busy());
+    QCOMPARE(w.StatusPanel[2]->text(), QStringLiteral("远程指令未执行：操作员正在修改设置"));
+
+    QCOMPARE(cueInDialog([&] { w.Btn_TempStrClick(); }).status, 200);
+    QTRY_COMPARE(w.Show->onAirPage(), 1);
+
+    QFile log(t.dir.filePath(QStringLiteral("show.log")));
+    QVERIFY(log.open(QIODevice::ReadOnly));
+    const QStringList lines = QString::fromUtf8(log.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    QCOMPARE(lines.size(), 2);
+    QCOMPARE(lines[0].section(QLatin1Char('\t'), 1), QStringLiteral("page\t2\trefused\t二"));
+    QCOMPARE(lines[1].section(QLatin1Char('\t'), 1), QStringLiteral("page\t2\tok\t二"));
 }
 
 void TestRemote::hostileClientsLeaveTheWindowResponsive()
