@@ -62,6 +62,8 @@ public:
     // counted, since writing it loses nothing.
     bool changedOnDisk() const;
     QString path() const { return m_path; }
+    // True when the file held bytes when it was seen.
+    bool holds(const QByteArray &bytes) const { return m_exists && m_content == bytes; }
 
 private:
     QString m_path;
