@@ -53,6 +53,8 @@ struct Utf8Count {
     qsizetype invalid = 0;     // bytes that are part of none
 };
 
+// Stops early once the stray bytes are more than a few: GBK text is told
+// within its first characters.
 Utf8Count CountUtf8(QByteArrayView bytes)
 {
     Utf8Count count;
@@ -62,6 +64,8 @@ Utf8Count CountUtf8(QByteArrayView bytes)
         if (length == 0) {
             ++count.invalid;
             ++i;
+            if (count.invalid > 16 && count.invalid * 4 > count.sequences)
+                break;
         } else {
             count.sequences += length > 1;
             i += length;
