@@ -211,7 +211,9 @@ void TFrm_Main::ReloadScenario(bool atStart)
         m_unreadableScenario.clear();
         m_missingScenario.clear();
         m_scenarioSnapshot = FileSnapshot();
-        StatusPanel[2]->setText(QStringLiteral("工程没有剧本文件"));
+        // A first start without any project has nothing to say.
+        if (QFile::exists(Project.CurFileName))
+            StatusPanel[2]->setText(QStringLiteral("工程没有剧本文件"));
         return;
     }
     if (!IsForeignDrivePath(path) && QFile::exists(path)) {
