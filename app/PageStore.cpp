@@ -27,8 +27,6 @@ int UnitSize(TextEncoding encoding)
         return 1;
     }
 }
-
-bool KeepsStrayBytes(TextEncoding encoding) { return UnitSize(encoding) == 1; }
 } // namespace
 
 int PageWrapWidth(int screenWidth)
@@ -152,7 +150,7 @@ void PageStore::load(const QByteArray &bytes, TextEncoding encoding)
         splitBytes(start);
     else
         splitUnits(start);
-    if (KeepsStrayBytes(encoding) && encoding != TextEncoding::Gbk)
+    if (encoding == TextEncoding::Utf8 || encoding == TextEncoding::Utf8WithMark)
         findInvalidLine(start);
     wrapAll();
 }
