@@ -341,7 +341,9 @@ void TFrm_Main::AskScenarioFile()
     if (path.isEmpty())
         throw CommandCancelled();
     SetScenarioPath(path);
-    m_scenarioSnapshot = FileSnapshot::of(path, QByteArray(), false);
+    // The dialog has asked before replacing a file there: it is no change.
+    const bool exists = QFile::exists(path);
+    m_scenarioSnapshot = FileSnapshot::of(path, exists ? ReadWholeFile(path) : QByteArray(), exists);
 }
 
 // The project stores the path as at most 255 GBK bytes; a path that does

@@ -568,12 +568,15 @@ void TestPageList::projectWithoutScenarioShowsNoPages()
     import(*w, "A\r\nB\r\n");
     w->Record().ScenarioFile.setText(QString());
     const QString named = m_dir->filePath(QStringLiteral("named.txt"));
+    WriteRaw(named, "replaced, as the dialog asked\r\n");
     m_prompter.savePaths = {QString(), named};
     w->SaveClick();   // the dialog cancelled: nothing saved
     QCOMPARE(m_prompter.saveRequests.last().title, QStringLiteral("保存剧本文件"));
     QVERIFY(!w->Project.ProjectSaved);
     QVERIFY(w->windowTitle().contains(QStringLiteral("c.prj*")));
+    const int asked = m_prompter.messages.size();
     w->SaveClick();
+    QCOMPARE(m_prompter.messages.size(), asked);
     QVERIFY(w->Project.ProjectSaved);
     QCOMPARE(ReadRaw(named), QByteArray("A\r\nB\r\n"));
     TProjectRecord onDisk{};
