@@ -574,6 +574,7 @@ bool TFrm_Tablet::OpenDocument(const QString &path)
     RichEdit1->setTextCursor(start);
     try {
         m_encoding = LoadScenarioDocument(path, doc, m_defaultCharFormat, paragraph);
+        m_strayBytesAccepted = false;
     } catch (const VelmoraError &e) {
         RichEdit1->setWordWrapMode(wrap);
         m_prompter->error(this, e.text());
@@ -592,7 +593,10 @@ bool TFrm_Tablet::OpenDocument(const QString &path)
 // A character GBK cannot hold would be written as '?': the operator decides.
 bool TFrm_Tablet::WriteDocument(const QString &path)
 {
-    const QString unstorable = UnstorableCharacters(ScenarioFileText(*RichEdit1->document()), m_encoding);
+    const QString text = ScenarioFileText(*RichEdit1->document());
+    if (!AcceptStrayBytes(text, path))
+        return false;
+    const QString unstorable = UnstorableCharacters(text, m_encoding);
     if (!unstorable.isEmpty()
         && m_prompter->message(this,
                                UnstorableText.arg(QFileInfo(path).fileName(), EncodingName(m_encoding),
@@ -609,6 +613,24 @@ bool TFrm_Tablet::WriteDocument(const QString &path)
         m_prompter->error(this, e.text());
         return false;
     }
+}
+
+// A UTF-8 file read with bytes that are no UTF-8 keeps them; it is written
+// only with the operator's yes, once for each time it is opened.
+bool TFrm_Tablet::AcceptStrayBytes(const QString &text, const QString &path)
+{
+    const auto stray = std::find_if(text.begin(), text.end(), IsKeptByte);
+    if (stray == text.end() || m_encoding == TextEncoding::Gbk || m_strayBytesAccepted)
+        return true;
+    const int line = int(std::count(text.begin(), stray, QLatin1Char('\n'))) + 1;
+    m_strayBytesAccepted =
+        m_prompter->message(this,
+                            QStringLiteral("“%1”第%2行不是有效的UTF-8。\n无效的字节将原样保留。是否写入这个文件？")
+                                .arg(QFileInfo(path).fileName())
+                                .arg(line),
+                            QStringLiteral("提示"), Prompter::Warning, Prompter::Yes | Prompter::No)
+        == Prompter::Yes;
+    return m_strayBytesAccepted;
 }
 
 void TFrm_Tablet::N1Click()

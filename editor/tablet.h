@@ -98,6 +98,7 @@ private:
     void UpdatePasteEntries();
     void MergeFormat(const QTextCharFormat &format);
     bool WriteDocument(const QString &path);
+    bool AcceptStrayBytes(const QString &text, const QString &path);
     QString DocumentsFolder() const;
     int ShownTwentieths() const;
     void ShowTwentieths(int twentieths);
@@ -109,4 +110,5 @@ private:
     QTextCharFormat m_defaultCharFormat;   // plain text files open in it
     Prompter::FileRequest m_saveDialog;    // keeps its title and name between uses
     bool m_centred = false;
+    bool m_strayBytesAccepted = false;   // the operator said yes to writing a damaged UTF-8 file
 };

@@ -92,6 +92,7 @@ private slots:
     void charactersGbkCannotHoldAreAskedAbout();
     void newAndOpenAskAboutChanges();
     void redo();
+    void damagedUtf8WrittenOnYes();
     void closeQuery();
     void sizeBox();
     void lineSpacingSteps();
@@ -386,6 +387,23 @@ void TestTablet::redo()
     QCOMPARE(w->RichEdit1->toPlainText(), QStringLiteral("ab"));
     QCOMPARE(w->R1->text(), QStringLiteral("重做"));
     QVERIFY(w->MainMenu1->actions().at(1)->menu()->actions().contains(w->R1));
+}
+
+// A UTF-8 file with a Latin-1 byte keeps it, and is written over only on yes.
+void TestTablet::damagedUtf8WrittenOnYes()
+{
+    const QByteArray bytes = QStringLiteral("第一行：好\r\n").toUtf8() + "Caf\xE9";
+    WriteRaw(path(QStringLiteral("d.txt")), bytes);
+    auto w = start();
+    QVERIFY(w->OpenDocument(path(QStringLiteral("d.txt"))));
+    Type(*w, QStringLiteral("甲"));
+    m_prompter.answers << Prompter::No;
+    QVERIFY(!w->N11Click());
+    QVERIFY(m_prompter.messages.last().text.contains(QStringLiteral("第2行不是有效的UTF-8")));
+    QCOMPARE(ReadRaw(path(QStringLiteral("d.txt"))), bytes);
+    m_prompter.answers << Prompter::Yes;
+    QVERIFY(w->N11Click());
+    QCOMPARE(ReadRaw(path(QStringLiteral("d.txt"))), QStringLiteral("甲").toUtf8() + bytes);
 }
 
 void TestTablet::closeQuery()
