@@ -21,7 +21,7 @@ const TErrnoText ErrnoTexts[] = {
     {EEXIST, "文件已存在"},
     {ENODEV, "设备不存在"},
     {ENOTDIR, "路径中有一部分不是文件夹"},
-    {EISDIR, "这是一个文件夹，不是文件"},
+    {EISDIR, "是文件夹，不是文件"},
     {EMFILE, "打开的文件太多"},
     {EFBIG, "文件太大"},
     {ENOSPC, "磁盘空间不足"},
@@ -33,6 +33,14 @@ const TErrnoText ErrnoTexts[] = {
 #endif
 };
 
+// Texts of Qt's own file layer, which has no errno behind them.
+const char *const QtFileTexts[][2] = {
+    {"file to open is a directory", "是文件夹，不是文件"},
+    {"Filename refers to a directory", "是文件夹，不是文件"},
+    {"Partial write. Partition full?", "只写入了一部分，磁盘可能已满"},
+    {"Unknown error", "未知错误"},
+};
+
 } // namespace
 
 QString ChineseSystemError(const QString &systemText)
@@ -41,6 +49,10 @@ QString ChineseSystemError(const QString &systemText)
     for (const TErrnoText &entry : ErrnoTexts) {
         if (text.compare(qt_error_string(entry.code), Qt::CaseInsensitive) == 0)
             return QString::fromUtf8(entry.text);
+    }
+    for (const auto &entry : QtFileTexts) {
+        if (text.compare(QLatin1String(entry[0]), Qt::CaseInsensitive) == 0)
+            return QString::fromUtf8(entry[1]);
     }
     return text;
 }

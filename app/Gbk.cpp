@@ -3,6 +3,8 @@
 #include <QStringDecoder>
 #include <QStringEncoder>
 
+#include <algorithm>
+#include <climits>
 #include <vector>
 
 // QStringConverter::encodingForName does not know GBK; the named constructors
@@ -26,9 +28,7 @@ bool GbkAvailable()
 
 bool IsGbkEncodable(const QString &text)
 {
-    QStringEncoder encoder("GBK", QStringConverter::Flag::Stateless);
-    encoder.encode(text);
-    return !encoder.hasError();
+    return FromGbk(ToGbk(text)) == text;
 }
 
 namespace {
@@ -78,7 +78,82 @@ const GbkTable &Table()
     static const GbkTable table;
     return table;
 }
+
+// The character at in[i] and the bytes it takes, or in[i] as a stray byte.
+struct GbkStep {
+    char16_t c;
+    int length;   // 0: a stray byte
+    bool stray() const { return length == 0; }
+    int bytes() const { return stray() ? 1 : length; }
+};
+constexpr GbkStep Stray{0, 0};
+GbkStep StepAt(const GbkTable &table, const uchar *in, qsizetype i, qsizetype n)
+{
+    const uchar b = in[i];
+    if (b < 0x80)
+        return {b, 1};
+    const char16_t c = b == 0x80                                            ? table.x80()
+                     : IsLeadByte(b) && i + 1 < n && IsTrailByte(in[i + 1]) ? table.pair(b, in[i + 1])
+                                                                            : 0;
+    return c ? GbkStep{c, b == 0x80 ? 1 : 2} : Stray;
+}
+
+// A character outside GB2312's rows (A1-F7, A1-FE) is rare in a scenario;
+// a stray byte rarer still.
+int Cost(const GbkStep &step, const uchar *at)
+{
+    if (step.stray())
+        return 10;
+    if (step.length == 1)
+        return at[0] < 0x80 ? 0 : 1;
+    return at[0] >= 0xA1 && at[0] <= 0xF7 && at[1] >= 0xA1 ? 0 : 1;
+}
+
+// The cheapest reading of a line with stray bytes: at each byte either the
+// character that starts there, or the byte kept on its own.
+void ResyncedGbk(const GbkTable &table, const uchar *in, qsizetype n, QString &text)
+{
+    std::vector<int> cost(size_t(n) + 1, INT_MAX);
+    std::vector<uint8_t> taken(size_t(n) + 1, 0);   // bytes of the step that reached i
+    cost[0] = 0;
+    for (qsizetype i = 0; i < n; ++i) {
+        if (cost[size_t(i)] == INT_MAX)
+            continue;
+        const GbkStep step = StepAt(table, in, i, n);
+        for (const GbkStep &o : {step, Stray}) {
+            const size_t to = size_t(i + o.bytes());
+            const int c = cost[size_t(i)] + Cost(o, in + i);
+            if (c < cost[to]) {
+                cost[to] = c;
+                taken[to] = uint8_t(o.stray() ? 0x81 : o.length);
+            }
+        }
+    }
+    std::vector<char16_t> reversed;
+    for (size_t end = size_t(n); end > 0;) {
+        const uint8_t t = taken[end];
+        const size_t at = end - (t & 0x7F);
+        reversed.push_back((t & 0x80) ? char16_t(KeptByteBase + in[at])
+                                      : StepAt(table, in, qsizetype(at), n).c);
+        end = at;
+    }
+    text.resize(qsizetype(reversed.size()));
+    std::copy(reversed.rbegin(), reversed.rend(), reinterpret_cast<char16_t *>(text.data()));
+}
 } // namespace
+
+bool IsValidGbk(QByteArrayView bytes)
+{
+    const GbkTable &table = Table();
+    const auto *in = reinterpret_cast<const uchar *>(bytes.data());
+    for (qsizetype i = 0, n = bytes.size(); i < n;) {
+        const GbkStep step = StepAt(table, in, i, n);
+        if (step.stray())
+            return false;
+        i += step.length;
+    }
+    return true;
+}
 
 QString FromGbkKeepingBytes(const QByteArray &bytes)
 {
@@ -95,6 +170,7 @@ void FromGbkKeepingBytes(QByteArrayView bytes, QString &text)
     text.resize(n);
     char16_t *out = reinterpret_cast<char16_t *>(text.data());
     char16_t *const begin = out;
+    bool stray = false;
     for (qsizetype i = 0; i < n;) {
         const uchar b = in[i];
         if (b < 0x80) {
@@ -102,18 +178,14 @@ void FromGbkKeepingBytes(QByteArrayView bytes, QString &text)
             ++i;
             continue;
         }
-        char16_t c = b == 0x80 ? table.x80() : 0;
-        if (IsLeadByte(b) && i + 1 < n && IsTrailByte(in[i + 1]))
-            c = table.pair(b, in[i + 1]);
-        if (c == 0) {
-            *out++ = char16_t(KeptByteBase + b);   // not part of a character
-            ++i;
-        } else {
-            *out++ = c;
-            i += b == 0x80 ? 1 : 2;
-        }
+        const GbkStep step = StepAt(table, in, i, n);
+        stray = stray || step.stray();
+        *out++ = step.stray() ? char16_t(KeptByteBase + b) : step.c;   // not part of a character
+        i += step.bytes();
     }
     text.truncate(out - begin);
+    if (stray)
+        ResyncedGbk(table, in, n, text);
 }
 
 QByteArray ToGbkKeepingBytes(const QString &text)

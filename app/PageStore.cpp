@@ -9,9 +9,24 @@
 #include <cstring>
 
 namespace {
-const QByteArray Utf8Mark("\xEF\xBB\xBF");
-const QByteArray CrLf("\r\n");
-const QByteArray EndingBytes[] = {QByteArray(), CrLf, QByteArray("\n"), QByteArray("\r")};
+const QString EndingTexts[] = {QString(), QStringLiteral("\r\n"), QStringLiteral("\n"), QStringLiteral("\r")};
+
+// Bytes of one code unit: UTF-16 and UTF-32 files are split into lines by
+// units, the others by bytes (no GBK trail byte and no byte of a UTF-8
+// sequence is a CR or LF).
+int UnitSize(TextEncoding encoding)
+{
+    switch (encoding) {
+    case TextEncoding::Utf16Le:
+    case TextEncoding::Utf16Be:
+        return 2;
+    case TextEncoding::Utf32Le:
+    case TextEncoding::Utf32Be:
+        return 4;
+    default:
+        return 1;
+    }
+}
 } // namespace
 
 int PageWrapWidth(int screenWidth)
@@ -35,12 +50,12 @@ PageStore::PageStore() : m_encoding(TextEncoding::Gbk), m_font(PageWrapFont())
 // Lines are decoded one by one; the byte-order mark is handled by load and save.
 QString PageStore::decode(const QByteArray &raw) const
 {
-    return DecodeTextFile(raw, m_encoding == TextEncoding::Gbk ? TextEncoding::Gbk : TextEncoding::Utf8);
+    return DecodeText(raw, m_encoding);
 }
 
 QByteArray PageStore::encode(const QString &text) const
 {
-    return EncodeTextFile(text, m_encoding == TextEncoding::Gbk ? TextEncoding::Gbk : TextEncoding::Utf8);
+    return EncodeText(text, m_encoding);
 }
 
 QString PageStore::lineText(const Line &line) const
@@ -74,8 +89,10 @@ void PageStore::wrapAll()
 void PageStore::clear()
 {
     m_bytes.clear();
+    m_tail.clear();
     m_lines.clear();
     m_encoding = TextEncoding::Gbk;
+    m_firstInvalidLine = 0;
     reindex(0);
 }
 
@@ -83,6 +100,8 @@ void PageStore::adopt(PageStore &&other)
 {
     // The font objects stay: each belongs to the thread that made it.
     m_bytes = std::move(other.m_bytes);
+    m_tail = std::move(other.m_tail);
+    m_firstInvalidLine = other.m_firstInvalidLine;
     m_lines = std::move(other.m_lines);
     m_firstPage = std::move(other.m_firstPage);
     m_encoding = other.m_encoding;
@@ -117,38 +136,104 @@ private:
 
 void PageStore::load(const QByteArray &bytes)
 {
+    load(bytes, DetectTextEncoding(bytes));
+}
+
+void PageStore::load(const QByteArray &bytes, TextEncoding encoding)
+{
     clear();
     m_bytes = bytes;
-    m_encoding = DetectTextEncoding(bytes);
-    const char *data = bytes.constData();
-    int pos = m_encoding == TextEncoding::Utf8WithMark ? Utf8Mark.size() : 0;
-    const int size = bytes.size();
-    m_lines.reserve(size_t(std::count(data, data + size, '\n')) + 1);
+    m_encoding = encoding;
+    const QByteArray mark = EncodingMark(encoding);
+    const int start = bytes.startsWith(mark) ? int(mark.size()) : 0;
+    if (UnitSize(encoding) == 1)
+        splitBytes(start);
+    else
+        splitUnits(start);
+    if (encoding == TextEncoding::Utf8 || encoding == TextEncoding::Utf8WithMark)
+        findInvalidLine(start);
+    wrapAll();
+}
+
+void PageStore::splitBytes(int pos)
+{
+    const char *data = m_bytes.constData();
+    const int size = int(m_bytes.size());
+    m_lines.reserve(size_t(std::count(data + pos, data + size, '\n')) + 1);
     NextByte cr{data, size, '\r'}, lf{data, size, '\n'};
     while (pos < size) {
         const int end = std::min(cr.from(pos), lf.from(pos));
-        Line line;
-        line.rawStart = uint32_t(pos);
-        line.rawLength = uint32_t(end - pos);
-        pos = end;
-        if (pos < size && data[pos] == '\r' && pos + 1 < size && data[pos + 1] == '\n') {
-            line.ending = EndCrLf;
-            pos += 2;
-        } else if (pos < size) {
-            line.ending = data[pos] == '\r' ? EndCr : EndLf;
-            ++pos;
-        }
-        m_lines.push_back(std::move(line));
+        pos = addLine(pos, end, end < size ? data[end] : 0, end + 1 < size ? data[end + 1] : 0, 1);
     }
-    wrapAll();
+}
+
+// A partial unit at the end (a file cut short) is kept as it was.
+void PageStore::splitUnits(int pos)
+{
+    const int unit = UnitSize(m_encoding);
+    const int size = pos + (int(m_bytes.size()) - pos) / unit * unit;
+    m_tail = m_bytes.mid(size);
+    const bool bigEndian = m_encoding == TextEncoding::Utf16Be || m_encoding == TextEncoding::Utf32Be;
+    const auto *p = reinterpret_cast<const uchar *>(m_bytes.constData());
+    const auto at = [&](int i) -> char32_t {
+        if (i >= size)
+            return 0;
+        char32_t value = 0;
+        for (int k = 0; k < unit; ++k)
+            value |= char32_t(p[i + k]) << (8 * (bigEndian ? unit - 1 - k : k));
+        return value;
+    };
+    while (pos < size) {
+        int end = pos;
+        while (end < size && at(end) != '\r' && at(end) != '\n')
+            end += unit;
+        pos = addLine(pos, end, at(end), at(end + unit), unit);
+    }
+}
+
+// The line [start, end) ended by the units first and second (0: none);
+// returns where the next line starts.
+int PageStore::addLine(int start, int end, char32_t first, char32_t second, int unit)
+{
+    Line line;
+    line.rawStart = uint32_t(start);
+    line.rawLength = uint32_t(end - start);
+    int next = end;
+    if (first == '\r' && second == '\n') {
+        line.ending = EndCrLf;
+        next += 2 * unit;
+    } else if (first == '\r' || first == '\n') {
+        line.ending = first == '\r' ? EndCr : EndLf;
+        next += unit;
+    }
+    m_lines.push_back(std::move(line));
+    return next;
+}
+
+void PageStore::findInvalidLine(int start)
+{
+    const qsizetype invalid = FirstInvalidUtf8Byte(QByteArrayView(m_bytes).sliced(start));
+    if (invalid < 0)
+        return;
+    const auto after = std::upper_bound(m_lines.begin(), m_lines.end(), uint32_t(start + invalid),
+                                        [](uint32_t at, const Line &line) { return at < line.rawStart; });
+    m_firstInvalidLine = int(after - m_lines.begin());
+}
+
+QByteArray PageStore::endingBytes(Ending ending) const
+{
+    if (UnitSize(m_encoding) == 1)
+        return EndingTexts[ending].toLatin1();
+    return encode(EndingTexts[ending]);
 }
 
 QByteArray PageStore::save() const
 {
     QByteArray out;
     out.reserve(m_bytes.size());
-    if (m_encoding == TextEncoding::Utf8WithMark)
-        out += Utf8Mark;
+    out += EncodingMark(m_encoding);
+    const QByteArray endings[] = {endingBytes(NoEnd), endingBytes(EndCrLf), endingBytes(EndLf),
+                                  endingBytes(EndCr)};
     for (size_t i = 0; i < m_lines.size(); ++i) {
         const Line &line = m_lines[i];
         if (line.edited)
@@ -159,9 +244,9 @@ QByteArray PageStore::save() const
         // unless it is empty: without an end it would not be read back.
         const bool last = i + 1 == m_lines.size();
         const bool empty = line.edited ? line.text.isEmpty() : line.rawLength == 0;
-        out += (line.ending == NoEnd && (!last || empty)) ? CrLf : EndingBytes[line.ending];
+        out += endings[(line.ending == NoEnd && (!last || empty)) ? EndCrLf : line.ending];
     }
-    return out;
+    return out + m_tail;
 }
 
 void PageStore::setWrapWidth(int pixels)
@@ -196,6 +281,8 @@ bool PageStore::setWidths(const std::vector<CharWidth> &widths)
 {
     bool wrappedWithOther = false;
     for (const CharWidth &w : widths) {
+        if (FixedWidth(QChar(w.unit)))
+            continue;   // never measured, so never remembered otherwise
         int &width = m_advances[w.unit];
         // Only a measured width can have placed a break.
         wrappedWithOther = wrappedWithOther || (width >= 0 && width != w.width);
@@ -207,10 +294,24 @@ bool PageStore::setWidths(const std::vector<CharWidth> &widths)
     return true;
 }
 
+// Control characters and kept bytes have one width whatever was measured
+// before: the font engine gives a control character the width of whatever
+// glyph it last fell back to.
+bool PageStore::FixedWidth(QChar c)
+{
+    const ushort u = c.unicode();
+    return u < 0x20 || u == 0x7F || (u >= 0x80 && u < 0xA0) || IsKeptByte(c);
+}
+
 int PageStore::measure(QChar c) const
 {
     int &width = m_advances[c.unicode()];
-    width = c.isLowSurrogate() ? 0 : m_metrics.horizontalAdvance(c);
+    if (IsKeptByte(c))
+        width = m_metrics.horizontalAdvance(QChar::ReplacementCharacter);
+    else if (FixedWidth(c) || c.isLowSurrogate())
+        width = 0;
+    else
+        width = m_metrics.horizontalAdvance(c);
     return width;
 }
 
@@ -311,7 +412,47 @@ QString PageStore::page(int index) const
     if (size_t(p.segment) < line.breaks.size())
         while (text.endsWith(QLatin1Char(' ')))
             text.chop(1);
+    std::replace_if(text.begin(), text.end(), IsKeptByte, QChar(QChar::ReplacementCharacter));
     return text;
+}
+
+// The page as stored, kept bytes and all (page() shows them as U+FFFD).
+QString PageStore::storedPage(int index) const
+{
+    const Position p = locate(index);
+    const Line &line = m_lines[size_t(p.line)];
+    const int start = segmentStart(line, p.segment);
+    return lineText(line).mid(start, page(index).size());
+}
+
+// Each U+FFFD of the edited text stands, in order, for what the page showed
+// as U+FFFD: a kept byte goes back in its place, whatever was typed next to it.
+QString PageStore::editedPage(int index, const QString &shown) const
+{
+    if (index < 0 || index >= pageCount())
+        return shown;
+    QString origins;
+    for (const QChar c : storedPage(index))
+        if (c == QChar::ReplacementCharacter || IsKeptByte(c))
+            origins += c;
+    QString text = shown;
+    int k = 0;
+    for (QChar &c : text)
+        if (c == QChar::ReplacementCharacter && k < origins.size())
+            c = origins.at(k++);
+    return text;
+}
+
+QString PageStore::refusal(int index, const QString &shown) const
+{
+    const QString text = editedPage(index, shown);
+    const QString characters = UnstorableCharacters(text, m_encoding);
+    if (!characters.isEmpty())
+        return QStringLiteral("剧本文件是%1编码，不能保存这些字符：%2").arg(EncodingName(m_encoding), characters);
+    if (!EncodingKeepsText(text, m_encoding))
+        return QStringLiteral("紧挨着无法识别的字节（�）输入的字符，保存后会与它连成别的字。"
+                              "请在它们之间留一个空格。");
+    return QString();
 }
 
 void PageStore::setText(int lineIndex, const QString &text)
@@ -335,7 +476,7 @@ void PageStore::replacePage(int index, const QString &text)
     // The blank a page was broken at stays, so the next page keeps its word.
     const int length = page(index).size();
     QString replaced = lineText(line);
-    replaced.replace(start, length, text);
+    replaced.replace(start, length, editedPage(index, text));
     setText(p.line, replaced);
 }
 

@@ -31,9 +31,13 @@ public:
     PageStore();
 
     // Replaces the store with the bytes of a scenario file, in the encoding
-    // DetectTextEncoding finds. CR LF, LF and CR end lines.
+    // given or the one DetectTextEncoding finds. CR LF, LF and CR end lines.
     void load(const QByteArray &bytes);
+    void load(const QByteArray &bytes, TextEncoding encoding);
     TextEncoding encoding() const { return m_encoding; }
+    // The number (from 1) of the first text line of a UTF-8 file that holds
+    // bytes that are no UTF-8; 0 when there is none.
+    int firstInvalidLine() const { return m_firstInvalidLine; }
     void clear();
     // Takes the lines and pages of another store of the same font (one
     // loaded on another thread); other is left empty.
@@ -58,7 +62,16 @@ public:
     int textLineCount() const { return int(m_lines.size()); }
     QString textLine(int index) const { return lineText(m_lines[size_t(index)]); }
     int pageCount() const { return m_firstPage.empty() ? 0 : m_firstPage.back(); }
+    // The text of a page as shown: a byte that is no character in the file's
+    // encoding shows as U+FFFD.
     QString page(int index) const;
+    // The text an edit of page index gives, with the bytes it showed as
+    // U+FFFD back in their places.
+    QString editedPage(int index, const QString &shown) const;
+    // Why shown cannot replace page index (or be inserted, index -1): the
+    // characters the file's encoding cannot hold, or a character that would
+    // join a stray byte. Empty when it can.
+    QString refusal(int index, const QString &shown) const;
 
     // Editing at a page (display line). A page that continues a wrapped text
     // line is a part of that line.
@@ -88,6 +101,13 @@ private:
     };
 
     QString lineText(const Line &line) const;
+    QString storedPage(int index) const;
+    void splitBytes(int pos);
+    void splitUnits(int pos);
+    int addLine(int start, int end, char32_t first, char32_t second, int unit);
+    void findInvalidLine(int start);
+    QByteArray endingBytes(Ending ending) const;
+    static bool FixedWidth(QChar c);
     // lineText into buffer, whose storage is reused from line to line.
     void readLine(const Line &line, QString &buffer) const;
     void wrap(Line &line) const;
@@ -111,6 +131,8 @@ private:
     void splitAfterSegment(const Position &p);
 
     QByteArray m_bytes;   // the file as read
+    QByteArray m_tail;    // a unit cut short at the end of a UTF-16 or UTF-32 file
+    int m_firstInvalidLine = 0;
     std::vector<Line> m_lines;
     std::vector<int> m_firstPage;   // m_firstPage[i] = pages before line i; back() = total
     TextEncoding m_encoding;

@@ -1,26 +1,34 @@
 #include "app/PageTextDialog.h"
 
-#include "app/Gbk.h"
-
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
 
-GbkLengthValidator::GbkLengthValidator(int maxBytes, QLineEdit *edit)
-    : QValidator(edit), m_maxBytes(maxBytes)
+PageTextValidator::PageTextValidator(int maxBytes, QLineEdit *edit,
+                                     std::function<void(const QString &)> report)
+    : QValidator(edit), m_maxBytes(maxBytes), m_report(std::move(report))
 {
     connect(edit, &QLineEdit::textChanged, this,
-            [this](const QString &text) { m_acceptedBytes = ToGbk(text).size(); });
+            [this](const QString &text) { m_acceptedBytes = TypedBytes(text); });
 }
 
-QValidator::State GbkLengthValidator::validate(QString &input, int &) const
+int PageTextValidator::TypedBytes(const QString &text)
 {
-    // A character GBK cannot hold would be stored as '?': it is not taken.
-    if (!IsGbkEncodable(input))
+    int bytes = 0;
+    for (const char32_t cp : text.toUcs4())
+        bytes += cp < 0x80 ? 1 : 2;
+    return bytes;
+}
+
+QValidator::State PageTextValidator::validate(QString &input, int &) const
+{
+    const QString refused = m_refusal ? m_refusal(input) : QString();
+    m_report(refused);
+    if (!refused.isEmpty())
         return Invalid;
-    const int bytes = ToGbk(input).size();
+    const int bytes = TypedBytes(input);
     return (bytes <= m_maxBytes || bytes <= m_acceptedBytes) ? Acceptable : Invalid;
 }
 
@@ -30,7 +38,16 @@ TPageTextDialog::TPageTextDialog(const QString &caption, const char *editName, Q
     setWindowTitle(caption);
     m_edit = new QLineEdit;
     m_edit->setObjectName(QLatin1String(editName));
-    m_edit->setValidator(new GbkLengthValidator(MaxBytes, m_edit));
+    Lbl_Refused = new QLabel;
+    Lbl_Refused->setObjectName(QStringLiteral("Lbl_Refused"));
+    Lbl_Refused->setStyleSheet(QStringLiteral("color: red"));
+    Lbl_Refused->setWordWrap(true);
+    Lbl_Refused->hide();
+    m_validator = new PageTextValidator(MaxBytes, m_edit, [this](const QString &reason) {
+        Lbl_Refused->setText(reason);
+        Lbl_Refused->setVisible(!reason.isEmpty());
+    });
+    m_edit->setValidator(m_validator);
     Btn_OK = new QPushButton(QStringLiteral("确定"));
     Btn_OK->setObjectName(QStringLiteral("Btn_OK"));
     Btn_OK->setDefault(true);
@@ -46,6 +63,7 @@ TPageTextDialog::TPageTextDialog(const QString &caption, const char *editName, Q
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(new QLabel(QStringLiteral("请输入新的内容")));
     layout->addWidget(m_edit);
+    layout->addWidget(Lbl_Refused);
     layout->addLayout(buttons);
     layout->setSizeConstraint(QLayout::SetFixedSize);
     m_edit->setMinimumWidth(260);

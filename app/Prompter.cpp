@@ -7,6 +7,7 @@
 #include <QIdentityProxyModel>
 #include <QLocale>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QRegularExpression>
 #include <QStringList>
 
@@ -34,12 +35,18 @@ int DialogPrompter::message(QWidget *owner, const QString &text, const QString &
                                               QMessageBox::Warning, QMessageBox::Question,
                                               QMessageBox::Critical};
     QMessageBox box(icons[icon], caption, text, QMessageBox::NoButton, owner);
-    struct { int ours; QMessageBox::StandardButton qt; } const map[] = {
-        {Yes, QMessageBox::Yes}, {No, QMessageBox::No}, {Ok, QMessageBox::Ok},
-        {Cancel, QMessageBox::Cancel}};
+    // Save and Discard carry the program's own words: Qt's translation of
+    // Discard is not "不保存".
+    struct { int ours; QMessageBox::StandardButton qt; const char *text; } const map[] = {
+        {Save, QMessageBox::Save, "保存"}, {Discard, QMessageBox::Discard, "不保存"},
+        {Yes, QMessageBox::Yes, nullptr}, {No, QMessageBox::No, nullptr},
+        {Ok, QMessageBox::Ok, nullptr}, {Cancel, QMessageBox::Cancel, nullptr}};
     for (const auto &m : map)
-        if (buttons & m.ours)
-            box.addButton(m.qt);
+        if (buttons & m.ours) {
+            QPushButton *button = box.addButton(m.qt);
+            if (m.text)
+                button->setText(QString::fromUtf8(m.text));
+        }
     box.exec();
     const auto pressed = box.standardButton(box.clickedButton());
     for (const auto &m : map)

@@ -9,7 +9,8 @@ class QWidget;
 class Prompter {
 public:
     enum Icon { NoIcon, Information, Warning, Question, Critical };
-    enum Button { Ok = 0x1, Cancel = 0x2, Yes = 0x4, No = 0x8 };
+    // Save and Discard are "保存" and "不保存" of a question before closing.
+    enum Button { Ok = 0x1, Cancel = 0x2, Yes = 0x4, No = 0x8, Save = 0x10, Discard = 0x20 };
 
     struct FileRequest {
         QString title;           // empty: the platform's default title

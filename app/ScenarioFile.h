@@ -4,21 +4,45 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayView>
+#include <QStringView>
+#include <optional>
 #include <QString>
 
-// Text files are GBK unless they are plainly UTF-8: a byte-order mark, or
-// valid UTF-8 that holds non-ASCII text. Plain ASCII stays GBK.
-enum class TextEncoding { Gbk, Utf8, Utf8WithMark };
+// Text files are GBK unless they are plainly something else: a byte-order
+// mark (UTF-8, UTF-16 or UTF-32, little- or big-endian), or UTF-8 that holds
+// non-ASCII text and is valid but for a few stray bytes. Plain ASCII stays GBK.
+enum class TextEncoding { Gbk, Utf8, Utf8WithMark, Utf16Le, Utf16Be, Utf32Le, Utf32Be };
 
 TextEncoding DetectTextEncoding(const QByteArray &bytes);
-// The bytes of a text file as text; GBK keeps the bytes that are no GBK
-// character (FromGbkKeepingBytes), the byte-order mark is dropped.
+// The encoding a file was last read or written in, kept when the bytes are
+// valid in it (a file's mark decides over it): a GBK file whose bytes are
+// also valid UTF-8 stays GBK. Without one, as detected.
+TextEncoding ChooseTextEncoding(const QByteArray &bytes, std::optional<TextEncoding> remembered);
+// The byte-order mark the encoding writes (empty for GBK and UTF-8).
+QByteArray EncodingMark(TextEncoding encoding);
+// The encoding's name as the operator reads it ("GBK", "UTF-16 LE" ...).
+QString EncodingName(TextEncoding encoding);
+// Bytes that are no character in the encoding (GBK and UTF-8 only) decode
+// to U+F700 + byte and encode back to that byte, so an edited line keeps
+// them exactly; the page list shows them as U+FFFD.
+bool IsKeptByte(QChar c);
+// The bytes of a text file as text, the byte-order mark dropped.
 QString DecodeTextFile(const QByteArray &bytes, TextEncoding encoding);
 QString DecodeTextFile(const QByteArray &bytes);
-// Text in the encoding (with the mark for Utf8WithMark).
+// Text in the encoding (with its mark).
 QByteArray EncodeTextFile(const QString &text, TextEncoding encoding);
+// The same for a part of a file: no mark.
+QString DecodeText(QByteArrayView bytes, TextEncoding encoding);
+QByteArray EncodeText(QStringView text, TextEncoding encoding);
 // False when the encoding cannot hold every character of text.
 bool EncodingKeepsText(const QString &text, TextEncoding encoding);
+// The characters of text the encoding cannot hold, each once, separated by
+// blanks; empty when it holds them all. Asked of the encoder itself: what
+// it writes must read back as the same character.
+QString UnstorableCharacters(const QString &text, TextEncoding encoding);
+// Where the first byte that is no UTF-8 is; -1 when bytes are valid UTF-8.
+qsizetype FirstInvalidUtf8Byte(QByteArrayView bytes);
 
 // A Windows drive path ("D:\演出\剧本.txt"): on another system it names no file.
 bool IsForeignDrivePath(const QString &path);
@@ -38,6 +62,8 @@ public:
     // counted, since writing it loses nothing.
     bool changedOnDisk() const;
     QString path() const { return m_path; }
+    // True when the file held bytes when it was seen.
+    bool holds(const QByteArray &bytes) const { return m_exists && m_content == bytes; }
 
 private:
     QString m_path;

@@ -1,6 +1,7 @@
 #include "app/ScenarioPreload.h"
 
 #include "app/ProjectFile.h"
+#include "app/ScenarioEncodings.h"
 #include "app/ScenarioFile.h"
 #include "app/Struct.h"
 #include "app/WrapWidths.h"
@@ -91,7 +92,7 @@ std::vector<CharWidth> ScenarioPreload::load(std::vector<CharWidth> &remembered)
         remembered = ReadWrapWidths();
         auto store = std::make_unique<PageStore>();
         store->setWidths(remembered);
-        store->load(bytes);
+        store->load(bytes, ScenarioEncoding(path, bytes));
         std::vector<CharWidth> known = store->widths();
         m_bytes = std::move(bytes);
         m_store = std::move(store);

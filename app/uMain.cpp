@@ -386,6 +386,7 @@ void TFrm_Main::NewProject(const QString &name)
 
 void TFrm_Main::SaveProject(const QString &path)
 {
+    AskScenarioFile();
     CheckScenarioOnDisk(path);
     WriteProjectFile(path, Record());
     Project.CurFileName = path;
@@ -409,6 +410,7 @@ bool TFrm_Main::SaveProjectAs()
                                Prompter::Warning, Prompter::Yes | Prompter::No)
                != Prompter::Yes)
         return false;
+    AskScenarioFile();
     CheckScenarioOnDisk(path);
     WriteProjectFile(path, Record());
     Project.CurFileName = path;
@@ -506,15 +508,21 @@ void TFrm_Main::SaveAsClick()
     Guarded([this] { SaveProjectAs(); });
 }
 
-// A save that fails (or is called off at the scenario question) keeps the
-// window open with the pages, so the operator can save elsewhere.
+// 保存, 不保存 or 取消 (Esc). A save that fails, is called off at a
+// question or whose file dialog is cancelled keeps the window open with the
+// pages, so the operator can save elsewhere.
 bool TFrm_Main::AskToSaveOnExit()
 {
     if (!NeedsSavePrompt())
         return true;
     const int answer = m_prompter->message(this, QStringLiteral("是否将改动保存到文件？"), Hint,
-                                           Prompter::Warning, Prompter::Ok | Prompter::Cancel);
-    return answer != Prompter::Ok || Guarded([this] { SaveCurrent(); });
+                                           Prompter::Warning,
+                                           Prompter::Save | Prompter::Discard | Prompter::Cancel);
+    if (answer == Prompter::Discard)
+        return true;
+    if (answer != Prompter::Save)
+        return false;
+    return Guarded([this] { SaveCurrent(); }) && !NeedsSavePrompt();
 }
 
 void TFrm_Main::ExitClick()

@@ -347,7 +347,15 @@ private:
     void FinishScenarioLoad();     // fills the list when the worker has loaded
     void DropPreload();
     void PreloadDone();             // the worker's check of the remembered widths
-    void ScenarioLoaded(const QString &path, const QByteArray &bytes);
+    void ScenarioLoaded(const QString &path, const QByteArray &bytes, bool exists = true);
+    // The questions of CheckScenarioOnDisk; each throws CommandCancelled
+    // when the operator calls the save off.
+    void AskChangedScenario(const QString &path);
+    void CheckOtherScenario(const QString &path);
+    void ConfirmInvalidBytes(const QString &path);
+    // Before a save: pages without a scenario file ask for one.
+    void AskScenarioFile();
+    void SetScenarioPath(const QString &path);   // VelmoraError when the record cannot hold it
 
     Prompter *m_prompter;
     HotKey *m_hotKey = nullptr;
@@ -376,4 +384,5 @@ private:
     QString m_remoteStatus;
     QString m_missingScenario;      // a scenario that was missing at Open: not created by a save
     FileSnapshot m_scenarioSnapshot;   // the scenario as last read or written
+    bool m_invalidBytesAccepted = false;   // the operator said yes to writing a damaged UTF-8 file
 };

@@ -7,6 +7,7 @@
 #include "app/PageListModel.h"
 #include "app/PageStore.h"
 #include "app/ProjectFile.h"
+#include "app/ScenarioEncodings.h"
 #include "app/ScenarioPreload.h"
 #include "app/Prompter.h"
 #include "app/uAdd.h"
@@ -84,6 +85,7 @@ void TFrm_Main::RebuildPageList()
 {
     Show->forgetPages();   // page numbers may name other lines now
     PageList->RebuildPageList();
+    UpdateNowNext();   // what Space sends next is a line of the new list
     PreparePageLater(0, 300);
     PreparePageLater(1, 300);
 }
@@ -115,16 +117,27 @@ void TFrm_Main::LoadScenario(const QString &path)
         m_unreadableScenario = path;
         throw;
     }
-    Richedt_Screen->load(bytes);
+    Richedt_Screen->load(bytes, ScenarioEncoding(path, bytes));
     ScenarioLoaded(path, bytes);
 }
 
-void TFrm_Main::ScenarioLoaded(const QString &path, const QByteArray &bytes)
+void TFrm_Main::ScenarioLoaded(const QString &path, const QByteArray &bytes, bool exists)
 {
     m_unreadableScenario.clear();
     m_missingScenario.clear();
-    m_scenarioSnapshot = FileSnapshot::of(path, bytes);
+    m_invalidBytesAccepted = false;
+    m_scenarioSnapshot = FileSnapshot::of(path, bytes, exists);
+    if (exists)
+        RememberEncoding(path, Richedt_Screen->encoding());
     RebuildPageList();
+    if (const int line = Richedt_Screen->firstInvalidLine()) {
+        const QString bad = QStringLiteral("剧本文件第%1行不是有效的UTF-8").arg(line);
+        StatusPanel[2]->setText(bad);
+        m_prompter->message(this,
+                            QStringLiteral("%1：%2\n无效的字节显示为“�”，保存时原样保留。")
+                                .arg(bad, path),
+                            QStringLiteral("提示"), Prompter::Warning, Prompter::Ok);
+    }
 }
 
 void TFrm_Main::StartScenarioLoad(const QString &path)
@@ -192,8 +205,17 @@ void TFrm_Main::AwaitScenario()
 void TFrm_Main::ReloadScenario(bool atStart)
 {
     const QString path = ScenarioPath();
-    if (path.isEmpty())
+    if (path.isEmpty()) {
+        // No other project's pages may stay under this one.
+        ForgetPages();
+        m_unreadableScenario.clear();
+        m_missingScenario.clear();
+        m_scenarioSnapshot = FileSnapshot();
+        // A first start without any project has nothing to say.
+        if (QFile::exists(Project.CurFileName))
+            StatusPanel[2]->setText(QStringLiteral("工程没有剧本文件"));
         return;
+    }
     if (!IsForeignDrivePath(path) && QFile::exists(path)) {
         if (atStart)
             StartScenarioLoad(path);
@@ -226,6 +248,7 @@ void TFrm_Main::SaveScenario()
         const QByteArray bytes = Richedt_Screen->save();
         WriteFileSafely(path, bytes);
         m_scenarioSnapshot = FileSnapshot::of(path, bytes);
+        RememberEncoding(path, Richedt_Screen->encoding());
     } catch (const VelmoraError &) {
         Project.ProjectSaved = false;   // the pages are not on disk yet
         throw;
@@ -238,10 +261,16 @@ void TFrm_Main::CheckScenarioOnDisk(const QString &projectFile)
     const QString path = ScenarioPath(projectFile);
     if (path.isEmpty() || path == m_unreadableScenario)
         return;
-    const bool changed = path == m_scenarioSnapshot.path() ? m_scenarioSnapshot.changedOnDisk()
-                                                           : QFile::exists(path);
-    if (!changed)
-        return;
+    if (path != m_scenarioSnapshot.path())
+        CheckOtherScenario(path);
+    else if (m_scenarioSnapshot.changedOnDisk())
+        AskChangedScenario(path);
+    if (path != m_missingScenario)
+        ConfirmInvalidBytes(path);
+}
+
+void TFrm_Main::AskChangedScenario(const QString &path)
+{
     const SetUpScope setUp(*this);   // the answer may reload the pages
     const int answer = m_prompter->message(
         this,
@@ -259,16 +288,95 @@ void TFrm_Main::CheckScenarioOnDisk(const QString &projectFile)
         throw CommandCancelled();
 }
 
+// Save As into another folder: a file there of the scenario's (relative)
+// name was never read. When it holds other text than this show's, only the
+// operator's yes writes this show's pages over it.
+void TFrm_Main::CheckOtherScenario(const QString &path)
+{
+    if (!QFile::exists(path))
+        return;
+    const QByteArray there = ReadWholeFile(path);
+    if (m_scenarioSnapshot.holds(there) || there == Richedt_Screen->save())
+        return;
+    const int answer = m_prompter->message(
+        this,
+        QStringLiteral("目标文件夹已有同名的剧本文件，是否覆盖？\n%1\n\n是：用本工程的幕列表覆盖它\n否：不保存")
+            .arg(path),
+        QStringLiteral("提示"), Prompter::Warning, Prompter::Yes | Prompter::No);
+    if (answer != Prompter::Yes)
+        throw CommandCancelled();
+}
+
+// A UTF-8 scenario with bytes that are no UTF-8 is written over only with
+// the operator's yes, once for each time it is read.
+void TFrm_Main::ConfirmInvalidBytes(const QString &path)
+{
+    const int line = Richedt_Screen->firstInvalidLine();
+    if (line == 0 || m_invalidBytesAccepted || m_scenarioSnapshot.holds(Richedt_Screen->save()))
+        return;
+    const int answer = m_prompter->message(
+        this,
+        QStringLiteral("剧本文件“%1”第%2行不是有效的UTF-8。\n"
+                       "无效的字节将原样保留，改过的行以UTF-8写入。是否写入这个文件？")
+            .arg(path)
+            .arg(line),
+        QStringLiteral("提示"), Prompter::Warning, Prompter::Yes | Prompter::No);
+    if (answer != Prompter::Yes)
+        throw CommandCancelled();
+    m_invalidBytesAccepted = true;
+}
+
+// Pages without a scenario file are written to one the operator names, as
+// Save As names the project.
+void TFrm_Main::AskScenarioFile()
+{
+    AwaitScenario();
+    if (!ScenarioPath().isEmpty() || Richedt_Screen->textLineCount() == 0)
+        return;
+    Prompter::FileRequest request;
+    request.title = QStringLiteral("保存剧本文件");
+    request.filter = ScenarioFilter;
+    request.defaultSuffix = QStringLiteral("txt");
+    request.confirmOverwrite = true;
+    const QString path = m_prompter->saveFile(this, request);
+    if (path.isEmpty())
+        throw CommandCancelled();
+    SetScenarioPath(path);
+    // The dialog has asked before replacing a file there: it is no change.
+    const bool exists = QFile::exists(path);
+    m_scenarioSnapshot = FileSnapshot::of(path, exists ? ReadWholeFile(path) : QByteArray(), exists);
+}
+
+// The project stores the path as at most 255 GBK bytes; a path that does
+// not fit would make the next save write the pages elsewhere.
+void TFrm_Main::SetScenarioPath(const QString &path)
+{
+    if (!IsGbkEncodable(path) || ToGbk(path).size() > 255)
+        throw VelmoraError(QStringLiteral("剧本文件的路径不能保存到工程中，请换一个文件名或文件夹：") + path);
+    Record().ScenarioFile.setText(path);
+}
+
 void TFrm_Main::ScenarioEdited(const QString &path, QWidget *owner)
 {
     const QString scenario = ScenarioPath();
     if (scenario.isEmpty() || QFileInfo(path).canonicalFilePath() != QFileInfo(scenario).canonicalFilePath())
         return;
+    const QString unsaved = Project.ProjectSaved
+        ? QString()
+        : QStringLiteral("\n幕列表中尚未保存的改动将被替换。");
     const int answer = m_prompter->message(
-        owner, QStringLiteral("剧本文件“%1”已保存。是否立即重新导入到幕列表？").arg(path),
+        owner, QStringLiteral("剧本文件“%1”已保存。是否立即重新导入到幕列表？%2").arg(path, unsaved),
         QStringLiteral("提示"), Prompter::Question, Prompter::Yes | Prompter::No);
-    if (answer == Prompter::Yes)
-        Guarded([&] { LoadScenario(scenario); });
+    if (answer != Prompter::Yes)
+        return;
+    const int selected = SelectedIndex();
+    Guarded([&] { LoadScenario(scenario); });
+    // The previews show the page selected again, or nothing.
+    SelectPage(qMin(selected, PageCount() - 1));
+    if (SelectedIndex() < 0) {
+        BlankPreview(PortraitImage);
+        BlankPreview(LandImage);
+    }
 }
 
 void TFrm_Main::Btn_LoadScenarioClick()
@@ -282,20 +390,12 @@ void TFrm_Main::Btn_LoadScenarioClick()
         const QString path = m_prompter->openFile(this, request);
         if (path.isEmpty())
             return;
-        // The project stores the path as at most 255 GBK bytes; a path that
-        // does not fit would make the next save write the pages elsewhere.
-        const QByteArray stored = ToGbk(path);
-        if (!IsGbkEncodable(path) || stored.size() > 255)
-            throw VelmoraError(QStringLiteral("剧本文件的路径不能保存到工程中，请换一个文件名或文件夹：") + path);
         const bool exists = QFile::exists(path);
         const QByteArray bytes = exists ? ReadWholeFile(path) : QByteArray();
+        SetScenarioPath(path);
         Project.ProjectSaved = false;
-        Record().ScenarioFile.setText(path);
-        Richedt_Screen->load(bytes);
-        m_unreadableScenario.clear();
-        m_missingScenario.clear();
-        m_scenarioSnapshot = FileSnapshot::of(path, bytes, exists);
-        RebuildPageList();
+        Richedt_Screen->load(bytes, ScenarioEncoding(path, bytes));
+        ScenarioLoaded(path, bytes, exists);
     });
 }
 
@@ -329,6 +429,7 @@ void TFrm_Main::Btn_ModifyClick()
     TFrm_Modify dialog(this);
     dialog.Edt_Modify->setText(PageText(index));
     dialog.pageIndex = index;
+    dialog.setRefusal([this, index](const QString &text) { return Richedt_Screen->refusal(index, text); });
     if (dialog.exec() == QDialog::Accepted) {
         const QString text = dialog.Edt_Modify->text();
         ReplaceStoreAndList([&] { Richedt_Screen->replacePage(dialog.pageIndex, text); },
@@ -345,6 +446,7 @@ void TFrm_Main::Btn_InputStrClick()
         return;
     TFrm_Add dialog(this);
     dialog.pageIndex = index;
+    dialog.setRefusal([this](const QString &text) { return Richedt_Screen->refusal(-1, text); });
     if (dialog.exec() == QDialog::Accepted) {
         const QString text = dialog.Edt_Add->text();
         int inserted = -1;

@@ -319,7 +319,8 @@ void CmdCheck(Cli &cli)
 }
 
 // text FILE [--utf8]: the text the scenario editor would save for FILE, GBK
-// with CR LF, or UTF-8 with --utf8; for converting scenarios in batch.
+// with CR LF, or UTF-8 with --utf8; for converting scenarios in batch. A
+// character GBK cannot hold fails the command, naming it.
 void CmdText(Cli &cli)
 {
     const int at = cli.args.indexOf(QStringLiteral("--utf8"));
@@ -334,7 +335,12 @@ void CmdText(Cli &cli)
     } catch (const VelmoraError &e) {
         throw VelmoraError(path + QStringLiteral(": ") + e.text());   // which file, in a batch
     }
-    const QByteArray bytes = at >= 0 ? text.toUtf8() : ToGbkKeepingBytes(text);
+    const TextEncoding encoding = at >= 0 ? TextEncoding::Utf8 : TextEncoding::Gbk;
+    const QString unstorable = UnstorableCharacters(text, encoding);
+    if (!unstorable.isEmpty())
+        throw VelmoraError(path + QStringLiteral(": GBK不能表示这些字符：") + unstorable
+                           + QStringLiteral("（用 --utf8 输出UTF-8）"));
+    const QByteArray bytes = EncodeText(text, encoding);
     Out().flush();
     std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout);
 }

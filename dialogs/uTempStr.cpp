@@ -83,11 +83,13 @@ QString LoadTempTextFile(const QString &path)
     if (file.error() != QFileDevice::NoError)
         throw FileFailure(FileStep::Read, path, file.errorString());
     const TextEncoding encoding = DetectTextEncoding(bytes);
-    // No GBK trail byte and no byte of a UTF-8 sequence is a CR or LF, so
-    // line ends can go before decoding.
+    if (encoding != TextEncoding::Gbk) {
+        QString text = DecodeTextFile(bytes, encoding).remove(QLatin1Char('\r')).remove(QLatin1Char('\n'));
+        std::replace_if(text.begin(), text.end(), IsKeptByte, QChar(QChar::ReplacementCharacter));
+        return text;
+    }
+    // No GBK trail byte is a CR or LF, so line ends can go before decoding.
     bytes.replace('\r', QByteArray()).replace('\n', QByteArray());
-    if (encoding != TextEncoding::Gbk)
-        return DecodeTextFile(bytes, encoding);
     // The decoder drops a lead byte left over at the very end; a final LF
     // makes it show as a replacement character instead, and is removed again.
     QString text = FromGbk(bytes + '\n');

@@ -1,6 +1,7 @@
 #include "editor/ScenarioDocument.h"
 
 #include "app/ProjectFile.h"
+#include "app/ScenarioEncodings.h"
 #include "editor/RtfReader.h"
 
 #include <QTextBlockFormat>
@@ -11,20 +12,22 @@
 TextEncoding LoadScenarioDocument(const QString &path, QTextDocument *document,
                                   const QTextCharFormat &charFormat, const QTextBlockFormat &blockFormat)
 {
-    return SetScenarioContent(ReadWholeFile(path), document, charFormat, blockFormat);
+    const QByteArray bytes = ReadWholeFile(path);
+    return SetScenarioContent(bytes, document, charFormat, blockFormat, RememberedEncoding(path));
 }
 
 // Text files are read as the page list reads them: GBK with the bytes that
 // are no GBK character kept, so that they are written back as they were, or
 // UTF-8.
 TextEncoding SetScenarioContent(const QByteArray &bytes, QTextDocument *document,
-                                const QTextCharFormat &charFormat, const QTextBlockFormat &blockFormat)
+                                const QTextCharFormat &charFormat, const QTextBlockFormat &blockFormat,
+                                std::optional<TextEncoding> remembered)
 {
     if (IsRtf(bytes)) {
         ReadRtf(bytes, document);
         return TextEncoding::Gbk;
     }
-    const TextEncoding encoding = DetectTextEncoding(bytes);
+    const TextEncoding encoding = ChooseTextEncoding(bytes, remembered);
     SetPlainContent(DecodeTextFile(bytes, encoding), document, charFormat, blockFormat);
     return encoding;
 }

@@ -1,5 +1,6 @@
 // Scenario files as the editor reads and writes them: read as RTF when the
-// content is RTF, else as text (GBK or UTF-8, as DetectTextEncoding finds);
+// content is RTF, else as text (in the encoding remembered for the file, or
+// as DetectTextEncoding finds);
 // always written as text, CR LF, in the encoding the text file had (RTF and
 // new documents: GBK).
 #pragma once
@@ -19,9 +20,11 @@ class QTextDocument;
 // the file cannot be read; the document is then unchanged.
 TextEncoding LoadScenarioDocument(const QString &path, QTextDocument *document,
                           const QTextCharFormat &charFormat, const QTextBlockFormat &blockFormat);
-// The same for bytes already read.
+// The same for bytes already read; a text file in the encoding remembered
+// for it while its bytes are valid in it.
 TextEncoding SetScenarioContent(const QByteArray &bytes, QTextDocument *document,
-                        const QTextCharFormat &charFormat, const QTextBlockFormat &blockFormat);
+                                const QTextCharFormat &charFormat, const QTextBlockFormat &blockFormat,
+                                std::optional<TextEncoding> remembered = std::nullopt);
 // Replaces the content with text in the given formats (also used by New, with
 // an empty text, to keep the formats in use).
 void SetPlainContent(const QString &text, QTextDocument *document,

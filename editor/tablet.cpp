@@ -2,6 +2,7 @@
 
 #include "app/AppPaths.h"
 #include "app/Errors.h"
+#include "app/ScenarioEncodings.h"
 #include "editor/LineSpacing.h"
 #include "editor/ScenarioDocument.h"
 #include "render/Faces.h"
@@ -42,7 +43,7 @@ const QString Untitled = QStringLiteral("未命名");
 const QString Filter = QStringLiteral("Txt文档(*.txt)|*.txt|Rtf文档(*.rtf)|*.rtf");
 const QString DefaultSuffix = QStringLiteral("rtf");
 const QString UnstorableText =
-    QStringLiteral("文档中有无法以GBK保存的字符，保存后将变为“?”。是否继续保存？");
+    QStringLiteral("“%1”是%2编码，不能保存文档中的这些字符：%3\n保存后它们将变为“?”。是否继续保存？");
 const QString StartingFace = QStringLiteral("宋体");
 const QString StartingSize = QStringLiteral("12");
 constexpr int StartingTwentieths = 15;
@@ -187,11 +188,14 @@ void TFrm_Tablet::BuildMenus()
     QMenu *edit = MainMenu1->addMenu(QStringLiteral("编辑"));
     A1 = MakeAction(this, "A1", QStringLiteral("全选"));
     U1 = MakeAction(this, "U1", QStringLiteral("撤消"));
+    R1 = MakeAction(this, "R1", QStringLiteral("重做"));
+    // The platform's redo key is Ctrl+Shift+Z; operators from Windows press Ctrl+Y.
+    R1->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence::Redo});
     X1 = MakeAction(this, "X1", QStringLiteral("剪切"));
     C1 = MakeAction(this, "C1", QStringLiteral("复制"));
     P1 = MakeAction(this, "P1", QStringLiteral("粘贴"));
     D1 = MakeAction(this, "D1", QStringLiteral("删除"));
-    edit->addActions({A1, U1});
+    edit->addActions({A1, U1, R1});
     edit->addSeparator();
     edit->addActions({X1, C1, P1, D1});
 
@@ -208,7 +212,7 @@ void TFrm_Tablet::BuildMenus()
     PopupMenu1->addSeparator();
     PopupMenu1->addAction(A2);
 
-    for (QAction *a : {X1, C1, D1, N2, N3, N4, U1, N6})
+    for (QAction *a : {X1, C1, D1, N2, N3, N4, U1, N6, R1})
         a->setEnabled(false);
     connect(N1, &QAction::triggered, this, &TFrm_Tablet::N1Click);
     connect(O1, &QAction::triggered, this, &TFrm_Tablet::O1Click);
@@ -393,6 +397,8 @@ void TFrm_Tablet::BuildDocumentArea()
             &TFrm_Tablet::RichEdit1SelectionChange);
     connect(RichEdit1, &QTextEdit::undoAvailable, U1, &QAction::setEnabled);
     connect(RichEdit1, &QTextEdit::undoAvailable, N6, &QAction::setEnabled);
+    connect(RichEdit1, &QTextEdit::redoAvailable, R1, &QAction::setEnabled);
+    connect(R1, &QAction::triggered, RichEdit1, &QTextEdit::redo);
 
     for (QAction *a : {U1, N6})
         connect(a, &QAction::triggered, RichEdit1, &QTextEdit::undo);
@@ -518,6 +524,7 @@ bool TFrm_Tablet::OpenDocument(const QString &path)
     RichEdit1->setTextCursor(start);
     try {
         m_encoding = LoadScenarioDocument(path, doc, m_defaultCharFormat, paragraph);
+        m_strayBytesAccepted = false;
     } catch (const VelmoraError &e) {
         RichEdit1->setWordWrapMode(wrap);
         m_prompter->error(this, e.text());
@@ -536,13 +543,20 @@ bool TFrm_Tablet::OpenDocument(const QString &path)
 // A character GBK cannot hold would be written as '?': the operator decides.
 bool TFrm_Tablet::WriteDocument(const QString &path)
 {
-    if (!ScenarioFileKeepsText(*RichEdit1->document(), m_encoding)
-        && m_prompter->message(this, UnstorableText, QStringLiteral("提示"), Prompter::Warning,
-                               Prompter::Yes | Prompter::No)
+    const QString text = ScenarioFileText(*RichEdit1->document());
+    if (!AcceptStrayBytes(text, path))
+        return false;
+    const QString unstorable = UnstorableCharacters(text, m_encoding);
+    if (!unstorable.isEmpty()
+        && m_prompter->message(this,
+                               UnstorableText.arg(QFileInfo(path).fileName(), EncodingName(m_encoding),
+                                                  unstorable),
+                               QStringLiteral("提示"), Prompter::Warning, Prompter::Yes | Prompter::No)
                != Prompter::Yes)
         return false;
     try {
         SaveScenarioDocument(path, *RichEdit1->document(), m_encoding);
+        RememberEncoding(path, m_encoding);
         emit documentSaved(path);
         return true;
     } catch (const VelmoraError &e) {
@@ -551,8 +565,28 @@ bool TFrm_Tablet::WriteDocument(const QString &path)
     }
 }
 
+// A UTF-8 file read with bytes that are no UTF-8 keeps them; it is written
+// only with the operator's yes, once for each time it is opened.
+bool TFrm_Tablet::AcceptStrayBytes(const QString &text, const QString &path)
+{
+    const auto stray = std::find_if(text.begin(), text.end(), IsKeptByte);
+    if (stray == text.end() || m_encoding == TextEncoding::Gbk || m_strayBytesAccepted)
+        return true;
+    const int line = int(std::count(text.begin(), stray, QLatin1Char('\n'))) + 1;
+    m_strayBytesAccepted =
+        m_prompter->message(this,
+                            QStringLiteral("“%1”第%2行不是有效的UTF-8。\n无效的字节将原样保留。是否写入这个文件？")
+                                .arg(QFileInfo(path).fileName())
+                                .arg(line),
+                            QStringLiteral("提示"), Prompter::Warning, Prompter::Yes | Prompter::No)
+        == Prompter::Yes;
+    return m_strayBytesAccepted;
+}
+
 void TFrm_Tablet::N1Click()
 {
+    if (!FormCloseQuery())
+        return;
     SetDocumentName(Untitled);
     m_encoding = TextEncoding::Gbk;
     const QTextCharFormat character = RichEdit1->currentCharFormat();
@@ -570,7 +604,7 @@ void TFrm_Tablet::O1Click()
     request.defaultSuffix = DefaultSuffix;
     request.directory = DocumentsFolder();
     const QString path = m_prompter->openFile(this, request);
-    if (!path.isEmpty())
+    if (!path.isEmpty() && FormCloseQuery())
         OpenDocument(path);
 }
 
@@ -598,21 +632,25 @@ bool TFrm_Tablet::S1Click()
     return true;
 }
 
-// The question offers the default save name whatever the document's file,
-// and a save that fails or is cancelled keeps the window open.
+// The question names the document's file and its save dialog offers it (the
+// default save name for a new document); a save that fails or is cancelled
+// keeps the window open. New and Open ask it too before the text goes.
 bool TFrm_Tablet::FormCloseQuery()
 {
     if (!RichEdit1->document()->isModified())
         return true;
     m_saveDialog.title = QStringLiteral("保存");
-    const int answer = m_prompter->message(this, QStringLiteral("是否保存对文档的修改？"),
-                                           QStringLiteral("存盘信息"), Prompter::Question,
+    const bool untitled = m_documentName == Untitled;
+    const QString question = untitled ? QStringLiteral("是否保存对文档的修改？")
+                                      : QStringLiteral("是否保存对文档“%1”的修改？")
+                                            .arg(QFileInfo(m_documentName).fileName());
+    const int answer = m_prompter->message(this, question, QStringLiteral("存盘信息"), Prompter::Question,
                                            Prompter::Yes | Prompter::No | Prompter::Cancel);
     if (answer == Prompter::No)
         return true;
     if (answer != Prompter::Yes)
         return false;
-    m_saveDialog.fileName = m_defaultSaveName;
+    m_saveDialog.fileName = untitled ? m_defaultSaveName : m_documentName;
     const QString path = m_prompter->saveFile(this, m_saveDialog);
     if (path.isEmpty())
         return false;

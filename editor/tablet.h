@@ -36,7 +36,8 @@ public:
     void O1Click();            // Open
     bool N11Click();           // Save
     bool S1Click();            // Save As
-    bool FormCloseQuery();     // true when the window may close
+    // true when the window may close (or New and Open may replace the text)
+    bool FormCloseQuery();
 
     // The format bar.
     void ComboBox1Change(int index);   // face chosen
@@ -67,7 +68,7 @@ public:
     // Controls, named as the operators' manual names them.
     QMenuBar *MainMenu1;
     QAction *N1, *O1, *N11, *S1, *E1;          // 文件
-    QAction *A1, *U1, *X1, *C1, *P1, *D1;      // 编辑
+    QAction *A1, *U1, *R1, *X1, *C1, *P1, *D1;   // 编辑 (R1 "重做", Ctrl+Y)
     QMenu *PopupMenu1;
     QAction *N6, *N2, *N3, *N4, *N5, *A2;
     QToolBar *ToolBar1;
@@ -97,6 +98,7 @@ private:
     void UpdatePasteEntries();
     void MergeFormat(const QTextCharFormat &format);
     bool WriteDocument(const QString &path);
+    bool AcceptStrayBytes(const QString &text, const QString &path);
     QString DocumentsFolder() const;
     int ShownTwentieths() const;
     void ShowTwentieths(int twentieths);
@@ -108,4 +110,5 @@ private:
     QTextCharFormat m_defaultCharFormat;   // plain text files open in it
     Prompter::FileRequest m_saveDialog;    // keeps its title and name between uses
     bool m_centred = false;
+    bool m_strayBytesAccepted = false;   // the operator said yes to writing a damaged UTF-8 file
 };

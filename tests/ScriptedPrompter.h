@@ -16,7 +16,7 @@ public:
         int buttons;
     };
 
-    QList<int> answers;          // next message box answers; default: Ok/Cancel rules below
+    QList<int> answers;          // next message box answers; default: Ok, else Save, else Cancel
     QStringList openPaths;       // next open-dialog results ("" = cancel)
     QStringList savePaths;       // next save-dialog results ("" = cancel)
     QList<Message> messages;     // every message box shown
@@ -29,7 +29,7 @@ public:
         messages.append({text, caption, icon, buttons});
         if (!answers.isEmpty())
             return answers.takeFirst();
-        return (buttons & Ok) ? Ok : Cancel;
+        return (buttons & Ok) ? Ok : (buttons & Save) ? Save : Cancel;
     }
     void error(QWidget *, const QString &text) override { errors.append(text); }
     QString openFile(QWidget *, const FileRequest &request) override

@@ -71,6 +71,8 @@ private slots:
         // A folder where a file is expected.
         const QString folder = ErrorOf([&] { ReadWholeFile(dir.path()); });
         QVERIFY2(folder.contains(dir.path()), qPrintable(folder));
+        QVERIFY2(folder.endsWith(QStringLiteral("是文件夹，不是文件")), qPrintable(folder));
+        QVERIFY2(!EnglishBeyond(folder, {dir.path()}), qPrintable(folder));
 
         // The picture loader keeps its own frame around the Chinese reason.
         QCOMPARE(ErrorOf([&] { LoadBmpFile(missing); }),

@@ -3,6 +3,7 @@
 #include "app/Gbk.h"
 #include "app/PageListModel.h"
 #include "app/PageStore.h"
+#include "app/ScenarioFile.h"
 
 #include <QCryptographicHash>
 #include <QRandomGenerator>
@@ -65,7 +66,9 @@ QString Long()
 
 class TestPageStore : public QObject {
     Q_OBJECT
+    std::vector<int> m_firstControlWidths;   // measured before anything else in the process
 private slots:
+    void initTestCase();
     void linesBecomePages();
     void lineEnds();
     void longLineWrapsIntoConsecutivePages();
@@ -91,7 +94,17 @@ private slots:
     void storeLoadedOnAnotherThreadIsAdopted();
     void widthsGivenWrapAsMeasured();
     void changedWidthRewraps();
+    void encodingsSurviveAnEdit_data();
+    void encodingsSurviveAnEdit();
+    void controlCharactersHaveOneWidth();
 };
+
+void TestPageStore::initTestCase()
+{
+    const PageStore first;
+    for (ushort u = 0; u < 0x20; ++u)
+        m_firstControlWidths.push_back(first.characterWidth(QChar(u)));
+}
 
 void TestPageStore::linesBecomePages()
 {
@@ -469,6 +482,143 @@ void TestPageStore::changedWidthRewraps()
     QVERIFY(store.setWidths({{u'中', wide}}));
     QCOMPARE(Pages(store), (QStringList{line, line}));
     QVERIFY(!store.setWidths({{u'中', wide}}));
+}
+
+namespace {
+QByteArray Utf16(const QString &text, bool bigEndian)
+{
+    QByteArray out;
+    for (const QChar c : text) {
+        const char hi = char(c.unicode() >> 8), lo = char(c.unicode() & 0xFF);
+        out += bigEndian ? QByteArray(1, hi) + lo : QByteArray(1, lo) + hi;
+    }
+    return out;
+}
+
+QByteArray Utf32Le(const QString &text)
+{
+    QByteArray out;
+    for (const char32_t cp : text.toUcs4())
+        for (int k = 0; k < 4; ++k)
+            out += char((cp >> (8 * k)) & 0xFF);
+    return out;
+}
+} // namespace
+
+// A file in each encoding the program meets: its pages, one edit of a page,
+// and the bytes written. Stray bytes stay exactly as they were next to the
+// edit, the encoding is the file's own, and the written file reads back as
+// the pages that were saved (with the encoding remembered for it).
+void TestPageStore::encodingsSurviveAnEdit_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<int>("remembered");   // -1: none
+    QTest::addColumn<int>("encoding");
+    QTest::addColumn<QStringList>("pages");
+    QTest::addColumn<int>("page");
+    QTest::addColumn<QString>("edit");
+    QTest::addColumn<QByteArray>("written");
+    QTest::addColumn<int>("invalidLine");
+    QTest::addColumn<QString>("refused");   // an edit of the same page that must be refused
+
+    const QString text = QStringLiteral("第一行\r\n第二行\r\n");
+    const QString edited = QStringLiteral("第一行\r\nSeñor™안녕ç\r\n");
+    const QStringList pages{QStringLiteral("第一行"), QStringLiteral("第二行")};
+    const QString any = QStringLiteral("Señor™안녕ç");
+    const int none = -1;
+    using E = TextEncoding;
+    QTest::newRow("gbk") << ToGbk(text) << none << int(E::Gbk) << pages << 1 << QStringLiteral("第二幕")
+                         << ToGbk(QStringLiteral("第一行\r\n第二幕\r\n")) << 0 << any;
+    QTest::newRow("utf-8") << text.toUtf8() << none << int(E::Utf8) << pages << 1 << any << edited.toUtf8()
+                           << 0 << QString();
+    QTest::newRow("utf-8 with mark") << "\xEF\xBB\xBF" + text.toUtf8() << none << int(E::Utf8WithMark) << pages
+                                     << 1 << any << "\xEF\xBB\xBF" + edited.toUtf8() << 0 << QString();
+    QTest::newRow("utf-16 le") << "\xFF\xFE" + Utf16(text, false) << none << int(E::Utf16Le) << pages << 1
+                               << any << "\xFF\xFE" + Utf16(edited, false) << 0 << QString();
+    QTest::newRow("utf-16 be") << "\xFE\xFF" + Utf16(text, true) << none << int(E::Utf16Be) << pages << 1
+                               << any << "\xFE\xFF" + Utf16(edited, true) << 0 << QString();
+    QTest::newRow("utf-32 le") << QByteArray("\xFF\xFE\0\0", 4) + Utf32Le(text) << none << int(E::Utf32Le)
+                               << pages << 1 << any << QByteArray("\xFF\xFE\0\0", 4) + Utf32Le(edited) << 0
+                               << QString();
+
+    // A Latin-1 word in a UTF-8 file: UTF-8 still, the byte shown as U+FFFD
+    // and written back as it was beside the typed text.
+    const QByteArray cafe = QStringLiteral("第一行：好\r\n").toUtf8() + "Caf\xE9\r\n"
+        + QStringLiteral("第三行\r\n").toUtf8();
+    QTest::newRow("utf-8 with a stray byte")
+        << cafe << none << int(E::Utf8)
+        << QStringList{QStringLiteral("第一行：好"), QStringLiteral("Caf\uFFFD"), QStringLiteral("第三行")} << 1
+        << QStringLiteral("Caf\uFFFD！") << QStringLiteral("第一行：好\r\n").toUtf8() + "Caf\xE9" +
+               QStringLiteral("！\r\n第三行\r\n").toUtf8()
+        << 2 << QString();
+
+    // A lone lead byte before 国文 does not swallow them.
+    const QByteArray zhong = ToGbk(QStringLiteral("中")), guowen = ToGbk(QStringLiteral("国文"));
+    QTest::newRow("gbk with a lone 0x81")
+        << zhong + "\x81" + guowen + "\r\n" << none << int(E::Gbk) << QStringList{QStringLiteral("中\uFFFD国文")}
+        << 0 << QStringLiteral("中\uFFFD国文！") << zhong + "\x81" + guowen + ToGbk(QStringLiteral("！\r\n")) << 0
+        << QStringLiteral("中\uFFFD国文™");
+
+    // The file cut in the middle of 文: a character typed right after the
+    // stray byte would join it, one after a blank does not.
+    const QByteArray cut = ToGbk(QStringLiteral("中国")) + ToGbk(QStringLiteral("文")).left(1);
+    QTest::newRow("gbk cut mid-character")
+        << cut << none << int(E::Gbk) << QStringList{QStringLiteral("中国\uFFFD")} << 0
+        << QStringLiteral("中国\uFFFD 好") << cut + ToGbk(QStringLiteral(" 好")) << 0
+        << QStringLiteral("中国\uFFFDA");
+
+    // GBK whose bytes are valid UTF-8 too: read as GBK, as it was before.
+    const QString road = QStringLiteral("庐陆路");
+    QVERIFY(DetectTextEncoding(ToGbk(road)) == E::Utf8);
+    QTest::newRow("gbk that is valid utf-8")
+        << ToGbk(road) << int(E::Gbk) << int(E::Gbk) << QStringList{road} << 0 << QStringLiteral("庐陆路平")
+        << ToGbk(QStringLiteral("庐陆路平")) << 0 << any;
+}
+
+void TestPageStore::encodingsSurviveAnEdit()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(int, remembered);
+    QFETCH(int, encoding);
+    QFETCH(QStringList, pages);
+    QFETCH(int, page);
+    QFETCH(QString, edit);
+    QFETCH(QByteArray, written);
+    QFETCH(int, invalidLine);
+    QFETCH(QString, refused);
+
+    const auto memory = remembered < 0 ? std::nullopt : std::optional(TextEncoding(remembered));
+    PageStore store;
+    store.load(bytes, ChooseTextEncoding(bytes, memory));
+    QCOMPARE(int(store.encoding()), encoding);
+    QCOMPARE(Pages(store), pages);
+    QCOMPARE(store.firstInvalidLine(), invalidLine);
+    QCOMPARE(store.save(), bytes);
+
+    if (!refused.isEmpty())
+        QVERIFY(!store.refusal(page, refused).isEmpty());
+    QCOMPARE(store.refusal(page, edit), QString());
+    store.replacePage(page, edit);
+    QCOMPARE(store.page(page), edit);
+    QCOMPARE(store.save(), written);
+
+    PageStore reread;
+    reread.load(written, ChooseTextEncoding(written, store.encoding()));
+    QCOMPARE(reread.page(page), edit);
+}
+
+// Control characters measure alike whatever was measured before them: the
+// font engine's fallback would give them the width of the last glyph found.
+void TestPageStore::controlCharactersHaveOneWidth()
+{
+    PageStore after;
+    after.characterWidth(QChar(0xFF1A));   // '：' measured in this process
+    for (ushort u = 0; u < 0x20; ++u)
+        QCOMPARE(after.characterWidth(QChar(u)), m_firstControlWidths[u]);
+    // A width remembered from an earlier start does not bring another back.
+    PageStore given;
+    given.setWidths({{char16_t(1), 7}});
+    QCOMPARE(given.characterWidth(QChar(1)), m_firstControlWidths[1]);
 }
 
 QTEST_MAIN(TestPageStore)

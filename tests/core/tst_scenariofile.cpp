@@ -74,6 +74,15 @@ void TestScenarioFile::editorWritesBackInTheFilesEncoding()
     const QByteArray marked = QByteArray("\xEF\xBB\xBF") + utf8;
     const TextEncoding withMark = SetScenarioContent(marked, &doc, QTextCharFormat(), QTextBlockFormat());
     QCOMPARE(ScenarioFileBytes(doc, withMark), marked);
+
+    // UTF-16 keeps its zero bytes and its mark.
+    QByteArray utf16("\xFF\xFE");
+    for (const QChar c : QStringLiteral("第一行\r\n第二行\r\n"))
+        utf16 += QByteArray(1, char(c.unicode() & 0xFF)) + char(c.unicode() >> 8);
+    const TextEncoding wide = SetScenarioContent(utf16, &doc, QTextCharFormat(), QTextBlockFormat());
+    QCOMPARE(int(wide), int(TextEncoding::Utf16Le));
+    QCOMPARE(doc.toPlainText(), QStringLiteral("第一行\n第二行\n"));
+    QCOMPARE(ScenarioFileBytes(doc, wide), utf16);
 }
 
 void TestScenarioFile::scenarioPathResolved()

@@ -277,43 +277,52 @@ void TestMainWindow::exitAndCloseQuestions()
     const QString path = makeProject(QStringLiteral("a.prj"), 256);
     WriteRegString(QStringLiteral("CurFileName"), path);
 
-    // Exit, OK: saved through SaveProject.
+    // Exit, 保存: saved through SaveProject.
     {
         auto w = start();
         w->Record().RunSpeed = 4;
         w->Project.ProjectSaved = false;
-        m_prompter.answers = {Prompter::Ok};
+        m_prompter.answers = {Prompter::Save};
         w->ExitClick();
         QCOMPARE(m_prompter.messages.size(), 1);
         QCOMPARE(m_prompter.messages.first().text, QStringLiteral("是否将改动保存到文件？"));
-        QCOMPARE(m_prompter.messages.first().buttons, Prompter::Ok | Prompter::Cancel);
+        QCOMPARE(m_prompter.messages.first().buttons, Prompter::Save | Prompter::Discard | Prompter::Cancel);
         QCOMPARE(m_prompter.messages.first().icon, Prompter::Warning);
         QVERIFY(!w->isVisible());
         TProjectRecord onDisk{};
         ReadProjectFile(path, onDisk);
         QCOMPARE(int(onDisk.RunSpeed), 4);
     }
-    // The close box, Cancel: closes without saving.
+    // The close box and Exit, 取消: back to the show, nothing saved; then
+    // 不保存: closes without saving.
     {
         m_prompter.messages.clear();
         auto w = start();
         w->Record().RunSpeed = 8;
         w->Project.ProjectSaved = false;
-        m_prompter.answers = {Prompter::Cancel};
+        m_prompter.answers = {Prompter::Cancel, Prompter::Cancel, Prompter::Discard};
+        QVERIFY(!w->close());
+        w->ExitClick();
+        QVERIFY(w->isVisible());
+        QCOMPARE(int(w->Record().RunSpeed), 8);
         QVERIFY(w->close());
-        QCOMPARE(m_prompter.messages.size(), 1);
+        QCOMPARE(m_prompter.messages.size(), 3);
         TProjectRecord onDisk{};
         ReadProjectFile(path, onDisk);
         QCOMPARE(int(onDisk.RunSpeed), 4);
     }
-    // Untitled, close box, OK: goes through Save As.
+    // Untitled, close box, 保存: goes through Save As; a cancelled Save As
+    // dialog keeps the window open.
     {
         m_prompter.messages.clear();
         auto w = start();
         w->NewClick();
-        m_prompter.answers = {Prompter::Ok};
+        m_prompter.answers = {Prompter::Save, Prompter::Save};
         const QString as = m_dir->filePath(QStringLiteral("as.prj"));
-        m_prompter.savePaths = {as};
+        m_prompter.savePaths = {QString(), as};
+        QVERIFY(!w->close());
+        QVERIFY(w->isVisible());
+        QVERIFY(!QFile::exists(as));
         QVERIFY(w->close());
         QCOMPARE(ReadRaw(as).size(), 1856);
     }

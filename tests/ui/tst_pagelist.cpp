@@ -73,6 +73,12 @@ private slots:
     void unstorablePathRefused();
     void unreadableScenarioNotOverwritten();
     void widthChangeRenumbersShownList();
+    void projectWithoutScenarioShowsNoPages();
+    void damagedUtf8AskedBeforeWriting();
+    void saveAsIntoFolderWithSameNamedScenario();
+    void reimportReplacesUnsavedEditsAndRefreshes();
+    void pageDialogsRefuseWhatTheEncodingCannotHold();
+    void encodingRememberedAcrossStarts();
 
 private:
     std::unique_ptr<TFrm_Main> start();
@@ -525,6 +531,213 @@ void TestPageList::importDialogTakesNewName()
     Prompter::FileRequest request;
     request.mustExist = false;
     QCOMPARE(real.openFile(nullptr, request), fresh);
+}
+
+// Open replaces the list with the opened project's pages, also when it has
+// none; pages without a file ask for one at the save instead of writing nothing.
+void TestPageList::projectWithoutScenarioShowsNoPages()
+{
+    auto w = start();
+    import(*w, "A\r\nB\r\nC\r\n");
+    TProjectRecord bare{};
+    SetStartupDefaults(bare);
+    const QString c = m_dir->filePath(QStringLiteral("c.prj"));
+    WriteProjectFile(c, bare);
+    m_prompter.openPaths = {c};
+    w->OpenClick();   // the imported pages are saved first, as Open does
+    QCOMPARE(w->Project.CurFileName, c);
+    QCOMPARE(w->PageCount(), 0);
+    QCOMPARE(w->StatusPanel[2]->text(), QStringLiteral("工程没有剧本文件"));
+
+    // Pages whose project names no file.
+    import(*w, "A\r\nB\r\n");
+    w->Record().ScenarioFile.setText(QString());
+    const QString named = m_dir->filePath(QStringLiteral("named.txt"));
+    WriteRaw(named, "replaced, as the dialog asked\r\n");
+    m_prompter.savePaths = {QString(), named};
+    w->SaveClick();   // the dialog cancelled: nothing saved
+    QCOMPARE(m_prompter.saveRequests.last().title, QStringLiteral("保存剧本文件"));
+    QVERIFY(!w->Project.ProjectSaved);
+    QVERIFY(w->windowTitle().contains(QStringLiteral("c.prj*")));
+    const int asked = m_prompter.messages.size();
+    w->SaveClick();
+    QCOMPARE(m_prompter.messages.size(), asked);
+    QVERIFY(w->Project.ProjectSaved);
+    QCOMPARE(ReadRaw(named), QByteArray("A\r\nB\r\n"));
+    TProjectRecord onDisk{};
+    ReadProjectFile(c, onDisk);
+    QCOMPARE(onDisk.ScenarioFile.text(), named);
+}
+
+// A UTF-8 scenario with a Latin-1 word: UTF-8 with a warning naming the
+// line, and written over only after the operator's yes.
+void TestPageList::damagedUtf8AskedBeforeWriting()
+{
+    auto w = start();
+    const QByteArray bytes = QStringLiteral("第一行：好\r\n").toUtf8() + "Caf\xE9\r\n";
+    import(*w, bytes);
+    QCOMPARE(w->PageText(0), QStringLiteral("第一行：好"));
+    QCOMPARE(w->PageText(1), QStringLiteral("Caf\uFFFD"));
+    QVERIFY(m_prompter.messages.last().text.contains(QStringLiteral("第2行不是有效的UTF-8")));
+    QVERIFY(w->StatusPanel[2]->text().contains(QStringLiteral("第2行不是有效的UTF-8")));
+
+    w->SelectPage(1);
+    AnswerDialog([](TPageTextDialog *d) {
+        d->edit()->end(false);
+        Type(d->edit(), QStringLiteral("é!"));
+        d->Btn_OK->click();
+    });
+    w->Btn_ModifyClick();
+    m_prompter.answers = {Prompter::No};
+    w->SaveClick();
+    QVERIFY(m_prompter.messages.last().text.contains(QStringLiteral("第2行不是有效的UTF-8")));
+    QCOMPARE(ReadRaw(m_scenario), bytes);
+    QVERIFY(!w->Project.ProjectSaved);
+    m_prompter.answers = {Prompter::Yes};
+    w->SaveClick();
+    QCOMPARE(ReadRaw(m_scenario), QStringLiteral("第一行：好\r\n").toUtf8() + "Caf\xE9" + "é!\r\n");
+}
+
+// Save As into a folder that holds a file of the scenario's relative name:
+// another show's file is asked about and never read into the list.
+void TestPageList::saveAsIntoFolderWithSameNamedScenario()
+{
+    QDir root(m_dir->path());
+    for (const char *folder : {"a", "b", "c"})
+        QVERIFY(root.mkdir(QLatin1String(folder)));
+    WriteRaw(root.filePath(QStringLiteral("a/s.txt")), "A\r\nB\r\n");
+    WriteRaw(root.filePath(QStringLiteral("b/s.txt")), "other show\r\n");
+    WriteRaw(root.filePath(QStringLiteral("c/s.txt")), "A\r\nB\r\n");
+    TProjectRecord r{};
+    SetStartupDefaults(r);
+    r.ScenarioFile.setText(QStringLiteral("s.txt"));
+    WriteProjectFile(root.filePath(QStringLiteral("a/show.prj")), r);
+    WriteRegString(QStringLiteral("CurFileName"), root.filePath(QStringLiteral("a/show.prj")));
+    auto w = start();
+    QCOMPARE(w->PageCount(), 2);
+
+    const QString b = root.filePath(QStringLiteral("b/show.prj"));
+    m_prompter.savePaths = {b};
+    m_prompter.answers = {Prompter::No};
+    w->SaveAsClick();
+    QCOMPARE(m_prompter.messages.last().text.section(QLatin1Char('\n'), 0, 0),
+             QStringLiteral("目标文件夹已有同名的剧本文件，是否覆盖？"));
+    QCOMPARE(m_prompter.messages.last().buttons, Prompter::Yes | Prompter::No);
+    QVERIFY(!QFile::exists(b));
+    QCOMPARE(ReadRaw(root.filePath(QStringLiteral("b/s.txt"))), QByteArray("other show\r\n"));
+    QCOMPARE(w->PageText(0), QStringLiteral("A"));
+
+    m_prompter.savePaths = {b};
+    m_prompter.answers = {Prompter::Yes};
+    w->SaveAsClick();
+    QCOMPARE(ReadRaw(root.filePath(QStringLiteral("b/s.txt"))), QByteArray("A\r\nB\r\n"));
+    QCOMPARE(w->PageText(0), QStringLiteral("A"));
+
+    // This show's own scenario there: nothing to ask.
+    const int asked = m_prompter.messages.size();
+    m_prompter.savePaths = {root.filePath(QStringLiteral("c/show.prj"))};
+    w->SaveAsClick();
+    QCOMPARE(m_prompter.messages.size(), asked);
+    QVERIFY(QFile::exists(root.filePath(QStringLiteral("c/show.prj"))));
+}
+
+// The re-import question says what it replaces; the reload shows the new
+// text in the previews and in 下一幕.
+void TestPageList::reimportReplacesUnsavedEditsAndRefreshes()
+{
+    auto w = start();
+    import(*w, "A\r\nB\r\n");
+    w->SaveClick();
+    w->SelectPage(1);
+    AnswerDialog([](TPageTextDialog *d) {
+        d->edit()->setText(QStringLiteral("unsaved"));
+        d->Btn_OK->click();
+    });
+    w->Btn_ModifyClick();
+    w->SelectPage(0);
+    QVERIFY(w->Lbl_Next->text().contains(QStringLiteral("unsaved")));
+    QString question;
+    WhenModal([&](QWidget *modal) {
+        auto *tablet = qobject_cast<TFrm_Tablet *>(modal);
+        QVERIFY(tablet->OpenDocument(m_scenario));
+        tablet->RichEdit1->setPlainText(QStringLiteral("Z\nC"));
+        m_prompter.answers = {Prompter::Yes};
+        QVERIFY(tablet->N11Click());
+        question = m_prompter.messages.last().text;
+        tablet->close();
+    });
+    w->ToolButton3Click();
+    QVERIFY(question.contains(QStringLiteral("幕列表中尚未保存的改动将被替换")));
+    QCOMPARE(w->PageText(0), QStringLiteral("Z"));
+    QCOMPARE(w->SelectedIndex(), 0);
+    QCOMPARE(w->Lbl_Next->text(), QStringLiteral("下一幕：第2幕 C"));
+    const QImage shown = w->LandImage;
+    w->PreviewPage(w->Record(), QStringLiteral("Z"));
+    QCOMPARE(shown, w->LandImage);
+    w->PreviewPage(w->Record(), QStringLiteral("A"));
+    QVERIFY(shown != w->LandImage);
+}
+
+// The page dialogs take what the scenario's encoding holds, and refuse the
+// rest with the characters named: GBK has no ñ, ™ or Hangul; UTF-8 has all.
+void TestPageList::pageDialogsRefuseWhatTheEncodingCannotHold()
+{
+    struct Case {
+        QByteArray file;
+        QString typed, page, refusedText;
+    };
+    const Case cases[] = {
+        {"A\r\n", QStringLiteral("Señor™안녕ç"), QStringLiteral("Seor"),
+         QStringLiteral("剧本文件是GBK编码，不能保存这些字符：ç")},
+        {QStringLiteral("第一行\r\n").toUtf8(), QStringLiteral("Señor™안녕ç"), QStringLiteral("Señor™안녕ç"), QString()},
+        // A page holding é in a UTF-8 file takes more typing.
+        {"Caf\xC3\xA9\r\n", QStringLiteral("ñ"), QStringLiteral("ñ"), QString()},
+    };
+    for (const Case &c : cases) {
+        auto w = start();
+        import(*w, c.file);
+        w->SelectPage(0);
+        QString refused;
+        AnswerDialog([&](TPageTextDialog *d) {
+            d->edit()->clear();
+            Type(d->edit(), c.typed);
+            refused = d->Lbl_Refused->isVisible() ? d->Lbl_Refused->text() : QString();
+            d->Btn_OK->click();
+        });
+        w->Btn_InputStrClick();
+        QCOMPARE(w->PageText(1), c.page);
+        QCOMPARE(refused, c.refusedText);
+        AnswerDialog([&](TPageTextDialog *d) {
+            d->edit()->end(false);
+            Type(d->edit(), c.typed);
+            d->Btn_OK->click();
+        });
+        w->Btn_ModifyClick();   // the inserted page, typed again at its end
+        w->SaveClick();
+        PageStore reread;
+        reread.load(ReadRaw(m_scenario));
+        QCOMPARE(reread.page(1), c.page + c.page);
+    }
+}
+
+// A GBK scenario whose saved bytes happen to be valid UTF-8 reads back as
+// GBK at the next start: the encoding it was read with is remembered.
+void TestPageList::encodingRememberedAcrossStarts()
+{
+    {
+        auto w = start();
+        import(*w, ToGbk(QStringLiteral("第一行\r\n")));
+        w->SelectPage(0);
+        AnswerDialog([](TPageTextDialog *d) {
+            d->edit()->setText(QStringLiteral("庐陆路"));
+            d->Btn_OK->click();
+        });
+        w->Btn_ModifyClick();
+        w->SaveClick();
+    }
+    QCOMPARE(ReadRaw(m_scenario), ToGbk(QStringLiteral("庐陆路\r\n")));
+    auto w = start();
+    QCOMPARE(w->PageText(0), QStringLiteral("庐陆路"));
 }
 
 QTEST_MAIN(TestPageList)

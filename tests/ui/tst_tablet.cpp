@@ -24,6 +24,8 @@
 #include <QTimer>
 #include <QToolButton>
 #include <QTextCursor>
+#include <QMenu>
+#include <QMenuBar>
 #include <QtTest>
 #include <memory>
 
@@ -88,7 +90,9 @@ private slots:
     void failedOpenAndSaveKeepTheName();
     void largeFilesOpenWithoutFreezing();
     void charactersGbkCannotHoldAreAskedAbout();
-    void newReplacesWithoutAsking();
+    void newAndOpenAskAboutChanges();
+    void redo();
+    void damagedUtf8WrittenOnYes();
     void closeQuery();
     void sizeBox();
     void lineSpacingSteps();
@@ -302,6 +306,7 @@ void TestTablet::failedOpenAndSaveKeepTheName()
     auto w = start();
     Type(*w, QStringLiteral("kept"));
     m_prompter.openPaths << path(QStringLiteral("missing.rtf"));
+    m_prompter.answers << Prompter::No;   // not saved
     w->O1Click();
     QCOMPARE(m_prompter.errors.size(), 1);
     QCOMPARE(w->DocumentName(), QStringLiteral("未命名"));
@@ -333,16 +338,24 @@ void TestTablet::charactersGbkCannotHoldAreAskedAbout()
     QCOMPARE(ReadRaw(path(QStringLiteral("k.txt"))), ToGbk(QStringLiteral("幕")) + "?");
 }
 
-void TestTablet::newReplacesWithoutAsking()
+void TestTablet::newAndOpenAskAboutChanges()
 {
     WriteRaw(path(QStringLiteral("b.txt")), ToGbk(QStringLiteral("旧")));
     auto w = start();
     m_prompter.openPaths << path(QStringLiteral("b.txt"));
     w->O1Click();
+    QVERIFY(m_prompter.messages.isEmpty());   // nothing changed yet
     Type(*w, QStringLiteral("改"));
     w->BtnBold->trigger();
+    // Cancel keeps the text.
+    m_prompter.answers << Prompter::Cancel;
     w->N1Click();
-    QVERIFY(m_prompter.messages.isEmpty());
+    QCOMPARE(m_prompter.messages.size(), 1);
+    QCOMPARE(m_prompter.messages.last().text, QStringLiteral("是否保存对文档“b.txt”的修改？"));
+    QCOMPARE(w->RichEdit1->toPlainText(), QStringLiteral("改旧"));
+    // No replaces it.
+    m_prompter.answers << Prompter::No;
+    w->N1Click();
     QCOMPARE(w->RichEdit1->toPlainText(), QString());
     QCOMPARE(w->windowTitle(), Title(QStringLiteral("未命名")));
     QVERIFY(!w->RichEdit1->document()->isModified());
@@ -350,11 +363,47 @@ void TestTablet::newReplacesWithoutAsking()
     QVERIFY(w->BtnBold->isChecked());
     Type(*w, QStringLiteral("n"));
     QCOMPARE(CharAt(*w, 0).fontWeight(), int(QFont::Bold));
-    // Open on changes replaces them without asking as well.
+    // Open on changes asks as well; Yes saves them first.
     m_prompter.openPaths << path(QStringLiteral("b.txt"));
+    m_prompter.answers << Prompter::Yes;
+    m_prompter.savePaths << path(QStringLiteral("n.txt"));
     w->O1Click();
-    QVERIFY(m_prompter.messages.isEmpty());
+    QCOMPARE(m_prompter.messages.size(), 3);
+    QCOMPARE(m_prompter.messages.last().text, QStringLiteral("是否保存对文档的修改？"));
+    QCOMPARE(ReadRaw(path(QStringLiteral("n.txt"))), QByteArray("n"));
     QCOMPARE(w->RichEdit1->toPlainText(), QStringLiteral("旧"));
+}
+
+// Ctrl+Y redoes what was undone; 重做 sits in the 编辑 menu.
+void TestTablet::redo()
+{
+    auto w = start();
+    QVERIFY(!w->R1->isEnabled());
+    Type(*w, QStringLiteral("ab"));
+    QTest::keyClick(w->RichEdit1, Qt::Key_Z, Qt::ControlModifier);
+    QCOMPARE(w->RichEdit1->toPlainText(), QString());
+    QVERIFY(w->R1->isEnabled());
+    QTest::keyClick(w->RichEdit1, Qt::Key_Y, Qt::ControlModifier);
+    QCOMPARE(w->RichEdit1->toPlainText(), QStringLiteral("ab"));
+    QCOMPARE(w->R1->text(), QStringLiteral("重做"));
+    QVERIFY(w->MainMenu1->actions().at(1)->menu()->actions().contains(w->R1));
+}
+
+// A UTF-8 file with a Latin-1 byte keeps it, and is written over only on yes.
+void TestTablet::damagedUtf8WrittenOnYes()
+{
+    const QByteArray bytes = QStringLiteral("第一行：好\r\n").toUtf8() + "Caf\xE9";
+    WriteRaw(path(QStringLiteral("d.txt")), bytes);
+    auto w = start();
+    QVERIFY(w->OpenDocument(path(QStringLiteral("d.txt"))));
+    Type(*w, QStringLiteral("甲"));
+    m_prompter.answers << Prompter::No;
+    QVERIFY(!w->N11Click());
+    QVERIFY(m_prompter.messages.last().text.contains(QStringLiteral("第2行不是有效的UTF-8")));
+    QCOMPARE(ReadRaw(path(QStringLiteral("d.txt"))), bytes);
+    m_prompter.answers << Prompter::Yes;
+    QVERIFY(w->N11Click());
+    QCOMPARE(ReadRaw(path(QStringLiteral("d.txt"))), QStringLiteral("甲").toUtf8() + bytes);
 }
 
 void TestTablet::closeQuery()
@@ -371,11 +420,11 @@ void TestTablet::closeQuery()
     QVERIFY(w->isVisible());
     QCOMPARE(m_prompter.messages.size(), 1);
     const ScriptedPrompter::Message &m = m_prompter.messages.first();
-    QCOMPARE(m.text, QStringLiteral("是否保存对文档的修改？"));
+    QCOMPARE(m.text, QStringLiteral("是否保存对文档“b.rtf”的修改？"));
     QCOMPARE(m.caption, QStringLiteral("存盘信息"));
     QCOMPARE(m.icon, Prompter::Question);
     QCOMPARE(m.buttons, Prompter::Yes | Prompter::No | Prompter::Cancel);
-    QCOMPARE(m_prompter.saveRequests.last().fileName, QStringLiteral("未命名-1.rtf"));
+    QCOMPARE(m_prompter.saveRequests.last().fileName, path(QStringLiteral("b.rtf")));
     QCOMPARE(m_prompter.saveRequests.last().title, QStringLiteral("保存"));
     QCOMPARE(w->RichEdit1->toPlainText(), QStringLiteral("改剧本"));
 
@@ -393,7 +442,7 @@ void TestTablet::closeQuery()
     m_prompter.answers << Prompter::Yes;
     m_prompter.savePaths << path(QStringLiteral("c.txt"));
     QVERIFY(w->close());
-    QCOMPARE(m_prompter.saveRequests.last().fileName, QStringLiteral("未命名-1.rtf"));
+    QCOMPARE(m_prompter.saveRequests.last().fileName, path(QStringLiteral("b.rtf")));
     QCOMPARE(ReadRaw(path(QStringLiteral("c.txt"))), ToGbk(QStringLiteral("改剧本")));
     QCOMPARE(ReadRaw(path(QStringLiteral("b.rtf"))), ToGbk(QStringLiteral("剧本")));
 
