@@ -3,6 +3,7 @@
 #include "render/TextFace.h"
 #include "render/uRender.h"
 
+#include <QCryptographicHash>
 #include <QRandomGenerator>
 #include <QtTest>
 
@@ -104,6 +105,8 @@ private slots:
     void cellHeightAndAverageWidth();
     void layoutOfRealLines();
     void fitOfShowLinesIsPinned();
+    void picturesArePinned_data();
+    void picturesArePinned();
     void preparedPagesDrawNoGlyph();
     void drawnPicturesHoldPaletteColours();
     void verticalFaceTurnsCjkOnly();
@@ -304,6 +307,41 @@ void TestRender::fitOfShowLinesIsPinned()
             QVERIFY2(fit.extra == pinned.fits[d][1], qPrintable(what));
             QVERIFY2(fit.textWidth == pinned.fits[d][2], qPrintable(what));
         }
+}
+
+void TestRender::picturesArePinned_data()
+{
+    QTest::addColumn<QString>("face");
+    QTest::addColumn<QStringList>("digests");
+    // SHA-1 of the pictures: 256 x 32 landscape and portrait, 512 x 80 the same.
+    QTest::newRow("宋体") << QStringLiteral("宋体")
+                        << QStringList{"fed5ce8406c89bcc", "92ed3337b15290dc", "77dad61a58e6f579", "e25bfaed2751be60"};
+    QTest::newRow("黑体") << QStringLiteral("黑体")
+                        << QStringList{"b4645e047e5cc103", "129e913cf7143559", "78fbe19d22887a18", "e5141b0c46f94f06"};
+    QTest::newRow("楷体") << QStringLiteral("楷体")
+                        << QStringList{"246cfbe335a92847", "f1bee671dc988152", "8a80e1cbc7aa12a4", "e78ad8ba3a0b6d62"};
+}
+
+// A page is drawn the same, pixel for pixel, every time and on every machine
+// with these fonts: what the operator checked in the preview is what goes out.
+void TestRender::picturesArePinned()
+{
+    QFETCH(QString, face);
+    QFETCH(QStringList, digests);
+    TPageFont font = Song(1);
+    font.Name = face;
+    QStringList drawn;
+    for (const QSize &display : {QSize(256, 32), QSize(512, 80)})
+        for (TDisplayKind kind : {TDisplayKind::Landscape, TDisplayKind::Portrait}) {
+            const QImage picture = DrawPage(font, display.width(), display.height(), kind,
+                                            QStringLiteral("第一幕 王：目三二，口中“言”！（终了）"));
+            QByteArray bytes;
+            for (int y = 0; y < picture.height(); ++y)
+                for (int x = 0; x < picture.width(); ++x)
+                    bytes += char(picture.pixel(x, y) != qRgb(0, 0, 0));
+            drawn << QCryptographicHash::hash(bytes, QCryptographicHash::Sha1).toHex().left(16);
+        }
+    QCOMPARE(drawn, digests);
 }
 
 void TestRender::preparedPagesDrawNoGlyph()
