@@ -48,6 +48,18 @@ QStringList FallbackFaceNames()
     return names;
 }
 
+int UnhintedBelow(const QString &family)
+{
+    // WenQuanYi Zen Hei carries no hinting of its own, so FreeType's
+    // autohinter fits it to the grid, and below 16 pixels it pulls close
+    // horizontal strokes of ideographs onto one row: 目 keeps two of its four
+    // at 12, 一 vanishes at 13, 王 reads 土 at 15. Drawn unhinted they all
+    // stay; from 16 up the hinted strokes are kept and sharper. AR PL UMing
+    // draws its own bitmap strikes at 11 to 16 and keeps its strokes above,
+    // as AR PL UKai does at every size, hinted.
+    return family.startsWith(QLatin1String("WenQuanYi Zen Hei")) ? 16 : 0;
+}
+
 QString PlainFamilyName(const QString &family)
 {
     // "Nimbus Sans [URW ]": a family that several foundries make.

@@ -11,6 +11,10 @@ QStringList SubstitutedFaceNames();
 // where a face lacks a character the renderer takes it from the first of these
 // that has it.
 QStringList FallbackFaceNames();
+// The character height in pixels below which the family's glyphs are drawn
+// from their outlines without hinting, since hinting merges their strokes
+// there; 0 for a family drawn hinted at every size.
+int UnhintedBelow(const QString &family);
 // A family without the foundry the font system appends when several make it.
 QString PlainFamilyName(const QString &family);
 // The font system's generic names ("Sans Serif", "Serif", "Monospace") and its

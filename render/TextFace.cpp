@@ -72,6 +72,8 @@ bool TurnsInVerticalText(char32_t c)
 // The metrics of one installed face, in font units, read once.
 struct TFaceData {
     QRawFont raw;   // at a pixel size of unitsPerEm, so its metrics are font units
+    QRawFont unhinted;   // the same outlines without hinting, for small sizes
+    int unhintedBelow = 0;
     double unitsPerEm = 1000;
     int winAscent = 0, winDescent = 0, averageWidth = 0;
     QByteArray hmtx, vmtx;
@@ -120,6 +122,11 @@ TFaceData::TFaceData(const QString &family)
     raw = QRawFont::fromFont(font);
     if (!raw.isValid())
         return;
+    unhintedBelow = UnhintedBelow(raw.familyName());
+    if (unhintedBelow > 0) {
+        font.setHintingPreference(QFont::PreferNoHinting);
+        unhinted = QRawFont::fromFont(font);
+    }
     if (raw.unitsPerEm() > 0)
         unitsPerEm = raw.unitsPerEm();
     raw.setPixelSize(unitsPerEm);
@@ -210,7 +217,7 @@ TFaceData::Mask TFaceData::drawMask(uint32_t glyph, int em, double scale) const
     ++MasksDrawn;
     auto sized = m_sizes.find(em);
     if (sized == m_sizes.end()) {
-        QRawFont font = raw;
+        QRawFont font = em < unhintedBelow ? unhinted : raw;
         font.setPixelSize(em);
         sized = m_sizes.emplace(em, font).first;
     }

@@ -317,7 +317,7 @@ void TestRender::picturesArePinned_data()
     QTest::newRow("宋体") << QStringLiteral("宋体")
                         << QStringList{"fed5ce8406c89bcc", "92ed3337b15290dc", "77dad61a58e6f579", "e25bfaed2751be60"};
     QTest::newRow("黑体") << QStringLiteral("黑体")
-                        << QStringList{"b4645e047e5cc103", "129e913cf7143559", "78fbe19d22887a18", "e5141b0c46f94f06"};
+                        << QStringList{"3c6102f14d8f20c0", "551616c3081403ed", "78fbe19d22887a18", "e5141b0c46f94f06"};
     QTest::newRow("楷体") << QStringLiteral("楷体")
                         << QStringList{"246cfbe335a92847", "f1bee671dc988152", "8a80e1cbc7aa12a4", "e78ad8ba3a0b6d62"};
 }
