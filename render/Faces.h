@@ -20,8 +20,14 @@ QString PlainFamilyName(const QString &family);
 // The font system's generic names ("Sans Serif", "Serif", "Monospace") and its
 // private families: not faces of their own.
 bool IsGenericFamily(const QString &family);
-// The face names the font lists offer: installed families, each once under
-// its plain name, and the Windows names above, sorted by name without regard
-// to case, without generic names and without the vertical-writing ("@")
-// faces, which the renderer selects by itself.
-QStringList ScreenFontNames();
+// The face names the font lists offer, in three groups: the Windows names of
+// the Chinese faces as operators know them (宋体, 黑体, 楷体, 微软雅黑, 新宋体),
+// then the other names of faces that draw Chinese, then the faces that draw
+// Latin letters, each group sorted by name without regard to case. Each
+// installed family appears once under its plain name, the regional variants
+// of a family (AR PL UKai CN, HK, TW) as one entry; generic names, the
+// vertical-writing ("@") faces, which the renderer selects by itself, and
+// faces that draw neither ideographs nor letters (symbol, math, decorative
+// faces) are left out. A stored face that the list leaves out but that is
+// installed is added at the end, so that a project keeps its face.
+QStringList ScreenFontNames(const QString &storedFace = QString());
