@@ -94,20 +94,23 @@ void SortByName(QStringList &names)
 
 enum class FaceKind { Chinese, Latin, Hidden };
 
+// PANOSE family kind (OS/2 offset 32): 2 text, 3 script, 4 decorative,
+// 5 symbol; 0 for a face without one.
+int PanoseKind(const QString &family)
+{
+    QFont font(family);
+    font.setStyleStrategy(QFont::NoFontMerging);
+    const QByteArray os2 = QRawFont::fromFont(font).fontTable("OS/2");
+    return os2.size() > 32 ? os2[32] : 0;
+}
+
 // Whether the face is for text: not a symbol, math or decorative face,
 // whatever writing systems its character map claims. (A MATH table does
 // not tell: DejaVu Sans has one for the formulas in its text.)
 bool DrawsText(const QString &family)
 {
     static const QRegularExpression math(QStringLiteral("\\bMath\\b"));
-    if (QFontDatabase::writingSystems(family).contains(QFontDatabase::Symbol)
-        || math.match(family).hasMatch())
-        return false;
-    QFont font(family);
-    font.setStyleStrategy(QFont::NoFontMerging);
-    // PANOSE family kind (OS/2 offset 32): 4 decorative, 5 symbol.
-    const QByteArray os2 = QRawFont::fromFont(font).fontTable("OS/2");
-    return os2.size() <= 32 || (os2[32] != 4 && os2[32] != 5);
+    return !IsSymbolFace(family) && !math.match(family).hasMatch() && PanoseKind(family) != 4;
 }
 
 FaceKind KindOf(const QString &family)
@@ -150,6 +153,12 @@ QStringList FoldRegions(QStringList names)
     return folded + chosen.values();
 }
 } // namespace
+
+bool IsSymbolFace(const QString &family)
+{
+    return QFontDatabase::writingSystems(family).contains(QFontDatabase::Symbol)
+        || PanoseKind(family) == 5;
+}
 
 QStringList ScreenFontNames(const QString &storedFace)
 {

@@ -15,6 +15,9 @@ QStringList FallbackFaceNames();
 // from their outlines without hinting, since hinting merges their strokes
 // there; 0 for a family drawn hinted at every size.
 int UnhintedBelow(const QString &family);
+// A face whose letters are symbols ("Hello" drawn as ★❋●●□): its writing
+// systems say Symbol, or its PANOSE kind does.
+bool IsSymbolFace(const QString &family);
 // A family without the foundry the font system appends when several make it.
 QString PlainFamilyName(const QString &family);
 // The font system's generic names ("Sans Serif", "Serif", "Monospace") and its
