@@ -127,7 +127,6 @@ struct TFaceData {
     struct Mask {
         QImage alpha;
         QPoint offset;
-        QRect ink;   // the set pixels, from the origin
     };
     const Mask &mask(uint32_t glyph, int em, double scale, bool turned) const;
 
@@ -235,7 +234,7 @@ int TFaceData::verticalUnits(uint32_t glyph) const
 namespace {
 qint64 MasksDrawn = 0;
 
-// The bounds of the pixels a mask sets.
+// The bounds of the pixels a glyph mask sets.
 QRect InkOf(const QImage &alpha)
 {
     QRect ink;
@@ -302,7 +301,6 @@ const TFaceData::Mask &TFaceData::mask(uint32_t glyph, int em, double scale, boo
         drawn = {drawn.alpha.transformed(QTransform().rotate(-90)),
                  QPoint(o.y(), -(o.x() + drawn.alpha.width()))};
     }
-    drawn.ink = InkOf(drawn.alpha).translated(drawn.offset);
     m_maskBytes += drawn.alpha.sizeInBytes();
     return m_masks.emplace(key, drawn).first->second;
 }
@@ -467,8 +465,9 @@ void TTextFace::draw(QImage &image, int x, int y, const Line &line, QRgb colour)
             continue;
         }
         const TFaceData::Mask &mask = face.mask(glyph.index, m_em, m_scale, glyph.turned);
-        if (glyph.centred && !mask.ink.isEmpty()) {
-            const QRect &i = mask.ink;
+        // Few glyphs are centred: their ink is found as they are drawn.
+        if (const QRect i = glyph.centred ? InkOf(mask.alpha).translated(mask.offset) : QRect();
+            !i.isEmpty()) {
             Blit(image, mask, pen + (step - i.left() - i.right() - 1) / 2,
                  y + (m_box - i.top() - i.bottom() - 1) / 2, ink);
         } else if (glyph.turned) {
