@@ -265,6 +265,36 @@ bool BreaksAnywhere(QChar c)
     return (u >= 0x2E80 && u <= 0x9FFF) || (u >= 0xAC00 && u <= 0xD7AF) || (u >= 0xF900 && u <= 0xFAFF)
         || (u >= 0xFF00 && u <= 0xFFEF);
 }
+
+// Punctuation that closes a phrase (no page starts with it) and that opens
+// one (no page ends with it), full-width and half-width.
+bool ClosesPhrase(QChar c)
+{
+    static const QString closing = QStringLiteral("，。、；：！？）》」』”’】〕〉,.;:!?)｡､｣");
+    return closing.contains(c);
+}
+
+bool OpensPhrase(QChar c)
+{
+    static const QString opening = QStringLiteral("（《「『“‘【〔〈(｢");
+    return opening.contains(c);
+}
+
+// A break before text[at] moved back, a character at a time, until the page
+// it starts does not open with closing punctuation and the page before does
+// not end with opening punctuation; the page from start keeps a character.
+// A break at a blank stays: the blank parts the punctuation from the word.
+int PunctuationSafeBreak(QStringView text, int start, int at)
+{
+    while (at < text.size() && text[at - 1] != QLatin1Char(' ')
+           && (ClosesPhrase(text[at]) || OpensPhrase(text[at - 1]))) {
+        const int step = text[at - 1].isLowSurrogate() ? 2 : 1;
+        if (at - step <= start)
+            break;
+        at -= step;
+    }
+    return at;
+}
 } // namespace
 
 std::vector<CharWidth> PageStore::widths() const
@@ -330,6 +360,7 @@ bool PageStore::fitsOnePage(QStringView text) const
 
 // Greedy wrapping: a page ends after the last blank that still fits, or at
 // any character of CJK text; a word wider than the page is cut where it must.
+// Punctuation stays with the text it belongs to.
 void PageStore::wrap(Line &line) const
 {
     wrap(line, lineText(line));
@@ -343,33 +374,29 @@ void PageStore::wrap(Line &line, QStringView text) const
     int start = 0;       // first character of the current page
     int width = 0;       // width of text[start, i)
     int lastBreak = -1;  // best break position found in the current page
-    int widthAtBreak = 0;
     for (int i = 0; i < text.size(); ++i) {
         const QChar c = text.at(i);
-        if (i > start && BreaksAnywhere(c)) {
+        if (i > start && BreaksAnywhere(c))
             lastBreak = i;
-            widthAtBreak = width;
-        }
         const int w = advance(c);
         if (c == QLatin1Char(' ')) {
             // Blanks hang at the end of a page; a break comes after them.
             width += w;
             lastBreak = i + 1;
-            widthAtBreak = width;
             continue;
         }
         if (width + w > m_wrapWidth && i > start) {
-            const int at = lastBreak > start ? lastBreak : i;
+            const int at = PunctuationSafeBreak(text, start, lastBreak > start ? lastBreak : i);
             line.breaks.push_back(at);
-            width -= (at == i) ? width : widthAtBreak;
+            width = 0;
+            for (const QChar moved : text.mid(at, i - at))
+                width += advance(moved);
             start = at;
             lastBreak = -1;
         }
         width += w;
-        if (BreaksAnywhere(c)) {
+        if (BreaksAnywhere(c))
             lastBreak = i + 1;
-            widthAtBreak = width;
-        }
     }
 }
 

@@ -32,6 +32,7 @@ struct Cli {
     QStringList args;         // the subcommand's own arguments
     TProjectRecord record{};  // --project FILE, or the start-up defaults
     QString projectFile;      // FILE of --project, empty without it
+    int exitCode = 0;         // check: 1 when it found a problem
 };
 
 QTextStream &Out()
@@ -303,19 +304,31 @@ void CmdPages(Cli &cli)
         Out() << (i + 1) << '\t' << pages[i] << '\n';
 }
 
-// check [--scenario FILE]: number<TAB>reasons<TAB>text of every page that
-// will not read well with the project's font and displays; nothing for a
-// clean scenario.
+// check [--scenario FILE] [--min-height N]: the problems of the whole
+// project as -<TAB>reason, then number<TAB>reasons<TAB>text of every page
+// that will not read well with the project's font and displays; nothing for
+// a clean scenario. Exits 1 when it lists anything (errors exit 2).
 void CmdCheck(Cli &cli)
 {
+    const QString usage = QStringLiteral("velmora-cli check [--scenario FILE] [--min-height N]");
+    const QString given = TakeOption(cli.args, QStringLiteral("--min-height"), usage);
+    bool valid = true;
+    const int minHeight = given.isEmpty() ? DefaultMinCharHeight : given.toInt(&valid);
+    if (!valid || minHeight < 1 || minHeight > MaxDisplayHeight)
+        throw VelmoraError(QStringLiteral("--min-height needs a whole number of pixels from 1 to %1")
+                               .arg(MaxDisplayHeight));
     const QStringList pages = ScenarioPages(cli, QStringLiteral("check"));
     const TScenarioCheck check = CheckScenario(PageFontOf(cli.record),
-                                               PageRequestOf(cli.record, QString(), 0, 0, 0), pages);
+                                               PageRequestOf(cli.record, QString(), 0, 0, 0), pages,
+                                               {}, minHeight);
     if (!check.error.isEmpty())
         throw VelmoraError(check.error);
+    for (const QString &problem : check.projectProblems)
+        Out() << "-\t" << problem << '\n';
     for (const TPageProblem &problem : check.problems)
         Out() << (problem.page + 1) << '\t' << problem.reasons.join(QStringLiteral("；")) << '\t'
               << problem.text << '\n';
+    cli.exitCode = check.clean() ? 0 : 1;
 }
 
 // text FILE [--utf8]: the text the scenario editor would save for FILE, GBK
@@ -394,10 +407,10 @@ int main(int argc, char *argv[])
     QGuiApplication::setApplicationName(QStringLiteral("Velmora"));
     Cli cli;
     cli.args = app.arguments().mid(1);
+    const QString name = cli.args.value(0);
     try {
         if (!GbkAvailable())
             throw VelmoraError(QStringLiteral("this Qt cannot convert GBK text"));
-        const QString name = cli.args.value(0);
         const auto command = Commands().find(name);
         if (command == Commands().end())
             Usage(QStringLiteral("velmora-cli ") + Names(Commands()) + QStringLiteral(" ..."));
@@ -405,10 +418,11 @@ int main(int argc, char *argv[])
         LoadProjectOption(cli);
         command->second(cli);
         Out().flush();
-        return 0;
+        return cli.exitCode;
     } catch (const VelmoraError &e) {
         Out().flush();
         std::fprintf(stderr, "velmora-cli: %s\n", e.text().toUtf8().constData());
-        return 1;
+        // A check's findings exit 1, so its failures need another code.
+        return name == QLatin1String("check") ? 2 : 1;
     }
 }

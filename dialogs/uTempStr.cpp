@@ -216,8 +216,9 @@ void TFrm_TempStr::Fill(const TProjectRecord &record)
 
 void TFrm_TempStr::FillFonts(const QString &storedFace)
 {
-    Comb_Font->addItems(ScreenFontNames());
-    Comb_Font->setCurrentIndex(Comb_Font->findText(TrimControl(storedFace), Qt::MatchExactly));
+    const QString stored = TrimControl(storedFace);
+    Comb_Font->addItems(ScreenFontNames(stored));
+    Comb_Font->setCurrentIndex(Comb_Font->findText(stored, Qt::MatchExactly));
 }
 
 void TFrm_TempStr::FillColours(int32_t colorMode, int32_t storedColour)

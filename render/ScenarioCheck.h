@@ -11,6 +11,10 @@
 
 #include <functional>
 
+// The smallest character height that reads on a dot-matrix sign: the
+// smallest Chinese dot-matrix fonts are 12 dots high.
+constexpr int DefaultMinCharHeight = 12;
+
 struct TPageProblem {
     int page;          // index into the checked pages
     QString text;
@@ -18,17 +22,22 @@ struct TPageProblem {
 };
 
 struct TScenarioCheck {
-    QString error;                 // the display values cannot be drawn at all
-    QList<TPageProblem> problems;  // in page order
+    QString error;                   // the display values cannot be drawn at all
+    QStringList projectProblems;     // of the font and displays: every page has them
+    QList<TPageProblem> problems;    // in page order
+
+    bool clean() const { return projectProblems.isEmpty() && problems.isEmpty(); }
 };
 
-// The checks of one page, per enabled display: the automatic fit falls to
-// size 7 or a fixed height's line is wider than the display; a fixed height
-// taller than the display; characters no face has (drawn as boxes); a text
-// colour the colour mode cannot light. Empty pages are blanks and pass.
-// displays gives size, colour mode and display kinds; its text is not used.
-// progress, when given, is called every few hundred pages with the count done,
-// so that a window can keep answering during a long scenario.
+// The project's problems, once: a text colour the colour mode cannot light, a
+// symbol face, and with a fixed height characters below minHeight or glyphs
+// cut at the display's edges. Then per page and enabled display: characters
+// drawn below minHeight pixels, a line wider than the display (with the
+// widths), characters no face has (drawn as boxes). Empty pages are blanks
+// and pass. displays gives size, colour mode and display kinds; its text is
+// not used. progress, when given, is called every few hundred pages with the
+// count done, so that a window can keep answering during a long scenario.
 TScenarioCheck CheckScenario(const TPageFont &font, const TPageRequest &displays,
                              const QStringList &pages,
-                             const std::function<void(int)> &progress = {});
+                             const std::function<void(int)> &progress = {},
+                             int minHeight = DefaultMinCharHeight);

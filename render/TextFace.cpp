@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <map>
+#include <string_view>
 #include <tuple>
 
 const QRgb Palette16[16] = {
@@ -69,9 +70,38 @@ bool TurnsInVerticalText(char32_t c)
     return r != end && r->first <= c;
 }
 
+char32_t VerticalForm(char32_t c)
+{
+    static const std::map<char32_t, char32_t> forms = {
+        {U'，', 0xFE10}, {U'、', 0xFE11}, {U'。', 0xFE12}, {U'：', 0xFE13}, {U'；', 0xFE14},
+        {U'！', 0xFE15}, {U'？', 0xFE16}, {U'〖', 0xFE17}, {U'〗', 0xFE18}, {U'…', 0xFE19},
+        {U'‥', 0xFE30},  {U'—', 0xFE31},  {U'–', 0xFE32},  {U'＿', 0xFE33}, {U'（', 0xFE35},
+        {U'）', 0xFE36}, {U'｛', 0xFE37}, {U'｝', 0xFE38}, {U'〔', 0xFE39}, {U'〕', 0xFE3A},
+        {U'【', 0xFE3B}, {U'】', 0xFE3C}, {U'《', 0xFE3D}, {U'》', 0xFE3E}, {U'〈', 0xFE3F},
+        {U'〉', 0xFE40}, {U'「', 0xFE41}, {U'」', 0xFE42}, {U'『', 0xFE43}, {U'』', 0xFE44},
+        {U'［', 0xFE47}, {U'］', 0xFE48},
+    };
+    const auto form = forms.find(c);
+    return form == forms.end() ? 0 : form->second;
+}
+
+namespace {
+// Punctuation that vertical typesetting sets in the middle of its cell:
+// colons, stops and quotes, which sit low, high or to a side in horizontal
+// text (some faces' vertical forms of the colon too); and the comma and full
+// stops where the face has no vertical form to set them at the top right.
+bool CentredInVerticalText(char32_t c, bool verticalForm)
+{
+    const auto in = [c](std::u32string_view set) { return set.find(c) != std::u32string_view::npos; };
+    return in(U"：；！？“”‘’︓︔︕︖") || (!verticalForm && in(U"，、。．"));
+}
+} // namespace
+
 // The metrics of one installed face, in font units, read once.
 struct TFaceData {
     QRawFont raw;   // at a pixel size of unitsPerEm, so its metrics are font units
+    QRawFont unhinted;   // the same outlines without hinting, for small sizes
+    int unhintedBelow = 0;
     double unitsPerEm = 1000;
     int winAscent = 0, winDescent = 0, averageWidth = 0;
     QByteArray hmtx, vmtx;
@@ -120,6 +150,11 @@ TFaceData::TFaceData(const QString &family)
     raw = QRawFont::fromFont(font);
     if (!raw.isValid())
         return;
+    unhintedBelow = UnhintedBelow(raw.familyName());
+    if (unhintedBelow > 0) {
+        font.setHintingPreference(QFont::PreferNoHinting);
+        unhinted = QRawFont::fromFont(font);
+    }
     if (raw.unitsPerEm() > 0)
         unitsPerEm = raw.unitsPerEm();
     raw.setPixelSize(unitsPerEm);
@@ -198,6 +233,19 @@ int TFaceData::verticalUnits(uint32_t glyph) const
 
 namespace {
 qint64 MasksDrawn = 0;
+
+// The bounds of the pixels a glyph mask sets.
+QRect InkOf(const QImage &alpha)
+{
+    QRect ink;
+    for (int y = 0; y < alpha.height(); ++y) {
+        const uchar *row = alpha.constScanLine(y);
+        for (int x = 0; x < alpha.width(); ++x)
+            if (row[x] >= 128)
+                ink |= QRect(x, y, 1, 1);
+    }
+    return ink;
+}
 } // namespace
 
 qint64 TTextFace::masksDrawn()
@@ -210,7 +258,7 @@ TFaceData::Mask TFaceData::drawMask(uint32_t glyph, int em, double scale) const
     ++MasksDrawn;
     auto sized = m_sizes.find(em);
     if (sized == m_sizes.end()) {
-        QRawFont font = raw;
+        QRawFont font = em < unhintedBelow ? unhinted : raw;
         font.setPixelSize(em);
         sized = m_sizes.emplace(em, font).first;
     }
@@ -356,7 +404,9 @@ TTextFace::Line TTextFace::prepare(const QString &text) const
     const QList<uint> codes = text.toUcs4();
     line.m_glyphs.reserve(codes.size());
     for (uint code : codes) {
-        const char32_t c = char32_t(code);
+        const char32_t form = m_vertical ? VerticalForm(char32_t(code)) : 0;
+        const bool vertical = form && m_faces.front()->glyphFor(form);
+        const char32_t c = vertical ? form : char32_t(code);
         uint8_t face = 0;
         uint32_t index = 0;
         for (size_t i = 0; i < m_faces.size() && index == 0; ++i) {
@@ -364,7 +414,8 @@ TTextFace::Line TTextFace::prepare(const QString &text) const
             face = index ? uint8_t(i) : 0;
         }
         const TFaceData &data = *m_faces[face];
-        line.m_glyphs.push_back({face, m_vertical && TurnsInVerticalText(c), index,
+        line.m_glyphs.push_back({face, m_vertical && TurnsInVerticalText(c),
+                                 m_vertical && CentredInVerticalText(char32_t(code), vertical), index,
                                  data.horizontalUnits(index), data.verticalUnits(index)});
     }
     return line;
@@ -414,7 +465,12 @@ void TTextFace::draw(QImage &image, int x, int y, const Line &line, QRgb colour)
             continue;
         }
         const TFaceData::Mask &mask = face.mask(glyph.index, m_em, m_scale, glyph.turned);
-        if (glyph.turned) {
+        // Few glyphs are centred: their ink is found as they are drawn.
+        if (const QRect i = glyph.centred ? InkOf(mask.alpha).translated(mask.offset) : QRect();
+            !i.isEmpty()) {
+            Blit(image, mask, pen + (step - i.left() - i.right() - 1) / 2,
+                 y + (m_box - i.top() - i.bottom() - 1) / 2, ink);
+        } else if (glyph.turned) {
             // Turned, the glyph's ink is centred in its advance and its box
             // across the line in the text's height.
             const int across = qRound(glyph.hUnits * m_em * m_scale / face.unitsPerEm);

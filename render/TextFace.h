@@ -26,6 +26,9 @@ QRgb ColorRefToRgb(int32_t colorRef);
 // True for characters of Unicode vertical orientation U or Tu (CJK, kana,
 // Hangul, full-width forms, 、。 ...): the vertical-writing face turns them.
 bool TurnsInVerticalText(char32_t c);
+// The Unicode vertical presentation form of CJK punctuation (，→︐, （→︵,
+// 「→﹁ ...), designed to stand in vertical text; 0 for other characters.
+char32_t VerticalForm(char32_t c);
 
 struct TFaceData;
 
@@ -35,6 +38,8 @@ public:
     struct Glyph {
         uint8_t face;      // 0 the face itself, then the fallback faces
         bool turned;       // drawn a quarter turn counter-clockwise
+        bool centred;      // ink centred in the cell: punctuation in vertical
+                           // text that the face has no vertical form of
         uint32_t index;    // glyph index in its face
         int hUnits;        // horizontal advance, font units
         int vUnits;        // vertical advance, font units
@@ -76,7 +81,9 @@ public:
     // Draws with the top-left corner of the first cell at (x, y), transparent
     // background, cut at the picture's edges. The glyphs sit in the text's
     // height below y (the em, or the fixed cell) by their ink, not by the
-    // face's own cell, which for the substituted faces is taller.
+    // face's own cell, which for the substituted faces is taller. In vertical
+    // text CJK punctuation takes its vertical form where the face has one,
+    // else its ink is centred in its cell, as vertical typesetting sets it.
     void draw(QImage &image, int x, int y, const Line &line, QRgb colour) const;
     void draw(QImage &image, int x, int y, const QString &text, QRgb colour) const
     {

@@ -108,8 +108,9 @@ void TFrm_Font::BuildControls()
 void TFrm_Font::FormCreate()
 {
     const TProjectRecord &r = m_project.ProjectRecord;
-    Comb_Font->addItems(ScreenFontNames());
-    int face = Comb_Font->findText(TrimControl(r.FontName.text()), Qt::MatchFixedString);
+    const QString stored = TrimControl(r.FontName.text());
+    Comb_Font->addItems(ScreenFontNames(stored));
+    int face = Comb_Font->findText(stored, Qt::MatchFixedString);
     if (face < 0)
         face = Comb_Font->findText(QStringLiteral("宋体"));
     Comb_Font->setCurrentIndex(face);

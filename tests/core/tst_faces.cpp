@@ -8,6 +8,8 @@
 #include <QFontDatabase>
 #include <QtTest>
 
+#include <map>
+
 namespace {
 const QSize Displays[] = {{256, 32}, {512, 80}};
 
@@ -83,6 +85,72 @@ QImage Uncut(const TPageFont &font, const QSize &display, bool portrait, const Q
     face.draw(canvas, layout.x, layout.y + display.height(), line, qRgb(255, 0, 0));
     return canvas;
 }
+
+// One character drawn at a character height, with room around it.
+QImage Glyph(const QString &faceName, int height, char32_t c)
+{
+    TTextFace face(faceName);
+    face.setCharHeight(height);
+    QImage picture(2 * height, 2 * height, QImage::Format_RGB32);
+    picture.fill(Qt::black);
+    face.draw(picture, height / 2, height / 2, QString::fromUcs4(&c, 1), qRgb(255, 0, 0));
+    return picture;
+}
+
+bool IsLit(const QImage &picture, int x, int y)
+{
+    return picture.rect().contains(x, y) && picture.pixel(x, y) != qRgb(0, 0, 0);
+}
+
+// Horizontal strokes as the eye counts them: the most separate runs of lit
+// pixels down a column that a quarter of the columns in the middle three
+// fifths of the ink show (a brush stroke need not span the character; the
+// vertical strokes of 王 and 目 are one run each).
+int HorizontalStrokes(const QImage &picture)
+{
+    const QList<QPair<int, int>> runs = LitColumnRuns(picture);
+    if (runs.isEmpty())
+        return 0;
+    const int left = runs.first().first, width = runs.last().second - left + 1;
+    std::map<int, int> columns;   // run count -> columns that show it
+    int counted = 0;
+    for (int x = left + width / 5; x <= left + width - 1 - width / 5; ++x, ++counted) {
+        int strokes = 0;
+        for (int y = 0; y < picture.height(); ++y)
+            strokes += IsLit(picture, x, y) && !IsLit(picture, x, y - 1);
+        ++columns[strokes];
+    }
+    for (auto c = columns.rbegin(); c != columns.rend(); ++c)
+        if (4 * c->second >= counted)
+            return c->first;
+    return 0;
+}
+
+// Whether the ink encloses dark pixels that no path from the picture's edge
+// reaches: the box of 口 is closed.
+bool EnclosesSpace(const QImage &picture)
+{
+    const int w = picture.width();
+    std::vector<char> reached(size_t(w * picture.height()), 0);
+    QList<QPoint> todo;
+    for (int x = 0; x < picture.width(); ++x)
+        todo << QPoint(x, 0) << QPoint(x, picture.height() - 1);
+    for (int y = 0; y < picture.height(); ++y)
+        todo << QPoint(0, y) << QPoint(picture.width() - 1, y);
+    while (!todo.isEmpty()) {
+        const QPoint p = todo.takeLast();
+        if (!picture.rect().contains(p) || reached[size_t(p.y() * w + p.x())]
+            || IsLit(picture, p.x(), p.y()))
+            continue;
+        reached[size_t(p.y() * w + p.x())] = 1;
+        todo << p + QPoint(1, 0) << p - QPoint(1, 0) << p + QPoint(0, 1) << p - QPoint(0, 1);
+    }
+    for (int y = 0; y < picture.height(); ++y)
+        for (int x = 0; x < picture.width(); ++x)
+            if (!IsLit(picture, x, y) && !reached[size_t(y * w + x)])
+                return true;
+    return false;
+}
 } // namespace
 
 class TestFaces : public QObject {
@@ -92,6 +160,8 @@ private slots:
     void fitIsPinned();
     void portraitLinesAdvanceByGlyph();
     void fullHeightTextIsWhole();
+    void strokesKeptAtEverySize_data();
+    void strokesKeptAtEverySize();
 };
 
 void TestFaces::fitIsPinned_data()
@@ -199,6 +269,39 @@ void TestFaces::fullHeightTextIsWhole()
                         QVERIFY2(LitRowSpan(picture) >= display.height() * 3 / 4,
                                  qPrintable(where));
                 }
+}
+
+void TestFaces::strokesKeptAtEverySize_data()
+{
+    QTest::addColumn<QString>("face");
+    QTest::addColumn<QString>("character");
+    QTest::addColumn<int>("strokes");
+    for (const char *face : {"宋体", "黑体", "楷体"}) {
+        const struct {
+            const char *character;
+            int strokes;
+        } characters[] = {{"一", 1}, {"二", 2}, {"三", 3}, {"王", 3}, {"目", 4}, {"口", 2}};
+        for (const auto &c : characters)
+            QTest::addRow("%s %s", face, c.character)
+                << QString::fromUtf8(face) << QString::fromUtf8(c.character) << c.strokes;
+    }
+}
+
+// The smallest legible height up: every stroke of the simplest characters is
+// drawn apart from its neighbours, and the box of 口 is closed.
+void TestFaces::strokesKeptAtEverySize()
+{
+    QFETCH(QString, face);
+    QFETCH(QString, character);
+    QFETCH(int, strokes);
+    QStringList lost;
+    for (int height = 12; height <= 32; ++height) {
+        const QImage picture = Glyph(face, height, character.toUcs4().first());
+        const int counted = HorizontalStrokes(picture);
+        if (counted != strokes || (character == QStringLiteral("口") && !EnclosesSpace(picture)))
+            lost << QStringLiteral("%1px:%2").arg(height).arg(counted);
+    }
+    QVERIFY2(lost.isEmpty(), qPrintable(lost.join(QLatin1Char(' '))));
 }
 
 QTEST_MAIN(TestFaces)

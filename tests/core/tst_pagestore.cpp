@@ -30,8 +30,9 @@ PageStore Store(const QByteArray &bytes, int wrapWidth = 263)
 }
 
 // Lines of hanzi from the whole GB2312 range, full-width punctuation,
-// digits and Latin words of any length, some with runs of blanks.
-QByteArray VariedScenario()
+// digits and Latin words of any length, some with runs of blanks. Without
+// punctuation, hanzi stand in its place.
+QByteArray VariedScenario(bool punctuation = true)
 {
     QRandomGenerator rng(7);
     const char *const words[] = {"the", "stage", "caption", "LED", "1998", "extraordinarily-long-word",
@@ -45,7 +46,7 @@ QByteArray VariedScenario()
                 bytes += char(0xB0 + int(rng.bounded(0xF8 - 0xB0)));
                 bytes += char(0xA1 + int(rng.bounded(0xFF - 0xA1)));
             } else if (kind == 6) {
-                bytes += char(0xA1 + int(rng.bounded(3)));
+                bytes += char((punctuation ? 0xA1 : 0xB0) + int(rng.bounded(3)));
                 bytes += char(0xA1 + int(rng.bounded(0xFF - 0xA1)));
             } else {
                 bytes += words[rng.bounded(int(std::size(words)))];
@@ -92,6 +93,8 @@ private slots:
     void wrapPositionsOfAVariedScenario_data();
     void wrapPositionsOfAVariedScenario();
     void storeLoadedOnAnotherThreadIsAdopted();
+    void punctuationStaysWithItsText_data();
+    void punctuationStaysWithItsText();
     void widthsGivenWrapAsMeasured();
     void changedWidthRewraps();
     void encodingsSurviveAnEdit_data();
@@ -399,25 +402,68 @@ void TestPageStore::wrapPositionsOfAVariedScenario_data()
     QTest::addColumn<int>("width");
     QTest::addColumn<int>("pages");
     QTest::addColumn<QByteArray>("digest");
-    QTest::newRow("narrow") << 40 << 7663 << QByteArray("a0968da52007873b25338b9024d292762265479e");
-    QTest::newRow("128 wide") << PageWrapWidth(128) << 2286 << QByteArray("3b0815b590bd6e5b207c13eedf779a8d137c493b");
-    QTest::newRow("256 wide") << PageWrapWidth(256) << 1188 << QByteArray("4c0eeee6cbe5eb85ea2541fc7f21cad3d2ab6e2a");
-    QTest::newRow("512 wide") << PageWrapWidth(512) << 689 << QByteArray("2d3d35f5119d9f2a8daa74e57567e7e93926b49b");
+    QTest::addColumn<bool>("punctuation");
+    QTest::newRow("narrow") << 40 << 7669 << QByteArray("cc51f84928b6cb951d135150e9e7e53f908b54cc") << true;
+    QTest::newRow("128 wide") << PageWrapWidth(128) << 2286 << QByteArray("ba355301389f88badc23cee2bab080b9916fcbd3") << true;
+    QTest::newRow("256 wide") << PageWrapWidth(256) << 1188 << QByteArray("fb6404c52f85871e69bc55586be24ef431fda7c8") << true;
+    QTest::newRow("512 wide") << PageWrapWidth(512) << 689 << QByteArray("d2dbe0beab4c91552d56e64ac93cdfd3452639e6") << true;
+    QTest::newRow("no punctuation, narrow") << 40 << 7721 << QByteArray("2324d519d9abf03b055187b5cd98cea83e99b3bb") << false;
+    QTest::newRow("no punctuation, 256 wide") << PageWrapWidth(256) << 1189 << QByteArray("b71358a21afda5a7e48e19d35bc783abef26a9f5") << false;
 }
 
 // Pins where the pages of a varied scenario begin and end: a change in how
 // characters are measured must not move a single page of an existing show.
+// Only pages that began with closing or ended with opening punctuation ever
+// moved; the scenario without punctuation wraps as it always did.
 void TestPageStore::wrapPositionsOfAVariedScenario()
 {
     QFETCH(int, width);
     QFETCH(int, pages);
     QFETCH(QByteArray, digest);
-    const PageStore store = Store(VariedScenario(), width);
+    QFETCH(bool, punctuation);
+    const PageStore store = Store(VariedScenario(punctuation), width);
     QCryptographicHash hash(QCryptographicHash::Sha1);
     for (const QString &page : Pages(store))
         hash.addData((page + QLatin1Char('\n')).toUtf8());
     QCOMPARE(store.pageCount(), pages);
     QCOMPARE(hash.result().toHex(), digest);
+}
+
+void TestPageStore::punctuationStaysWithItsText_data()
+{
+    QTest::addColumn<QString>("mark");
+    QTest::addColumn<bool>("closing");
+    for (const QString &mark : QStringLiteral("，。、；：！？）》」』”,.;:!?)｡､｣").split(QString(), Qt::SkipEmptyParts))
+        QTest::addRow("closing %s", qPrintable(mark)) << mark << true;
+    for (const QString &mark : QStringLiteral("（《「『“(｢").split(QString(), Qt::SkipEmptyParts))
+        QTest::addRow("opening %s", qPrintable(mark)) << mark << false;
+}
+
+// Where the greedy wrap would start a page with closing punctuation, or end
+// one with opening punctuation, the break moves one character back.
+void TestPageStore::punctuationStaysWithItsText()
+{
+    QFETCH(QString, mark);
+    QFETCH(bool, closing);
+    PageStore store;
+    const int hanzi = store.characterWidth(QChar(u'中'));
+    const QString head = QString(closing ? 10 : 9, QChar(u'中'));
+    const QString tail = QStringLiteral("面向观众");
+    // A page holds the head and no closing mark after it, or the head, an
+    // opening mark and no character after it.
+    const int markWidth = store.characterWidth(mark[0]);
+    store.setWrapWidth(head.size() * hanzi + (closing ? markWidth - 1 : markWidth + hanzi - 1));
+    store.load(QByteArray("\xEF\xBB\xBF") + (head + mark + tail).toUtf8());   // ｡ has no GBK code
+    const QStringList expected = closing
+                                     ? QStringList{head.chopped(1), QStringLiteral("中") + mark + tail}
+                                     : QStringList{head, mark + tail};
+    QCOMPARE(Pages(store), expected);
+
+    // Two closing marks in a row go with the character before them.
+    if (mark == QStringLiteral("。")) {
+        store.load(ToGbk(head + QStringLiteral("”") + mark + tail));
+        QCOMPARE(Pages(store).value(1), QStringLiteral("中”。") + tail);
+    }
 }
 
 // The window takes the start-up scenario from a store its worker loaded.

@@ -3,6 +3,7 @@
 #include "render/TextFace.h"
 #include "render/uRender.h"
 
+#include <QCryptographicHash>
 #include <QRandomGenerator>
 #include <QtTest>
 
@@ -104,9 +105,13 @@ private slots:
     void cellHeightAndAverageWidth();
     void layoutOfRealLines();
     void fitOfShowLinesIsPinned();
+    void picturesArePinned_data();
+    void picturesArePinned();
     void preparedPagesDrawNoGlyph();
     void drawnPicturesHoldPaletteColours();
     void verticalFaceTurnsCjkOnly();
+    void verticalPunctuation_data();
+    void verticalPunctuation();
     void doubleSidedFacesAlike();
     void turnClockwiseMapsPixels();
     void emptyPageFrames();
@@ -306,6 +311,41 @@ void TestRender::fitOfShowLinesIsPinned()
         }
 }
 
+void TestRender::picturesArePinned_data()
+{
+    QTest::addColumn<QString>("face");
+    QTest::addColumn<QStringList>("digests");
+    // SHA-1 of the pictures: 256 x 32 landscape and portrait, 512 x 80 the same.
+    QTest::newRow("宋体") << QStringLiteral("宋体")
+                        << QStringList{"fed5ce8406c89bcc", "b5ac1d2a207144cf", "77dad61a58e6f579", "3e24772e5386912c"};
+    QTest::newRow("黑体") << QStringLiteral("黑体")
+                        << QStringList{"3c6102f14d8f20c0", "cfedd393a6845d0b", "78fbe19d22887a18", "6ed7a153f063d071"};
+    QTest::newRow("楷体") << QStringLiteral("楷体")
+                        << QStringList{"246cfbe335a92847", "182b717980472ce9", "8a80e1cbc7aa12a4", "0b3d4abc90e450d6"};
+}
+
+// A page is drawn the same, pixel for pixel, every time and on every machine
+// with these fonts: what the operator checked in the preview is what goes out.
+void TestRender::picturesArePinned()
+{
+    QFETCH(QString, face);
+    QFETCH(QStringList, digests);
+    TPageFont font = Song(1);
+    font.Name = face;
+    QStringList drawn;
+    for (const QSize &display : {QSize(256, 32), QSize(512, 80)})
+        for (TDisplayKind kind : {TDisplayKind::Landscape, TDisplayKind::Portrait}) {
+            const QImage picture = DrawPage(font, display.width(), display.height(), kind,
+                                            QStringLiteral("第一幕 王：目三二，口中“言”！（终了）"));
+            QByteArray bytes;
+            for (int y = 0; y < picture.height(); ++y)
+                for (int x = 0; x < picture.width(); ++x)
+                    bytes += char(picture.pixel(x, y) != qRgb(0, 0, 0));
+            drawn << QCryptographicHash::hash(bytes, QCryptographicHash::Sha1).toHex().left(16);
+        }
+    QCOMPARE(drawn, digests);
+}
+
 void TestRender::preparedPagesDrawNoGlyph()
 {
     // Glyphs a page needs on each display kind and colour mode are drawn by
@@ -379,6 +419,52 @@ void TestRender::verticalFaceTurnsCjkOnly()
     // Latin stands in both faces.
     QCOMPARE(DrawPage(font, 64, 32, TDisplayKind::Portrait, QStringLiteral("Ab")),
              DrawPage(font, 64, 32, TDisplayKind::Landscape, QStringLiteral("Ab")));
+}
+
+void TestRender::verticalPunctuation_data()
+{
+    QTest::addColumn<QString>("face");
+    QTest::addColumn<QString>("mark");
+    QTest::addColumn<bool>("verticalForm");   // the face has the mark's vertical form
+    QTest::addColumn<bool>("centred");
+    for (const char *face : {"宋体", "楷体"}) {
+        for (const char *mark : {"，", "。", "（", "」"})
+            QTest::addRow("%s %s", face, mark) << QString::fromUtf8(face) << QString::fromUtf8(mark)
+                                               << true << false;
+        QTest::addRow("%s ：", face) << QString::fromUtf8(face) << QStringLiteral("：") << true << true;
+    }
+    // WenQuanYi Zen Hei has the vertical brackets but no vertical stops.
+    QTest::newRow("黑体 （") << QStringLiteral("黑体") << QStringLiteral("（") << true << false;
+    for (const char *mark : {"，", "。", "："})
+        QTest::addRow("黑体 %s", mark) << QStringLiteral("黑体") << QString::fromUtf8(mark) << false << true;
+    for (const char *face : {"宋体", "黑体", "楷体"})
+        for (const char *mark : {"“", "”"})
+            QTest::addRow("%s %s", face, mark) << QString::fromUtf8(face) << QString::fromUtf8(mark)
+                                               << false << true;
+}
+
+// On the portrait display, as the audience sees it: the face's vertical form
+// of a mark where it has one (the comma at the top right of its cell), else
+// the mark in the middle of its cell; colons and quotes in the middle always,
+// never at a side.
+void TestRender::verticalPunctuation()
+{
+    QFETCH(QString, face);
+    QFETCH(QString, mark);
+    QFETCH(bool, verticalForm);
+    QFETCH(bool, centred);
+    TPageFont font = Song();
+    font.Name = face;
+    const char32_t form = VerticalForm(mark.toUcs4().first());
+    const QImage drawn = DrawPage(font, 32, 32, TDisplayKind::Portrait, mark);
+    if (form)
+        QCOMPARE(drawn == DrawPage(font, 32, 32, TDisplayKind::Portrait, QString::fromUcs4(&form, 1)),
+                 verticalForm);
+    if (!centred)
+        return;
+    // Seen turned, the mark's ink is centred across the 32-pixel column.
+    const auto [left, right] = LitColumns(TurnClockwise(drawn), 0, 32);
+    QVERIFY2(qAbs((left + right + 1) - 32) <= 2, qPrintable(QStringLiteral("%1..%2").arg(left).arg(right)));
 }
 
 void TestRender::doubleSidedFacesAlike()

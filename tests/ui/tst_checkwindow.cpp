@@ -9,6 +9,7 @@
 
 #include <QLabel>
 #include <QMenu>
+#include <QSpinBox>
 #include <QTemporaryDir>
 #include <QTableWidget>
 #include <QtTest>
@@ -49,31 +50,59 @@ void TestCheckWindow::listsPagesAndSelectsOnClick()
     TestWindow w;
     TProjectRecord &r = w.main->Record();
     r.ColorMode = 2;
+    // The long line wraps into pages of 23 characters, drawn 11 high.
     w.main->Richedt_Screen->load(
-        ToGbk(QStringLiteral("第一幕\r\n%1\r\n第三幕\r\n").arg(QString(120, QChar(0x4E2D)))));
+        ToGbk(QStringLiteral("第一幕\r\n%1\r\n第三幕\r\n").arg(QString(115, QChar(0x4E2D)))));
     w.main->RebuildPageList();
     const int pages = w.main->PageCount();
-    QVERIFY(pages > 3);
+    QCOMPARE(pages, 7);
     const QByteArray before = RecordBytes(r);
     w.main->Project.ProjectSaved = true;
 
-    // A blue font lights nothing on a dual-colour display: every page is listed.
+    // A blue font lights nothing on a dual-colour display: said once, above.
     r.FontColor = 0xFF0000;
     TFrm_Check *window = runCheck(w);
     QVERIFY(window);
     QVERIFY(window->isVisible() && !window->isModal());
-    QCOMPARE(window->LstView_Problems->rowCount(), pages);
-    QCOMPARE(window->LstView_Problems->item(2, 0)->text(), QStringLiteral("3"));
-    QCOMPARE(window->LstView_Problems->item(2, 1)->text(), w.main->PageText(2));
-    QVERIFY(window->LstView_Problems->item(2, 2)->text().contains(QStringLiteral("不亮")));
+    QVERIFY(window->Lbl_Project->isVisible());
+    QCOMPARE(window->Lbl_Project->text(), QStringLiteral("所有幕：所选颜色在双基色屏上不亮"));
+    QCOMPARE(window->LstView_Problems->rowCount(), 5);
+    QCOMPARE(window->LstView_Problems->item(0, 0)->text(), QStringLiteral("2"));
+    QCOMPARE(window->LstView_Problems->item(0, 1)->text(), w.main->PageText(1));
+    QCOMPARE(window->LstView_Problems->item(0, 2)->text(),
+             QStringLiteral("竖屏字高11像素，小于12；横屏字高11像素，小于12"));
 
     const QRect cell = window->LstView_Problems->visualItemRect(window->LstView_Problems->item(2, 1));
     QTest::mouseClick(window->LstView_Problems->viewport(), Qt::LeftButton, {}, cell.center());
-    QCOMPARE(w.main->SelectedIndex(), 2);
+    QCOMPARE(w.main->SelectedIndex(), 3);
     // Selecting shows the page; it sends nothing and changes nothing.
     QVERIFY(w.main->PortraitFrame.isEmpty() && w.main->LandscapeFrame.isEmpty());
-    r.FontColor = 255;
+
+    // The rows by keyboard: the arrows choose, Enter goes to the page.
+    QCOMPARE(window->focusWidget(), window->LstView_Problems);
+    QTest::keyClick(window->LstView_Problems, Qt::Key_Down);
+    QTest::keyClick(window->LstView_Problems, Qt::Key_Return);
+    QCOMPARE(w.main->SelectedIndex(), 4);
+    QTest::keyClick(window->LstView_Problems, Qt::Key_Up);
+    QTest::keyClick(window->LstView_Problems, Qt::Key_Up);
+    QTest::keyClick(window->LstView_Problems, Qt::Key_Enter);
+    QCOMPARE(w.main->SelectedIndex(), 2);
+
+    // A smaller least height, typed and confirmed: checked again, and kept
+    // for the next check.
+    window->SpnEdt_MinHeight->selectAll();
+    QTest::keyClicks(window->SpnEdt_MinHeight, QStringLiteral("11"));
+    QCOMPARE(window->LstView_Problems->rowCount(), 5);   // not while typing
+    QTest::keyClick(window->SpnEdt_MinHeight, Qt::Key_Return);
+    QCOMPARE(window->LstView_Problems->rowCount(), 0);
+    QCOMPARE(window->Lbl_Summary->text(), QStringLiteral("共7幕，没有单独一幕的问题。"));
     window->close();
+    window = runCheck(w);
+    QCOMPARE(window->SpnEdt_MinHeight->value(), 11);
+    QCOMPARE(window->LstView_Problems->rowCount(), 0);
+    window->close();
+
+    r.FontColor = 255;
     QCOMPARE(RecordBytes(r), before);
     QVERIFY(w.main->Project.ProjectSaved);
     QCOMPARE(w.main->PageCount(), pages);
@@ -89,6 +118,7 @@ void TestCheckWindow::cleanScenarioAndBadDisplays()
     QVERIFY(window);
     QCOMPARE(window->LstView_Problems->rowCount(), 0);
     QCOMPARE(window->Lbl_Summary->text(), QStringLiteral("共2幕，没有发现问题。"));
+    QVERIFY(window->Lbl_Project->isHidden());
     window->close();
 
     w.main->Record().ScreenWidth = 250;

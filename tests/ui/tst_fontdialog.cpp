@@ -15,6 +15,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
+#include <QRawFont>
 #include <QtTest>
 #include <cstring>
 
@@ -59,25 +60,56 @@ TFrm_Font *TestFontDialog::open()
 void TestFontDialog::faceList()
 {
     const QStringList faces = ScreenFontNames();
-    for (const QString &name : SubstitutedFaceNames())
-        QVERIFY2(faces.contains(name), qPrintable(name));
-    // Every family once, under its plain name; no generic names.
-    for (const QString &family : QFontDatabase::families())
-        if (!family.startsWith(QLatin1Char('@')))
-            QVERIFY2(faces.contains(PlainFamilyName(family), Qt::CaseInsensitive)
-                         != IsGenericFamily(family),
-                     qPrintable(family));
-    for (const char *generic : {"Sans Serif", "Serif", "Monospace"})
-        QVERIFY(!faces.contains(QLatin1String(generic), Qt::CaseInsensitive));
+    // The names operators know first, then the other faces that draw Chinese.
+    QCOMPARE(faces.mid(0, 5), (QStringList{QStringLiteral("宋体"), QStringLiteral("黑体"),
+                                           QStringLiteral("楷体"), QStringLiteral("微软雅黑"),
+                                           QStringLiteral("新宋体")}));
+    const auto drawsChinese = [](const QString &name) {
+        QFont font(name);
+        font.setStyleStrategy(QFont::NoFontMerging);
+        return QRawFont::fromFont(font).supportsCharacter(QChar(u'中'));
+    };
+    int latinFrom = 5;
+    while (latinFrom < faces.size() && drawsChinese(faces[latinFrom]))
+        ++latinFrom;
+    for (const char *chinese : {"AR PL UKai CN", "AR PL UMing CN", "SimHei", "SimSun",
+                                "WenQuanYi Zen Hei"})
+        QVERIFY2(faces.indexOf(QLatin1String(chinese)) >= 5, chinese);
+    for (int i = latinFrom; i < faces.size(); ++i)
+        QVERIFY2(!drawsChinese(faces[i]), qPrintable(faces[i]));
+    QVERIFY(faces.indexOf(QStringLiteral("MS Sans Serif")) >= latinFrom);
+    // One entry for the regional variants of a family: the mainland one.
+    for (const char *variant : {"AR PL UKai HK", "AR PL UKai TW", "AR PL UKai TW MBE",
+                                "AR PL UMing HK", "AR PL UMing TW", "AR PL UMing TW MBE"})
+        QVERIFY2(!faces.contains(QLatin1String(variant)), variant);
+    // Faces that draw no text: symbol (Dingbats, Standard Symbols) and math.
+    for (const QString &family : QFontDatabase::families()) {
+        const QString plain = PlainFamilyName(family);
+        if (QFontDatabase::writingSystems(family).contains(QFontDatabase::Symbol)
+            || plain.contains(QStringLiteral("Math")) || IsGenericFamily(family))
+            QVERIFY2(!faces.contains(plain), qPrintable(family));
+        else if (plain.startsWith(QStringLiteral("DejaVu")) || plain.startsWith(QStringLiteral("Nimbus")))
+            QVERIFY2(faces.contains(plain), qPrintable(family));
+    }
     QCOMPARE(PlainFamilyName(QStringLiteral("Nimbus Sans [URW ]")), QStringLiteral("Nimbus Sans"));
     QCOMPARE(PlainFamilyName(QStringLiteral("AR PL UMing CN")), QStringLiteral("AR PL UMing CN"));
-    for (int i = 0; i < faces.size(); ++i) {
+    // Each group sorted by name, every name once, no "@" face.
+    for (int i = 1; i < faces.size(); ++i) {
         QVERIFY(!faces[i].startsWith(QLatin1Char('@')));
-        if (i > 0)
+        QCOMPARE(faces.count(faces[i]), 1);
+        if (i > 5 && i != latinFrom)
             QVERIFY2(faces[i - 1].compare(faces[i], Qt::CaseInsensitive) < 0,
                      qPrintable(faces[i - 1] + QStringLiteral(" / ") + faces[i]));
     }
     QCOMPARE(open()->Comb_Font->count(), faces.size());
+
+    // A project whose face the list leaves out keeps it.
+    m_project.ProjectRecord.FontName.setText(QStringLiteral("AR PL UKai TW"));
+    TFrm_Font *d = open();
+    QCOMPARE(d->Comb_Font->currentText(), QStringLiteral("AR PL UKai TW"));
+    QCOMPARE(d->Comb_Font->count(), faces.size() + 1);
+    d->Btn_OK->click();
+    QCOMPARE(m_project.ProjectRecord.FontName.text(), QStringLiteral("AR PL UKai TW"));
 }
 
 void TestFontDialog::faceNotInstalledSelectsSongti()
