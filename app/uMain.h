@@ -338,7 +338,6 @@ private:
     OscReceiver *m_osc = nullptr;
     QString m_oscStatus;
     TRemoteSettings m_remoteSettings;
-    QString m_remoteStatus;
     QString m_missingScenario;      // a scenario that was missing at Open: not created by a save
     FileSnapshot m_scenarioSnapshot;   // the scenario as last read or written
 };
