@@ -26,6 +26,11 @@ public:
         ++state.onAirPage;
         return RemoteOutcome::Done;
     }
+    RemoteOutcome sendPage(int page) override
+    {
+        state.onAirPage = page;
+        return RemoteOutcome::Done;
+    }
 };
 
 const QByteArray Token = "benchbenchbenchbench";

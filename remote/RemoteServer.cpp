@@ -60,7 +60,9 @@ struct Route {
 };
 const Route Routes[] = {{"/", "GET"},           {"/remote", "GET"},       {"/api/state", "GET"},
                         {"/api/events", "GET"}, {"/api/next", "POST"},    {"/api/previous", "POST"},
-                        {"/api/blank", "POST"}, {"/api/resend", "POST"},  {"/api/goto", "POST"}};
+                        {"/api/blank", "POST"}, {"/api/resend", "POST"},  {"/api/goto", "POST"},
+                        {"/api/send", "POST"}};
+constexpr int SendPage = -1;   // the command of /api/send
 } // namespace
 
 QByteArray RemoteStateJson(const RemoteState &state)
@@ -375,15 +377,17 @@ void RemoteServer::answer(Client &client, const HttpRequest &request)
     else if (path == "/api/events")
         startStream(client);
     else if (path == "/api/next")
-        control(client, request, RemoteCommand::Next);
+        control(client, request, int(RemoteCommand::Next));
     else if (path == "/api/previous")
-        control(client, request, RemoteCommand::Previous);
+        control(client, request, int(RemoteCommand::Previous));
     else if (path == "/api/blank")
-        control(client, request, RemoteCommand::Blank);
+        control(client, request, int(RemoteCommand::Blank));
     else if (path == "/api/resend")
-        control(client, request, RemoteCommand::Resend);
+        control(client, request, int(RemoteCommand::Resend));
+    else if (path == "/api/goto")
+        control(client, request, int(RemoteCommand::GoTo));
     else
-        control(client, request, RemoteCommand::GoTo);
+        control(client, request, SendPage);
 }
 
 // Control needs the token; reading the state needs it only for the
@@ -422,16 +426,19 @@ QByteArray RemoteServer::stateFor(Kind kind) const
     return kind == Operator ? RemoteStateJson(state) : AudienceStateJson(state);
 }
 
-void RemoteServer::control(Client &client, const HttpRequest &request, RemoteCommand command)
+void RemoteServer::control(Client &client, const HttpRequest &request, int command)
 {
     int page = 0;
-    if (command == RemoteCommand::GoTo) {
+    if (command == int(RemoteCommand::GoTo) || command == SendPage) {
         bool ok = false;
         page = QUrlQuery(QString::fromLatin1(request.query)).queryItemValue(QStringLiteral("page")).toInt(&ok);
         if (!ok)
-            return respondError(client, 400, QStringLiteral("请给出幕号：goto?page=N"));
+            return respondError(client, 400, QStringLiteral("请给出幕号：%1?page=N")
+                                                 .arg(QString::fromLatin1(request.path.mid(5))));
     }
-    switch (m_show->runRemote(command, page)) {
+    const RemoteOutcome outcome = command == SendPage ? m_show->sendPage(page)
+                                                      : m_show->runRemote(RemoteCommand(command), page);
+    switch (outcome) {
     case RemoteOutcome::Done:
         return respond(client, 200, "application/json; charset=utf-8", stateFor(Operator));
     case RemoteOutcome::Dropped:

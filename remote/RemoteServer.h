@@ -61,6 +61,8 @@ public:
     virtual RemoteState remoteState() const = 0;
     // page: the page number of GoTo (1-based), ignored otherwise.
     virtual RemoteOutcome runRemote(RemoteCommand command, int page) = 0;
+    // Sends page (1-based) as a click on it in the page list does.
+    virtual RemoteOutcome sendPage(int page) = 0;
 };
 
 class RemoteServer : public QObject {
@@ -134,7 +136,8 @@ private:
     void readFrom(QTcpSocket *socket);
     void drop(QTcpSocket *socket);
     void answer(Client &client, const HttpRequest &request);
-    void control(Client &client, const HttpRequest &request, RemoteCommand command);
+    // command: a RemoteCommand, or -1 for sending the page given.
+    void control(Client &client, const HttpRequest &request, int command);
     bool authorised(Client &client, const QByteArray &token);
     void startStream(Client &client);
     void writeToStream(Client &client, const QByteArray &bytes);

@@ -46,6 +46,19 @@ public:
         return m_window->RunRemoteCommand(command, page);
     }
 
+    // The page is chosen under the rules of every remote command, then sent
+    // as a click on it; while a page goes out nothing changes.
+    RemoteOutcome sendPage(int page) override
+    {
+        if (m_window->Show->busy() && !m_window->ShowLocked())
+            return RemoteOutcome::Dropped;
+        const RemoteOutcome chosen = m_window->RunRemoteCommand(RemoteCommand::GoTo, page);
+        if (chosen != RemoteOutcome::Done)
+            return chosen;
+        m_window->LstView_PageClick();
+        return m_window->Show->busy() ? RemoteOutcome::Done : RemoteOutcome::Dropped;
+    }
+
 private:
     TFrm_Main *m_window;
 };

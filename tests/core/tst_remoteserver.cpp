@@ -18,11 +18,17 @@ public:
     RemoteState state;
     RemoteOutcome outcome = RemoteOutcome::Done;
     QList<QPair<RemoteCommand, int>> commands;
+    QList<int> sent;   // pages of /api/send
 
     RemoteState remoteState() const override { return state; }
     RemoteOutcome runRemote(RemoteCommand command, int page) override
     {
         commands.append({command, page});
+        return outcome;
+    }
+    RemoteOutcome sendPage(int page) override
+    {
+        sent.append(page);
         return outcome;
     }
 };
@@ -230,6 +236,10 @@ void TestRemoteServer::controlNeedsTheToken()
     QCOMPARE(post("/api/goto?page=12").status, 200);
     QCOMPARE(post("/api/goto?page=x").status, 400);
     QCOMPARE(post("/api/goto").status, 400);
+    QCOMPARE(post("/api/send?page=1").status, 200);
+    QCOMPARE(post("/api/send").status, 400);
+    QCOMPARE(post("/api/send?page=1", QByteArray()).status, 401);
+    QCOMPARE(m_show->sent, QList<int>{1});
     const QList<QPair<RemoteCommand, int>> expected = {
         {RemoteCommand::Next, 0}, {RemoteCommand::Previous, 0}, {RemoteCommand::Blank, 0},
         {RemoteCommand::Resend, 0}, {RemoteCommand::GoTo, 12}};

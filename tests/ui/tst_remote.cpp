@@ -184,6 +184,14 @@ void TestRemote::gotoAndNextOnCom0()
     QCOMPARE(Http(port, "POST", "/api/resend", Token).status, 200);
     QTRY_VERIFY_WITH_TIMEOUT(!w.Show->busy(), 10000);
     QCOMPARE(w.Show->onAirPage(), 3);
+
+    // 发送此幕: the first page, straight from the remote, as its click in the list.
+    QCOMPARE(Http(port, "POST", "/api/send?page=1", Token).status, 200);
+    QVERIFY(w.Show->busy());
+    QCOMPARE(Http(port, "POST", "/api/send?page=2", Token).status, 409);
+    QTRY_VERIFY_WITH_TIMEOUT(!w.Show->busy(), 10000);
+    QCOMPARE(w.Show->onAirPage(), 0);
+    QCOMPARE(Http(port, "POST", "/api/send?page=9", Token).status, 404);
     QVERIFY(t.prompter.errors.isEmpty());
 }
 
