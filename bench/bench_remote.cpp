@@ -31,6 +31,7 @@
 
 #include <atomic>
 #include <cstdlib>
+#include <functional>
 #include <memory>
 #include <thread>
 #include <vector>
@@ -83,6 +84,30 @@ void Requests(quint16 port, BenchShow &show, const char *name, const QByteArray 
     Report(name, ms);
 }
 
+void WaitFor(const std::function<bool()> &done)
+{
+    while (!done())
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+}
+
+// 100 pages, each timed from the end of its transmission (the server is
+// told) until every stream has had it: allHave(n) says whether each has had n events.
+void TimePages(const char *name, RemoteServer &server, BenchShow &show,
+               const std::function<bool(int)> &allHave)
+{
+    std::vector<double> ms;
+    for (int i = 0; i < 100; ++i) {
+        show.state.onAirText = Caption(i);
+        show.state.onAirPage = i + 1;
+        QElapsedTimer timer;
+        timer.start();
+        server.publish();
+        WaitFor([&] { return allHave(i + 2); });
+        ms.push_back(timer.nsecsElapsed() / 1e6);
+    }
+    Report(name, ms);
+}
+
 void Push(quint16 port, RemoteServer &server, BenchShow &show)
 {
     std::vector<std::unique_ptr<QTcpSocket>> streams;
@@ -108,18 +133,7 @@ void Push(quint16 port, RemoteServer &server, BenchShow &show)
                 std::exit(1);
             }
     }
-    std::vector<double> ms;
-    for (int i = 0; i < 100; ++i) {
-        show.state.onAirText = Caption(i);
-        show.state.onAirPage = i + 1;
-        QElapsedTimer timer;
-        timer.start();
-        server.publish();
-        while (!allHave(i + 2))
-            QCoreApplication::processEvents();
-        ms.push_back(timer.nsecsElapsed() / 1e6);
-    }
-    Report("remote_push_60_streams", ms);
+    TimePages("remote_push_60_streams", server, show, allHave);
 }
 
 // The process's resident memory, in KB.
@@ -210,12 +224,6 @@ private:
     std::thread m_reader;
 };
 
-void WaitFor(const std::function<bool()> &done)
-{
-    while (!done())
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-}
-
 void FullHouse(quint16 port, RemoteServer &server, BenchShow &show)
 {
     const int phones = 1000;
@@ -234,17 +242,8 @@ void FullHouse(quint16 port, RemoteServer &server, BenchShow &show)
     std::printf("remote_memory_per_stream: %.1f KB over %d streams\n",
                 double(ResidentKb() - before) / phones, phones);
 
-    std::vector<double> ms;
-    for (int i = 0; i < 100; ++i) {
-        show.state.onAirText = Caption(i);
-        show.state.onAirPage = i + 1;
-        QElapsedTimer timer;
-        timer.start();
-        server.publish();   // the transmission has ended
-        WaitFor([&] { return house.leastEvents() >= i + 2; });
-        ms.push_back(timer.nsecsElapsed() / 1e6);
-    }
-    Report("remote_push_1000_streams", ms);
+    TimePages("remote_push_1000_streams", server, show,
+              [&house](int events) { return house.leastEvents() >= events; });
     Requests(port, show, "remote_post_next_with_1000_streams", "POST", "/api/next");
 }
 QByteArray OscNext()
