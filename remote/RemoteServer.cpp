@@ -11,6 +11,12 @@
 #include <QTimer>
 #include <QUrlQuery>
 
+#ifdef Q_OS_LINUX
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+#endif
+
 namespace {
 // Dead event streams show up when a write fails; stalled ones are looked
 // for as often.
@@ -52,6 +58,20 @@ bool SameSecret(const QByteArray &guess, const QByteArray &expected)
     for (int i = 0; i < expected.size(); ++i)
         diff |= uchar(expected[i]) ^ uchar(i < guess.size() ? guess[i] : 0);
     return diff == 0;
+}
+
+// A phone that left the network acknowledges nothing, and the few bytes of
+// the heartbeats take long to fill the system's buffers: the system is told
+// to give up on it as soon as the server would.
+void GiveUpOnSilentPeer(QTcpSocket *socket, int ms)
+{
+#ifdef Q_OS_LINUX
+    const unsigned timeout = unsigned(ms);
+    setsockopt(int(socket->socketDescriptor()), IPPROTO_TCP, TCP_USER_TIMEOUT, &timeout, sizeof timeout);
+#else
+    Q_UNUSED(socket);
+    Q_UNUSED(ms);
+#endif
 }
 
 struct Route {
@@ -502,6 +522,7 @@ QString RemoteServer::addressKey(const QTcpSocket *socket) const
 
 void RemoteServer::startStream(Client &client)
 {
+    GiveUpOnSilentPeer(client.socket, StalledStreamMs);
     client.stream = true;
     client.deadline->stop();
     client.progressMs = m_clock->nowNs() / 1000000;

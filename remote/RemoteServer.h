@@ -98,8 +98,6 @@ public:
     bool isListening() const;
     bool isRetrying() const;
     quint16 port() const;   // the bound port, 0 when not listening
-    // Why listen failed, in Chinese.
-    QString errorText() const { return m_error; }
     // "远程与观众：已开启，端口 N", "…未开启" or why it is not listening.
     QString statusText() const;
 
