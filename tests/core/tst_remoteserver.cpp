@@ -34,8 +34,6 @@ public:
 };
 
 const QByteArray Token = "abcdefghijkmnpqrstuvwxyz";
-// Virtual time a caption takes: a client that takes nothing for 30 s is stalled.
-constexpr int StalledStep = 1000;
 } // namespace
 
 class TestRemoteServer : public QObject {
@@ -434,13 +432,31 @@ void TestRemoteServer::streamsThatDoNotReadAreClosed()
         deaf->disconnect();   // reads no more
         deaf->setReadBufferSize(1);
         m_server->setHeartbeatInterval(byTime ? 10 : 1000000);
-        // Long captions, each new: the system's buffers fill first, then the server's.
-        for (int i = 0; i < 20000 && m_server->streamCount() == 2; ++i) {
-            m_show->state.onAirText = QString::number(i) + QString(byTime ? 200 : 4000, QChar(0x5B57));
+        // The server's end of the deaf stream.
+        const QTcpSocket *serverEnd = nullptr;
+        for (const QTcpSocket *socket : m_server->findChildren<QTcpSocket *>())
+            if (socket->peerPort() == deaf->localPort())
+                serverEnd = socket;
+        QVERIFY(serverEnd);
+        // Long captions, each new: the system's buffers fill first, then the
+        // server's. By time: no more once the server keeps bytes unsent.
+        const auto held = [&] {
+            return serverEnd->bytesToWrite() > 0 && (QTest::qWait(5), serverEnd->bytesToWrite() > 0);
+        };
+        for (int i = 0; i < 20000 && m_server->streamCount() == 2 && !(byTime && held()); ++i) {
+            m_show->state.onAirText = QString::number(i) + QString(1000, QChar(0x5B57));
             m_server->publish();
             QCoreApplication::processEvents();
-            if (byTime)
-                m_clock->pause(StalledStep);
+        }
+        if (byTime) {
+            // Far below the size that closes a stream: only the time does.
+            QVERIFY(serverEnd->bytesToWrite() < RemoteServer::MaxUnsentStream / 2);
+            m_clock->pause(RemoteServer::StalledStreamMs - 1000);
+            QTest::qWait(50);
+            QCOMPARE(m_server->streamCount(), 2);
+            // Nothing more is sent, so only the time can close it, once the
+            // system has taken all it will.
+            QTRY_VERIFY_WITH_TIMEOUT((m_clock->pause(2000), m_server->streamCount() == 1), 10000);
         }
         QCOMPARE(m_server->streamCount(), 1);
         QCOMPARE(streams.sockets[0]->state(), QAbstractSocket::ConnectedState);
