@@ -2,6 +2,7 @@
 #include "app/Prompter.h"
 #include "app/Translations.h"
 #include "app/uMain.h"
+#include "remote/OpenFiles.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -9,6 +10,8 @@
 
 int main(int argc, char *argv[])
 {
+    // Each phone that follows the captions holds a connection, and so a file.
+    RaiseOpenFileLimit();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Velmora"));
     // The desktop entry's name: the desktop shows its icon for the window.

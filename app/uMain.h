@@ -381,7 +381,6 @@ private:
     OscReceiver *m_osc = nullptr;
     QString m_oscStatus;
     TRemoteSettings m_remoteSettings;
-    QString m_remoteStatus;
     QString m_missingScenario;      // a scenario that was missing at Open: not created by a save
     FileSnapshot m_scenarioSnapshot;   // the scenario as last read or written
     bool m_invalidBytesAccepted = false;   // the operator said yes to writing a damaged UTF-8 file

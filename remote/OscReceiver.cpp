@@ -2,6 +2,7 @@
 
 #include <QNetworkDatagram>
 #include <QRegularExpression>
+#include <QTimer>
 #include <QUdpSocket>
 #include <QtEndian>
 
@@ -248,7 +249,12 @@ bool OscSenderAllowed(const QList<OscSubnet> &subnets, const QHostAddress &sende
     return false;
 }
 
-OscReceiver::OscReceiver(QObject *parent) : QObject(parent) {}
+OscReceiver::OscReceiver(QObject *parent) : QObject(parent), m_nextTurn(new QTimer(this))
+{
+    m_nextTurn->setSingleShot(true);
+    m_nextTurn->setInterval(0);
+    connect(m_nextTurn, &QTimer::timeout, this, &OscReceiver::ReadPending);
+}
 
 OscReceiver::~OscReceiver() = default;
 
@@ -276,6 +282,7 @@ bool OscReceiver::listen(quint16 port, const QString &allowFrom, QString *error,
 // delivering: the socket is unbound now and deleted later.
 void OscReceiver::close()
 {
+    m_nextTurn->stop();
     if (!m_socket)
         return;
     m_socket->disconnect(this);
@@ -295,12 +302,13 @@ quint16 OscReceiver::port() const
 }
 
 // A flood of datagrams is read in turns, so that the window keeps
-// answering between them.
+// answering between them; a timer of its own brings the next turn until
+// the queue is empty, whatever the socket signals meanwhile.
 void OscReceiver::ReadPending()
 {
     for (int i = 0; m_socket && m_socket->hasPendingDatagrams(); ++i) {
         if (i == MaxDatagramsPerTurn) {
-            QMetaObject::invokeMethod(this, &OscReceiver::ReadPending, Qt::QueuedConnection);
+            m_nextTurn->start();
             return;
         }
         if (m_socket->pendingDatagramSize() > MaxOscDatagram) {

@@ -11,6 +11,7 @@
 #include <QObject>
 #include <QPair>
 
+class QTimer;
 class QUdpSocket;
 
 // Datagrams larger than this are no OSC we expect and are dropped unread.
@@ -54,6 +55,9 @@ public:
 
     int refusedCount() const { return m_refused; }      // senders outside the list
     int malformedCount() const { return m_malformed; }  // oversized, broken or unknown
+    // Commands the show carried out, as its owner tells after each command().
+    int carriedOutCount() const { return m_carriedOut; }
+    void noteCarriedOut() { ++m_carriedOut; }
 
 signals:
     void command(RemoteCommand command, int page);
@@ -63,7 +67,9 @@ private:
     void Handle(const QByteArray &data, const QHostAddress &sender);
 
     QUdpSocket *m_socket = nullptr;
+    QTimer *m_nextTurn;
     QList<OscSubnet> m_allowed;
     int m_refused = 0;
     int m_malformed = 0;
+    int m_carriedOut = 0;
 };

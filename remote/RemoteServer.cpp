@@ -1,5 +1,7 @@
 #include "remote/RemoteServer.h"
 
+#include "remote/OpenFiles.h"
+
 #include <QFile>
 #include <QHostAddress>
 #include <QJsonDocument>
@@ -9,9 +11,22 @@
 #include <QTimer>
 #include <QUrlQuery>
 
+#ifdef Q_OS_LINUX
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+#endif
+
 namespace {
-constexpr int HeartbeatMs = 15000;   // dead event streams show up when a write fails
+// Dead event streams show up when a write fails; stalled ones are looked
+// for as often.
+constexpr int HeartbeatMs = 10000;
 constexpr int ReadChunk = 4096;
+constexpr int ResumeAcceptingMs = 500;
+constexpr int ListenBacklog = 1024;
+constexpr int FullRetrySeconds = 10;   // a phone refused for capacity tries again this soon
+// Files the program needs besides the connections: project, fonts, ports, logs.
+constexpr int FilesOfTheProgram = 200;
 
 QByteArray EmbeddedPage(const QString &resource)
 {
@@ -26,7 +41,7 @@ QByteArray StatusLine(int status)
         {405, "Method Not Allowed"}, {408, "Request Timeout"}, {409, "Conflict"},
         {413, "Content Too Large"}, {414, "URI Too Long"}, {423, "Locked"},
         {429, "Too Many Requests"}, {431, "Request Header Fields Too Large"},
-        {501, "Not Implemented"}, {505, "HTTP Version Not Supported"}};
+        {501, "Not Implemented"}, {503, "Service Unavailable"}, {505, "HTTP Version Not Supported"}};
     return "HTTP/1.1 " + QByteArray::number(status) + ' ' + reasons.value(status, "Error") + "\r\n";
 }
 
@@ -45,13 +60,29 @@ bool SameSecret(const QByteArray &guess, const QByteArray &expected)
     return diff == 0;
 }
 
+// A phone that left the network acknowledges nothing, and the few bytes of
+// the heartbeats take long to fill the system's buffers: the system is told
+// to give up on it as soon as the server would.
+void GiveUpOnSilentPeer(QTcpSocket *socket, int ms)
+{
+#ifdef Q_OS_LINUX
+    const unsigned timeout = unsigned(ms);
+    setsockopt(int(socket->socketDescriptor()), IPPROTO_TCP, TCP_USER_TIMEOUT, &timeout, sizeof timeout);
+#else
+    Q_UNUSED(socket);
+    Q_UNUSED(ms);
+#endif
+}
+
 struct Route {
     const char *path;
     const char *method;
 };
 const Route Routes[] = {{"/", "GET"},           {"/remote", "GET"},       {"/api/state", "GET"},
                         {"/api/events", "GET"}, {"/api/next", "POST"},    {"/api/previous", "POST"},
-                        {"/api/blank", "POST"}, {"/api/resend", "POST"},  {"/api/goto", "POST"}};
+                        {"/api/blank", "POST"}, {"/api/resend", "POST"},  {"/api/goto", "POST"},
+                        {"/api/send", "POST"}};
+constexpr int SendPage = -1;   // the command of /api/send
 } // namespace
 
 QByteArray RemoteStateJson(const RemoteState &state)
@@ -64,28 +95,59 @@ QByteArray RemoteStateJson(const RemoteState &state)
         {QStringLiteral("blank"), state.blank},
         {QStringLiteral("sending"), state.sending},
         {QStringLiteral("link"), QJsonObject{{QStringLiteral("ok"), state.linkOk},
-                                             {QStringLiteral("message"), state.linkMessage}}}};
+                                             {QStringLiteral("message"), state.linkMessage}}},
+        {QStringLiteral("locked"), state.locked}};
+    return QJsonDocument(json).toJson(QJsonDocument::Compact);
+}
+
+QByteArray AudienceStateJson(const RemoteState &state)
+{
+    const QJsonObject json{{QStringLiteral("onAir"), QJsonObject{{QStringLiteral("text"), state.onAirText}}},
+                           {QStringLiteral("blank"), state.blank}};
     return QJsonDocument(json).toJson(QJsonDocument::Compact);
 }
 
 struct RemoteServer::Client {
     QTcpSocket *socket;
+    QString address;
     QTimer *deadline;        // the request must be whole by then
     HttpRequestReader reader;
+    Kind kind = KindCount;   // no place yet
     bool answered = false;   // the response went out; the connection is closing
     bool stream = false;     // an event stream: stays open
+    int64_t progressMs = 0;  // when the stream's client last took bytes
 };
 
 RemoteServer::RemoteServer(std::unique_ptr<RemoteShow> show, std::shared_ptr<LinkClock> clock,
                            QObject *parent)
     : QObject(parent), m_show(std::move(show)), m_clock(std::move(clock)),
-      m_server(new QTcpServer(this)), m_heartbeat(new QTimer(this)),
+      m_server(new QTcpServer(this)), m_heartbeat(new QTimer(this)), m_retry(new QTimer(this)),
+      m_resumeAccepting(new QTimer(this)),
       m_audiencePage(EmbeddedPage(QStringLiteral(":/web/audience.html"))),
-      m_operatorPage(EmbeddedPage(QStringLiteral(":/web/remote.html")))
+      m_operatorPage(EmbeddedPage(QStringLiteral(":/web/remote.html"))),
+      m_fullPage(EmbeddedPage(QStringLiteral(":/web/full.html")))
 {
     connect(m_server, &QTcpServer::newConnection, this, &RemoteServer::accept);
+    // A house of phones that scan the code at the interval connects at once.
+    m_server->setListenBacklogSize(ListenBacklog);
+    // Out of file descriptors, QTcpServer stops accepting for good: it is
+    // told to go on once some are free again.
+    m_resumeAccepting->setSingleShot(true);
+    m_resumeAccepting->setInterval(ResumeAcceptingMs);
+    connect(m_server, &QTcpServer::acceptError, m_resumeAccepting, qOverload<>(&QTimer::start));
+    connect(m_resumeAccepting, &QTimer::timeout, m_server, &QTcpServer::resumeAccepting);
     m_heartbeat->setInterval(HeartbeatMs);
-    connect(m_heartbeat, &QTimer::timeout, this, [this] { sendToStreams(": \n\n"); });
+    connect(m_heartbeat, &QTimer::timeout, this, [this] {
+        dropStalledStreams();
+        sendToStreams(": \n\n", ": \n\n");
+    });
+    m_retry->setSingleShot(true);
+    m_retry->setInterval(RetryMs);
+    connect(m_retry, &QTimer::timeout, this, &RemoteServer::retry);
+    // The audience is refused with a page of its own before the process
+    // runs out of files.
+    const int64_t files = int64_t(OpenFileLimit()) - FilesOfTheProgram - MaxPending - MaxOperator;
+    setAudienceCapacity(int(std::min<int64_t>(files, MaxAudience)));
 }
 
 RemoteServer::~RemoteServer()
@@ -95,7 +157,13 @@ RemoteServer::~RemoteServer()
 
 bool RemoteServer::listen(quint16 port)
 {
-    close();
+    shut();
+    return bind(port);
+}
+
+bool RemoteServer::bind(quint16 port)
+{
+    m_wantedPort = port;
     if (m_server->listen(QHostAddress::Any, port)) {
         m_error.clear();
         m_heartbeat->start();
@@ -114,13 +182,58 @@ bool RemoteServer::listen(quint16 port)
     return false;
 }
 
+void RemoteServer::start(quint16 port)
+{
+    shut();
+    if (!bind(port))
+        m_retry->start();
+    emit statusChanged();
+}
+
+// Tells only what changed: a port still taken for the same reason is news to nobody.
+void RemoteServer::retry()
+{
+    const QString before = m_error;
+    const bool bound = bind(m_wantedPort);
+    if (!bound)
+        m_retry->start();
+    if (bound || m_error != before)
+        emit statusChanged();
+}
+
 void RemoteServer::close()
 {
+    const bool changed = isListening() || isRetrying();
+    shut();
+    if (changed)
+        emit statusChanged();
+}
+
+void RemoteServer::shut()
+{
+    m_retry->stop();
+    m_resumeAccepting->stop();
     m_server->close();
     m_heartbeat->stop();
     const auto sockets = m_clients.keys();
     for (QTcpSocket *socket : sockets)
         drop(socket);
+    m_lastAudience.clear();
+    m_lastOperator.clear();
+}
+
+bool RemoteServer::isRetrying() const
+{
+    return m_retry->isActive();
+}
+
+QString RemoteServer::statusText() const
+{
+    if (isListening())
+        return QStringLiteral("远程与观众：已开启，端口 %1").arg(port());
+    if (isRetrying())
+        return QStringLiteral("远程与观众：未能开启，%1，每 %2 秒重试").arg(m_error).arg(RetryMs / 1000);
+    return QStringLiteral("远程与观众：未开启");
 }
 
 bool RemoteServer::isListening() const
@@ -143,6 +256,21 @@ void RemoteServer::setRequestTimeout(int ms)
     m_timeoutMs = ms;
 }
 
+void RemoteServer::setRetryInterval(int ms)
+{
+    m_retry->setInterval(ms);
+}
+
+void RemoteServer::setHeartbeatInterval(int ms)
+{
+    m_heartbeat->setInterval(ms);
+}
+
+void RemoteServer::setAudienceCapacity(int places)
+{
+    m_capacity[Audience] = std::clamp(places, 0, int(MaxAudience));
+}
+
 int RemoteServer::streamCount() const
 {
     int count = 0;
@@ -154,7 +282,8 @@ int RemoteServer::streamCount() const
 void RemoteServer::accept()
 {
     while (QTcpSocket *socket = m_server->nextPendingConnection()) {
-        if (m_clients.size() >= MaxConnections || connectionsFrom(addressKey(socket)) >= MaxConnectionsPerAddress) {
+        const QString address = addressKey(socket);
+        if (!hasPlace(address, Pending)) {
             socket->abort();
             socket->deleteLater();
             continue;
@@ -162,9 +291,11 @@ void RemoteServer::accept()
         socket->setReadBufferSize(ReadChunk);
         auto client = std::make_shared<Client>();
         client->socket = socket;
+        client->address = address;
         client->deadline = new QTimer(socket);
         client->deadline->setSingleShot(true);
         m_clients.insert(socket, client);
+        place(*client, Pending);
         connect(client->deadline, &QTimer::timeout, this, [this, socket] {
             const std::shared_ptr<Client> c = m_clients.value(socket);
             if (c && !c->answered)
@@ -179,19 +310,36 @@ void RemoteServer::accept()
     }
 }
 
-int RemoteServer::connectionsFrom(const QString &address) const
+bool RemoteServer::hasPlace(const QString &address, Kind kind) const
 {
-    int count = 0;
-    for (QTcpSocket *socket : m_clients.keys())
-        count += addressKey(socket) == address;
-    return count;
+    if (m_count[kind] >= m_capacity[kind])
+        return false;
+    return kind == Operator || m_perAddress[kind].value(address) < MaxConnectionsPerAddress;
+}
+
+// Moves the client to a place of kind; KindCount: to none (it is leaving).
+void RemoteServer::place(Client &client, Kind kind)
+{
+    if (client.kind != KindCount) {
+        --m_count[client.kind];
+        QHash<QString, int> &from = m_perAddress[client.kind];
+        if (--from[client.address] == 0)
+            from.remove(client.address);
+    }
+    client.kind = kind;
+    if (kind != KindCount) {
+        ++m_count[kind];
+        ++m_perAddress[kind][client.address];
+    }
 }
 
 void RemoteServer::drop(QTcpSocket *socket)
 {
-    const std::shared_ptr<Client> client = m_clients.take(socket);
+    const std::shared_ptr<Client> client = m_clients.value(socket);
     if (!client)
         return;
+    place(*client, KindCount);
+    m_clients.remove(socket);
     client->deadline->stop();
     socket->disconnect(this);
     socket->abort();
@@ -231,42 +379,88 @@ void RemoteServer::answer(Client &client, const HttpRequest &request)
     if (request.method != route->method)
         return respondError(client, 405, QStringLiteral("不支持这种请求"),
                             QByteArray("Allow: ") + route->method + "\r\n");
+    const Access granted = access(client, request);
+    if (granted == Access::Refused)
+        return;
     const QByteArray &path = request.path;
+    const Kind kind = granted == Access::Granted || path == "/remote" ? Operator : Audience;
+    if (!hasPlace(client.address, kind))
+        return refuseForCapacity(client, path);
+    place(client, kind);
     const QByteArray html = "text/html; charset=utf-8";
     if (path == "/")
         respond(client, 200, html, m_audiencePage);
     else if (path == "/remote")
         respond(client, 200, html, m_operatorPage);
     else if (path == "/api/state")
-        respond(client, 200, "application/json; charset=utf-8", RemoteStateJson(m_show->remoteState()));
+        respond(client, 200, "application/json; charset=utf-8", stateFor(kind));
     else if (path == "/api/events")
         startStream(client);
     else if (path == "/api/next")
-        control(client, request, RemoteCommand::Next);
+        control(client, request, int(RemoteCommand::Next));
     else if (path == "/api/previous")
-        control(client, request, RemoteCommand::Previous);
+        control(client, request, int(RemoteCommand::Previous));
     else if (path == "/api/blank")
-        control(client, request, RemoteCommand::Blank);
+        control(client, request, int(RemoteCommand::Blank));
     else if (path == "/api/resend")
-        control(client, request, RemoteCommand::Resend);
+        control(client, request, int(RemoteCommand::Resend));
+    else if (path == "/api/goto")
+        control(client, request, int(RemoteCommand::GoTo));
     else
-        control(client, request, RemoteCommand::GoTo);
+        control(client, request, SendPage);
 }
 
-void RemoteServer::control(Client &client, const HttpRequest &request, RemoteCommand command)
+// Control needs the token; reading the state needs it only for the
+// operator's part. A browser's event stream cannot send a header, so it
+// gives the token in its query (events?token=…).
+RemoteServer::Access RemoteServer::access(Client &client, const HttpRequest &request)
 {
-    if (!authorised(client, request))
-        return;
+    const QByteArray header = request.header("authorization");
+    QByteArray token;
+    bool shown = false;
+    if (header.left(7).toLower() == "bearer ") {
+        token = header.mid(7).trimmed();
+        shown = true;
+    } else if (request.path == "/api/events") {
+        const QUrlQuery query(QString::fromLatin1(request.query));
+        shown = query.hasQueryItem(QStringLiteral("token"));
+        token = query.queryItemValue(QStringLiteral("token"), QUrl::FullyDecoded).toUtf8();
+    }
+    if (!shown && request.method == "GET")
+        return Access::None;
+    return authorised(client, shown ? token : QByteArray()) ? Access::Granted : Access::Refused;
+}
+
+void RemoteServer::refuseForCapacity(Client &client, const QByteArray &path)
+{
+    const QByteArray retry = "Retry-After: " + QByteArray::number(FullRetrySeconds) + "\r\n";
+    if (path == "/")
+        respond(client, 503, "text/html; charset=utf-8", m_fullPage, retry);
+    else
+        respondError(client, 503, QStringLiteral("观看的人数已满，请稍后再试"), retry);
+}
+
+QByteArray RemoteServer::stateFor(Kind kind) const
+{
+    const RemoteState state = m_show->remoteState();
+    return kind == Operator ? RemoteStateJson(state) : AudienceStateJson(state);
+}
+
+void RemoteServer::control(Client &client, const HttpRequest &request, int command)
+{
     int page = 0;
-    if (command == RemoteCommand::GoTo) {
+    if (command == int(RemoteCommand::GoTo) || command == SendPage) {
         bool ok = false;
         page = QUrlQuery(QString::fromLatin1(request.query)).queryItemValue(QStringLiteral("page")).toInt(&ok);
         if (!ok)
-            return respondError(client, 400, QStringLiteral("请给出幕号：goto?page=N"));
+            return respondError(client, 400, QStringLiteral("请给出幕号：%1?page=N")
+                                                 .arg(QString::fromLatin1(request.path.mid(5))));
     }
-    switch (m_show->runRemote(command, page)) {
+    const RemoteOutcome outcome = command == SendPage ? m_show->sendPage(page)
+                                                      : m_show->runRemote(RemoteCommand(command), page);
+    switch (outcome) {
     case RemoteOutcome::Done:
-        return respond(client, 200, "application/json; charset=utf-8", RemoteStateJson(m_show->remoteState()));
+        return respond(client, 200, "application/json; charset=utf-8", stateFor(Operator));
     case RemoteOutcome::Dropped:
         return respondError(client, 409, QStringLiteral("正在发送，本次未执行"));
     case RemoteOutcome::Refused:
@@ -278,9 +472,10 @@ void RemoteServer::control(Client &client, const HttpRequest &request, RemoteCom
     }
 }
 
-bool RemoteServer::authorised(Client &client, const HttpRequest &request)
+// token: null when none was shown at all.
+bool RemoteServer::authorised(Client &client, const QByteArray &token)
 {
-    const QString address = addressKey(client.socket);
+    const QString &address = client.address;
     const int64_t now = m_clock->nowNs() / 1000000;
     forgetOldGuesses(now);
     Guesses &guesses = m_guesses[address];
@@ -288,13 +483,11 @@ bool RemoteServer::authorised(Client &client, const HttpRequest &request)
         respondError(client, 429, QStringLiteral("口令错误次数过多，请一分钟后再试"), "Retry-After: 60\r\n");
         return false;
     }
-    const QByteArray header = request.header("authorization");
-    const bool bearer = header.left(7).toLower() == "bearer ";
-    if (bearer && !m_token.isEmpty() && SameSecret(header.mid(7).trimmed(), m_token)) {
+    if (!token.isNull() && !m_token.isEmpty() && SameSecret(token, m_token)) {
         m_guesses.remove(address);
         return true;
     }
-    if (bearer) {
+    if (!token.isNull()) {
         // Only the last minute's wrong tokens count.
         while (!guesses.wrongAtMs.isEmpty() && guesses.wrongAtMs.first() <= now - RefusalMs)
             guesses.wrongAtMs.removeFirst();
@@ -331,38 +524,70 @@ QString RemoteServer::addressKey(const QTcpSocket *socket) const
 
 void RemoteServer::startStream(Client &client)
 {
+    GiveUpOnSilentPeer(client.socket, StalledStreamMs);
     client.stream = true;
     client.deadline->stop();
+    client.progressMs = m_clock->nowNs() / 1000000;
+    QTcpSocket *socket = client.socket;
+    connect(socket, &QTcpSocket::bytesWritten, this, [this, socket] {
+        if (const std::shared_ptr<Client> c = m_clients.value(socket))
+            c->progressMs = m_clock->nowNs() / 1000000;
+    });
     // retry: how soon the browser's EventSource comes back after a break.
-    client.socket->write(StatusLine(200)
-                         + "Content-Type: text/event-stream; charset=utf-8\r\n"
-                           "Cache-Control: no-store\r\nX-Content-Type-Options: nosniff\r\n\r\n"
-                           "retry: 1000\n\ndata: "
-                         + RemoteStateJson(m_show->remoteState()) + "\n\n");
+    writeToStream(client, StatusLine(200)
+                              + "Content-Type: text/event-stream; charset=utf-8\r\n"
+                                "Cache-Control: no-store\r\nX-Content-Type-Options: nosniff\r\n\r\n"
+                                "retry: 1000\n\ndata: "
+                              + stateFor(client.kind) + "\n\n");
 }
 
 void RemoteServer::publish()
 {
-    const QByteArray state = RemoteStateJson(m_show->remoteState());
-    if (state == m_lastState)
-        return;
-    m_lastState = state;
-    sendToStreams("data: " + state + "\n\n");
+    const RemoteState state = m_show->remoteState();
+    const QByteArray audience = AudienceStateJson(state);
+    const QByteArray operatorState = RemoteStateJson(state);
+    // Each kind of stream hears only of a change of its own part.
+    const auto event = [](const QByteArray &json, QByteArray &last) {
+        if (json == last)
+            return QByteArray();
+        last = json;
+        return "data: " + json + "\n\n";
+    };
+    const QByteArray toAudience = event(audience, m_lastAudience);
+    const QByteArray toOperator = event(operatorState, m_lastOperator);
+    if (!toAudience.isNull() || !toOperator.isNull())
+        sendToStreams(toAudience, toOperator);
 }
 
-void RemoteServer::sendToStreams(const QByteArray &bytes)
+void RemoteServer::sendToStreams(const QByteArray &audience, const QByteArray &operatorBytes)
 {
     const auto clients = m_clients.values();
     for (const auto &client : clients) {
-        if (!client->stream)
-            continue;
-        // A reader that stopped reading is not buffered for: its browser
-        // reconnects and gets the state anew.
-        if (client->socket->bytesToWrite() > MaxUnsentStream)
-            drop(client->socket);
-        else
-            client->socket->write(bytes);
+        const QByteArray &bytes = client->kind == Operator ? operatorBytes : audience;
+        if (client->stream && !bytes.isNull())
+            writeToStream(*client, bytes);
     }
+}
+
+// A reader that stopped reading is not buffered for: its browser
+// reconnects and gets the state anew.
+void RemoteServer::writeToStream(Client &client, const QByteArray &bytes)
+{
+    if (client.socket->bytesToWrite() > MaxUnsentStream)
+        return drop(client.socket);
+    if (client.socket->bytesToWrite() == 0)
+        client.progressMs = m_clock->nowNs() / 1000000;
+    client.socket->write(bytes);
+}
+
+void RemoteServer::dropStalledStreams()
+{
+    const int64_t now = m_clock->nowNs() / 1000000;
+    const auto clients = m_clients.values();
+    for (const auto &client : clients)
+        if (client->stream && client->socket->bytesToWrite() > 0
+            && now - client->progressMs > StalledStreamMs)
+            drop(client->socket);
 }
 
 void RemoteServer::respond(Client &client, int status, const QByteArray &type,

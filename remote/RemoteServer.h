@@ -11,7 +11,10 @@
 // It serves only its embedded pages and touches no file. Every client is
 // bounded: request sizes, the number of connections, the time a request may
 // take and the stream a slow reader may leave unread, so a broken or hostile
-// client costs the window nothing.
+// client costs the window nothing. Connections have places of three kinds:
+// requests still being read, the audience's, and the operator's (the
+// operator page and whatever shows the token), so that a full house of
+// phones never shuts out the operator.
 #pragma once
 
 #include "remote/HttpRequest.h"
@@ -32,18 +35,24 @@ class QTimer;
 // What the pages show: page numbers as the operator sees them (1-based),
 // 0 for none.
 struct RemoteState {
+    // The audience's part: what the displays show.
     int onAirPage = 0;
     QString onAirText;     // the page or temporary message on the displays
     int nextPage = 0;      // what the next "下一幕" sends
     QString nextText;
     bool blank = false;    // the displays are black
+    // The operator's part (with nextPage, nextText and onAirPage).
     bool sending = false;  // a transmission runs
     bool linkOk = true;
     QString linkMessage;
+    bool locked = false;   // the show lock: control is refused
 };
 
-// {"onAir":{"page":N,"text":"…"},"next":{...},"blank":…,"sending":…,"link":{"ok":…,"message":"…"}}
+// The operator's state: {"onAir":{"page":N,"text":"…"},"next":{...},"blank":…,
+// "sending":…,"link":{"ok":…,"message":"…"},"locked":…}
 QByteArray RemoteStateJson(const RemoteState &state);
+// What the audience may see: {"onAir":{"text":"…"},"blank":…}
+QByteArray AudienceStateJson(const RemoteState &state);
 
 // The show the server reads and steps: the main window, or a fake in tests.
 class RemoteShow {
@@ -52,18 +61,27 @@ public:
     virtual RemoteState remoteState() const = 0;
     // page: the page number of GoTo (1-based), ignored otherwise.
     virtual RemoteOutcome runRemote(RemoteCommand command, int page) = 0;
+    // Sends page (1-based) as a click on it in the page list does.
+    virtual RemoteOutcome sendPage(int page) = 0;
 };
 
 class RemoteServer : public QObject {
     Q_OBJECT
 public:
-    static constexpr int MaxConnections = 64;
-    // One device cannot take every place: the phones of the audience still get in.
+    // Requests not yet read whole; each lasts at most the request time-out.
+    static constexpr int MaxPending = 256;
+    // Audience pages and streams; fewer when the process may not open as many files.
+    static constexpr int MaxAudience = 2000;
+    static constexpr int MaxOperator = 32;
+    // One device cannot take every place: the phones of the audience still
+    // get in. Holds for requests being read and for the audience's places.
     static constexpr int MaxConnectionsPerAddress = 16;
     static constexpr int RequestTimeoutMs = 5000;
     static constexpr int MaxWrongTokens = 10;     // within a minute, from one address
     static constexpr int RefusalMs = 60000;       // then the address is refused this long
     static constexpr int MaxUnsentStream = 65536; // an event stream that falls this far behind is closed
+    static constexpr int StalledStreamMs = 30000; // as is one whose client took nothing for this long
+    static constexpr int RetryMs = 5000;          // a port that was taken is tried again this often
 
     // The clock times the wrong-token refusals.
     explicit RemoteServer(std::unique_ptr<RemoteShow> show,
@@ -73,14 +91,23 @@ public:
 
     // Port 0 takes any free port. False when the port cannot be bound.
     bool listen(quint16 port);
-    void close();   // stops listening and drops every client
+    // Listens, or keeps trying every RetryMs until the port is free or
+    // close() is called; statusChanged() tells each change.
+    void start(quint16 port);
+    void close();   // stops listening and trying, and drops every client
     bool isListening() const;
+    bool isRetrying() const;
     quint16 port() const;   // the bound port, 0 when not listening
-    // Why listen failed, in Chinese.
-    QString errorText() const { return m_error; }
+    // "远程与观众：已开启，端口 N", "…未开启" or why it is not listening.
+    QString statusText() const;
 
     void setToken(const QString &token);   // empty: no control at all
     void setRequestTimeout(int ms);        // for tests of slow clients
+    void setRetryInterval(int ms);         // for tests of the retry
+    void setHeartbeatInterval(int ms);     // for tests of stalled streams
+    // At most this many audience places (never more than MaxAudience).
+    void setAudienceCapacity(int places);
+    int audienceCapacity() const { return m_capacity[Audience]; }
     int connectionCount() const { return int(m_clients.size()); }
     int streamCount() const;
 
@@ -88,34 +115,56 @@ public slots:
     // The state may have changed: every event stream gets it when it did.
     void publish();
 
+signals:
+    void statusChanged();
+
 private:
+    enum Kind { Pending, Audience, Operator, KindCount };
+    enum class Access { None, Granted, Refused };
     struct Client;
     void accept();
+    bool bind(quint16 port);
+    void retry();
+    void shut();   // close() without telling
+    bool hasPlace(const QString &address, Kind kind) const;
+    void place(Client &client, Kind kind);
+    void refuseForCapacity(Client &client, const QByteArray &path);
+    Access access(Client &client, const HttpRequest &request);
+    QByteArray stateFor(Kind kind) const;
     void readFrom(QTcpSocket *socket);
     void drop(QTcpSocket *socket);
     void answer(Client &client, const HttpRequest &request);
-    void control(Client &client, const HttpRequest &request, RemoteCommand command);
-    bool authorised(Client &client, const HttpRequest &request);
+    // command: a RemoteCommand, or -1 for sending the page given.
+    void control(Client &client, const HttpRequest &request, int command);
+    bool authorised(Client &client, const QByteArray &token);
     void startStream(Client &client);
+    void writeToStream(Client &client, const QByteArray &bytes);
+    void dropStalledStreams();
     void respond(Client &client, int status, const QByteArray &type, const QByteArray &body,
                  const QByteArray &extraHeaders = QByteArray());
     void respondError(Client &client, int status, const QString &message,
                       const QByteArray &extraHeaders = QByteArray());
-    void sendToStreams(const QByteArray &bytes);
+    // bytes for the streams of each kind; a null one sends nothing to that kind.
+    void sendToStreams(const QByteArray &audience, const QByteArray &operatorBytes);
     QString addressKey(const QTcpSocket *socket) const;
-    int connectionsFrom(const QString &address) const;
     void forgetOldGuesses(int64_t now);   // keeps the table of addresses small
 
     std::unique_ptr<RemoteShow> m_show;
     std::shared_ptr<LinkClock> m_clock;
     QTcpServer *m_server;
     QTimer *m_heartbeat;
+    QTimer *m_retry;
+    QTimer *m_resumeAccepting;   // after running out of file descriptors
+    quint16 m_wantedPort = 0;
     QHash<QTcpSocket *, std::shared_ptr<Client>> m_clients;
+    int m_count[KindCount] = {};
+    int m_capacity[KindCount] = {MaxPending, MaxAudience, MaxOperator};
+    QHash<QString, int> m_perAddress[KindCount];   // only Pending and Audience are limited
     QByteArray m_token;
     int m_timeoutMs = RequestTimeoutMs;
     QString m_error;
-    QByteArray m_lastState;   // the state the streams have
-    QByteArray m_audiencePage, m_operatorPage;
+    QByteArray m_lastAudience, m_lastOperator;   // the states the streams have
+    QByteArray m_audiencePage, m_operatorPage, m_fullPage;
     struct Guesses {
         QList<int64_t> wrongAtMs;   // within the last minute
         int64_t refusedUntilMs = 0;

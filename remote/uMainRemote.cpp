@@ -36,12 +36,26 @@ public:
         state.sending = show->busy();
         state.linkOk = !m_window->LinkFailed;
         state.linkMessage = m_window->LinkStatus->text();
+        state.locked = m_window->ShowLocked();
         return state;
     }
 
     RemoteOutcome runRemote(RemoteCommand command, int page) override
     {
         return m_window->RunRemoteCommand(command, page);
+    }
+
+    // The page is chosen under the rules of every remote command, then sent
+    // as a click on it; while a page goes out nothing changes.
+    RemoteOutcome sendPage(int page) override
+    {
+        if (m_window->Show->busy() && !m_window->ShowLocked())
+            return RemoteOutcome::Dropped;
+        const RemoteOutcome chosen = m_window->RunRemoteCommand(RemoteCommand::GoTo, page);
+        if (chosen != RemoteOutcome::Done)
+            return chosen;
+        m_window->LstView_PageClick();
+        return m_window->Show->busy() ? RemoteOutcome::Done : RemoteOutcome::Dropped;
     }
 
 private:
@@ -59,15 +73,20 @@ void TFrm_Main::SetupRemote()
             &RemoteServer::publish);
     connect(PageList, &QAbstractItemModel::modelReset, m_remoteServer, &RemoteServer::publish);
     connect(PageList, &QAbstractItemModel::dataChanged, m_remoteServer, &RemoteServer::publish);
+    connect(N_ShowLock, &QAction::toggled, m_remoteServer, &RemoteServer::publish);
+    // The technician sees at a glance whether phones can reach the show.
+    connect(m_remoteServer, &RemoteServer::statusChanged, this,
+            [this] { StatusPanel[2]->setText(RemoteStatus()); });
     m_osc = new OscReceiver(this);
-    connect(m_osc, &OscReceiver::command, this,
-            [this](RemoteCommand command, int page) { RunRemoteCommand(command, page); });
+    connect(m_osc, &OscReceiver::command, this, [this](RemoteCommand command, int page) {
+        if (RunRemoteCommand(command, page) == RemoteOutcome::Done)
+            m_osc->noteCarriedOut();
+    });
     auto *remote = N_Send->addAction(QStringLiteral("远程与观众"));
     remote->setObjectName(QStringLiteral("N_Remote"));
     connect(remote, &QAction::triggered, this, &TFrm_Main::N_RemoteClick);
     ApplyRemoteSettings(ReadRemoteSettings());
-    if ((m_remoteSettings.Enabled && !m_remoteServer->isListening())
-        || (m_remoteSettings.OscEnabled && !m_osc->isListening()))
+    if (m_remoteSettings.OscEnabled && !m_osc->isListening())
         StatusPanel[2]->setText(RemoteStatus());
 }
 
@@ -76,6 +95,14 @@ void TFrm_Main::N_RemoteClick()
     TFrm_Remote dialog(ReadRemoteSettings(), [this](const TRemoteSettings &settings) {
         ApplyRemoteSettings(settings);
         return RemoteStatus();
+    }, [this] {
+        RemoteLive live;
+        live.status = RemoteStatus();
+        live.port = m_remoteServer->port();
+        if (m_osc->isListening())
+            live.oscCounts = QStringLiteral("OSC：已执行 %1 条命令，拒绝的发送方 %2 个数据包，无效数据包 %3 个")
+                                 .arg(m_osc->carriedOutCount()).arg(m_osc->refusedCount()).arg(m_osc->malformedCount());
+        return live;
     }, this);
     dialog.exec();
 }
@@ -102,24 +129,21 @@ void TFrm_Main::ApplyRemoteSettings(const TRemoteSettings &settings)
     if (applied.Enabled && EnsureRemoteToken(applied))
         Guarded([&applied] { WriteRemoteSettings(applied); });
     m_oscStatus = ApplyOscSettings(applied);
-    const bool rebind = applied.Port != m_remoteSettings.Port || !m_remoteServer->isListening();
+    // A server still waiting for its port keeps waiting: the retry is its own.
+    const bool rebind = applied.Port != m_remoteSettings.Port
+        || (!m_remoteServer->isListening() && !m_remoteServer->isRetrying());
     m_remoteSettings = applied;
     m_remoteServer->setToken(applied.Enabled ? applied.Token : QString());
-    if (!applied.Enabled) {
+    if (!applied.Enabled)
         m_remoteServer->close();
-        m_remoteStatus = QStringLiteral("远程与观众：未开启");
-    } else if (!rebind) {
-        return;   // same port: the clients stay connected, the new token applies
-    } else if (m_remoteServer->listen(quint16(applied.Port))) {
-        m_remoteStatus = QStringLiteral("远程与观众：已开启，端口 %1").arg(m_remoteServer->port());
-    } else {
-        m_remoteStatus = QStringLiteral("远程与观众：未能开启，%1").arg(m_remoteServer->errorText());
-    }
+    else if (rebind)
+        m_remoteServer->start(quint16(applied.Port));
+    // Same port: the clients stay connected, the new token applies.
 }
 
 QString TFrm_Main::RemoteStatus() const
 {
-    return m_remoteStatus + QStringLiteral("；") + m_oscStatus;
+    return m_remoteServer->statusText() + QStringLiteral("；") + m_oscStatus;
 }
 
 quint16 TFrm_Main::RemotePort() const

@@ -14,6 +14,7 @@
 #include <QPixmap>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QTimer>
 #include <QVBoxLayout>
 
 namespace {
@@ -36,14 +37,20 @@ bool TokenCharactersOk(const QString &token)
 }
 } // namespace
 
-TFrm_Remote::TFrm_Remote(const TRemoteSettings &settings, ApplyFn apply, QWidget *parent)
-    : QDialog(parent), m_settings(settings), m_apply(std::move(apply))
+TFrm_Remote::TFrm_Remote(const TRemoteSettings &settings, ApplyFn apply, LiveFn live, QWidget *parent)
+    : QDialog(parent), m_settings(settings), m_apply(std::move(apply)), m_live(std::move(live)),
+      m_refresh(new QTimer(this))
 {
     setObjectName(QStringLiteral("Frm_Remote"));
     setWindowTitle(QStringLiteral("远程与观众"));
     BuildControls();
     Fill();
-    ShowAddresses();
+    ShowAddresses(0);
+    // A port that was taken may come free while the dialog is open.
+    m_refresh->setInterval(RefreshMs);
+    connect(m_refresh, &QTimer::timeout, this, &TFrm_Remote::Refresh);
+    m_refresh->start();
+    Refresh();
 }
 
 void TFrm_Remote::BuildControls()
@@ -56,6 +63,10 @@ void TFrm_Remote::BuildControls()
     Edt_OscPort = NewPortBox(this);
     Edt_OscAllowFrom = new QLineEdit(this);
     Edt_OscAllowFrom->setPlaceholderText(QStringLiteral("空白表示任何发送方，例如 192.168.1.20, 10.0.0.0/8"));
+    Lbl_OscOpen = new QLabel(QStringLiteral("未限制发送方：网络上的任何设备都能用 OSC 切换字幕。"), this);
+    Lbl_OscOpen->setWordWrap(true);
+    Lbl_OscOpen->setStyleSheet(QStringLiteral("color: #b35c00;"));
+    Lbl_OscCounts = new QLabel(this);
     Lst_Addresses = new QListWidget(this);
     Img_Qr = new QLabel(this);
     Img_Qr->setFixedSize(QrPixels, QrPixels);
@@ -77,6 +88,8 @@ void TFrm_Remote::BuildControls()
     form->addRow(Chk_OscEnabled);
     form->addRow(QStringLiteral("OSC 端口："), Edt_OscPort);
     form->addRow(QStringLiteral("允许的 OSC 发送方："), Edt_OscAllowFrom);
+    form->addRow(Lbl_OscOpen);
+    form->addRow(Lbl_OscCounts);
 
     auto *addresses = new QHBoxLayout;
     addresses->addWidget(Lst_Addresses, 1);
@@ -119,6 +132,7 @@ void TFrm_Remote::Fill()
     Chk_OscEnabled->setChecked(m_settings.OscEnabled);
     Edt_OscPort->setValue(m_settings.OscPort);
     Edt_OscAllowFrom->setText(m_settings.OscAllowFrom);
+    Lbl_OscOpen->setVisible(m_settings.OscEnabled && m_settings.OscAllowFrom.isEmpty());
 }
 
 // Applies first, so that the show gets what the operator chose even when
@@ -136,18 +150,26 @@ void TFrm_Remote::Commit(TRemoteSettings next)
         EnsureRemoteToken(next);
     if (next == m_settings)
         return;
-    const bool portChanged = next.Port != m_settings.Port;
     m_settings = next;
     Fill();
     Lbl_Message->clear();
-    Lbl_Status->setText(m_apply(m_settings));
+    m_apply(m_settings);
     try {
         WriteRemoteSettings(m_settings);
     } catch (const VelmoraError &e) {
         Lbl_Message->setText(QStringLiteral("设置已生效，但未能保存：%1").arg(e.text()));
     }
-    if (portChanged)
-        ShowAddresses();
+    Refresh();
+}
+
+void TFrm_Remote::Refresh()
+{
+    const RemoteLive live = m_live();
+    Lbl_Status->setText(live.status);
+    Lbl_OscCounts->setText(live.oscCounts);
+    Lbl_OscCounts->setVisible(!live.oscCounts.isEmpty());
+    if (live.port != m_shownPort)
+        ShowAddresses(live.port);
 }
 
 void TFrm_Remote::Refuse(const QString &text)
@@ -179,12 +201,15 @@ void TFrm_Remote::AllowFromEdited()
     Commit(next);
 }
 
-void TFrm_Remote::ShowAddresses()
+// Only addresses that answer are offered: nothing while the server does not listen.
+void TFrm_Remote::ShowAddresses(quint16 port)
 {
+    m_shownPort = port;
     const int row = std::max(0, Lst_Addresses->currentRow());
     const QSignalBlocker blocker(Lst_Addresses);
     Lst_Addresses->clear();
-    for (const RemoteAddress &address : RemoteAddresses(LocalAddresses(), m_settings.Port)) {
+    const QList<RemoteAddress> addresses = port ? RemoteAddresses(LocalAddresses(), port) : QList<RemoteAddress>();
+    for (const RemoteAddress &address : addresses) {
         auto *item = new QListWidgetItem(
             QStringLiteral("观众：%1\n操作：%2").arg(address.audience, address.remote), Lst_Addresses);
         item->setData(Qt::UserRole, address.audience);
@@ -196,8 +221,14 @@ void TFrm_Remote::ShowAddresses()
 void TFrm_Remote::ShowQr()
 {
     const QListWidgetItem *item = Lst_Addresses->currentItem();
-    const QrMatrix matrix = MakeQrMatrix(item ? item->data(Qt::UserRole).toString().toUtf8() : QByteArray());
-    const QImage image = QrImage(matrix, QrModuleSize(matrix, QrPixels));
-    Img_Qr->setPixmap(QPixmap::fromImage(image));
-    Img_Qr->setToolTip(item ? item->data(Qt::UserRole).toString() : QString());
+    if (!item) {
+        Img_Qr->clear();
+        Img_Qr->setText(QStringLiteral("网页服务未开启"));
+        Img_Qr->setToolTip(QString());
+        return;
+    }
+    const QString url = item->data(Qt::UserRole).toString();
+    const QrMatrix matrix = MakeQrMatrix(url.toUtf8());
+    Img_Qr->setPixmap(QPixmap::fromImage(QrImage(matrix, QrModuleSize(matrix, QrPixels))));
+    Img_Qr->setToolTip(url);
 }

@@ -1,7 +1,7 @@
 // The dialog "远程与观众": the audience page and remote control (web server),
 // OSC for cue systems, the addresses phones and tablets open, and a QR code
 // of the audience address. Every change applies at once and is written to
-// the user's settings file.
+// the user's settings file; what the server and OSC do is shown live.
 #pragma once
 
 #include "remote/RemoteSettings.h"
@@ -16,15 +16,23 @@ class QLineEdit;
 class QListWidget;
 class QPushButton;
 class QSpinBox;
+class QTimer;
+
+// What the window reports of the server and OSC as they run.
+struct RemoteLive {
+    QString status;     // e.g. "远程与观众：已开启，端口 8080；OSC：未开启"
+    quint16 port = 0;   // the port the web server listens on; 0: it does not
+    QString oscCounts;  // commands carried out, refused and malformed; empty while OSC is off
+};
 
 class TFrm_Remote : public QDialog {
     Q_OBJECT
 public:
-    // Puts the settings into effect and returns a status text to show
-    // (e.g. the addresses served, or why a port could not be opened).
-    using ApplyFn = std::function<QString(const TRemoteSettings &)>;
+    using ApplyFn = std::function<void(const TRemoteSettings &)>;   // puts the settings into effect
+    using LiveFn = std::function<RemoteLive()>;
+    static constexpr int RefreshMs = 500;
 
-    TFrm_Remote(const TRemoteSettings &settings, ApplyFn apply, QWidget *parent = nullptr);
+    TFrm_Remote(const TRemoteSettings &settings, ApplyFn apply, LiveFn live, QWidget *parent = nullptr);
 
     const TRemoteSettings &Settings() const { return m_settings; }
 
@@ -35,9 +43,11 @@ public:
     QCheckBox *Chk_OscEnabled;
     QSpinBox *Edt_OscPort;
     QLineEdit *Edt_OscAllowFrom;
-    QListWidget *Lst_Addresses;    // audience and operator address of each interface
+    QLabel *Lbl_OscOpen;           // warns that any sender may cue
+    QLabel *Lbl_OscCounts;
+    QListWidget *Lst_Addresses;    // audience and operator address of each interface, while listening
     QLabel *Img_Qr;                // QR code of the selected (or first) audience address
-    QLabel *Lbl_Status;            // what the window reported when applying
+    QLabel *Lbl_Status;            // the server's and OSC's state as they run
     QLabel *Lbl_Message;           // a refused entry or a failed write
     QPushButton *Btn_Close;
 
@@ -47,7 +57,8 @@ private:
     void Commit(TRemoteSettings next);
     // The settings as they are, changed by edit, committed.
     void Change(const std::function<void(TRemoteSettings &)> &edit);
-    void ShowAddresses();
+    void Refresh();   // the live state
+    void ShowAddresses(quint16 port);
     void ShowQr();
     void Refuse(const QString &text);
     void TokenEdited();
@@ -55,4 +66,7 @@ private:
 
     TRemoteSettings m_settings;
     ApplyFn m_apply;
+    LiveFn m_live;
+    QTimer *m_refresh;
+    quint16 m_shownPort = 0;
 };

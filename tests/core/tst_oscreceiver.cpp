@@ -260,6 +260,38 @@ private slots:
             QCOMPARE(link.spy[i][1].toInt(), i + 1);
     }
 
+    // 10,000 datagrams of every kind, from an allowed and a refused sender:
+    // each one is read and counted, and the command after them acts.
+    void floodLeavesNothingBehind()
+    {
+        Link link;
+        QVERIFY(link.open(QStringLiteral("127.0.0.1")));
+        QUdpSocket stranger;
+        QVERIFY(stranger.bind(QHostAddress(QStringLiteral("127.0.0.2"))));
+        const QByteArray next = Message("/velmora/next");
+        const QByteArray broken = Message("/velmora/goto", ",i", Int32(3)).left(18);
+        int sent = 0;
+        const auto handled = [&] {
+            return int(link.spy.size()) + link.receiver.refusedCount() + link.receiver.malformedCount();
+        };
+        // In rounds the system's queue holds whole, so that none is lost before it is read.
+        while (sent < 10000) {
+            for (int i = 0; i < 200; ++i, ++sent) {
+                if (sent % 3 == 0)
+                    stranger.writeDatagram(next, QHostAddress::LocalHost, link.receiver.port());
+                else
+                    link.send(sent % 3 == 1 ? next : broken);
+            }
+            QTRY_COMPARE(handled(), sent);
+        }
+        QCOMPARE(link.receiver.refusedCount(), 3334);
+        QCOMPARE(link.receiver.malformedCount(), 3333);
+        link.send(Message("/velmora/goto", ",i", Int32(42)));
+        QTRY_COMPARE(link.spy.size(), 3334);
+        QCOMPARE(link.spy.last()[0].value<RemoteCommand>(), RemoteCommand::GoTo);
+        QCOMPARE(link.spy.last()[1].toInt(), 42);
+    }
+
     void listenAndClose()
     {
         OscReceiver receiver;

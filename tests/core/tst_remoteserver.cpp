@@ -8,6 +8,8 @@
 #include "remote/RemoteServer.h"
 
 #include <QElapsedTimer>
+#include <QSignalSpy>
+#include <QTcpServer>
 #include <QtTest>
 
 namespace {
@@ -16,11 +18,17 @@ public:
     RemoteState state;
     RemoteOutcome outcome = RemoteOutcome::Done;
     QList<QPair<RemoteCommand, int>> commands;
+    QList<int> sent;   // pages of /api/send
 
     RemoteState remoteState() const override { return state; }
     RemoteOutcome runRemote(RemoteCommand command, int page) override
     {
         commands.append({command, page});
+        return outcome;
+    }
+    RemoteOutcome sendPage(int page) override
+    {
+        sent.append(page);
         return outcome;
     }
 };
@@ -42,6 +50,9 @@ private slots:
     void outcomesGiveTheirStatus();
     void guessersAreRefusedForAMinute();
     void eventStreamFollowsTheState();
+    void fullHouseKeepsTheOperator();
+    void streamsThatDoNotReadAreClosed();
+    void failedStartIsRetried();
     void limitsOnClients();
 
 private:
@@ -146,7 +157,7 @@ void TestRemoteServer::stateJson()
     state.linkOk = false;
     state.linkMessage = QStringLiteral("线路停滞");
     QCOMPARE(RemoteStateJson(state),
-             QStringLiteral(R"({"blank":false,"link":{"message":"线路停滞","ok":false},"next":{"page":1,"text":"序幕 \"引\""},"onAir":{"page":null,"text":""},"sending":false})")
+             QStringLiteral(R"({"blank":false,"link":{"message":"线路停滞","ok":false},"locked":false,"next":{"page":1,"text":"序幕 \"引\""},"onAir":{"page":null,"text":""},"sending":false})")
                  .toUtf8());
     state.onAirPage = 7;
     state.onAirText = QStringLiteral("第七");
@@ -156,6 +167,8 @@ void TestRemoteServer::stateJson()
     QCOMPARE(json[QStringLiteral("onAir")].toObject()[QStringLiteral("page")].toInt(), 7);
     QVERIFY(json[QStringLiteral("next")].toObject()[QStringLiteral("page")].isNull());
     QCOMPARE(json[QStringLiteral("sending")].toBool(), true);
+    // The audience learns what the displays show, and nothing of what comes next.
+    QCOMPARE(AudienceStateJson(state), QStringLiteral(R"({"blank":false,"onAir":{"text":"第七"}})").toUtf8());
 }
 
 void TestRemoteServer::routesAndPages()
@@ -177,9 +190,15 @@ void TestRemoteServer::routesAndPages()
         QVERIFY(page->header("Content-Security-Policy").startsWith("default-src 'none'"));
     }
 
+    // The state without the token is the audience's; with it, the operator's.
+    m_show->state.nextPage = 4;
+    m_show->state.nextText = QStringLiteral("第四场：剧透");
     const HttpReply state = get("/api/state?x=1");
     QCOMPARE(state.status, 200);
-    QCOMPARE(state.body, RemoteStateJson(m_show->state));
+    QCOMPARE(state.body, AudienceStateJson(m_show->state));
+    QVERIFY(!state.body.contains("next") && !state.body.contains("剧透") && !state.body.contains("link"));
+    QCOMPARE(Http(m_server->port(), "GET", "/api/state", Token).body, RemoteStateJson(m_show->state));
+    QCOMPARE(Http(m_server->port(), "GET", "/api/state", "wrong").status, 401);
 
     QCOMPARE(get("/missing").status, 404);
     QCOMPARE(get("/../../etc/passwd").status, 404);
@@ -215,6 +234,10 @@ void TestRemoteServer::controlNeedsTheToken()
     QCOMPARE(post("/api/goto?page=12").status, 200);
     QCOMPARE(post("/api/goto?page=x").status, 400);
     QCOMPARE(post("/api/goto").status, 400);
+    QCOMPARE(post("/api/send?page=1").status, 200);
+    QCOMPARE(post("/api/send").status, 400);
+    QCOMPARE(post("/api/send?page=1", QByteArray()).status, 401);
+    QCOMPARE(m_show->sent, QList<int>{1});
     const QList<QPair<RemoteCommand, int>> expected = {
         {RemoteCommand::Next, 0}, {RemoteCommand::Previous, 0}, {RemoteCommand::Blank, 0},
         {RemoteCommand::Resend, 0}, {RemoteCommand::GoTo, 12}};
@@ -271,40 +294,218 @@ void TestRemoteServer::guessersAreRefusedForAMinute()
     QCOMPARE(m_show->commands.size(), 3);
 }
 
+namespace {
+// Event streams opened from the test's own thread, each from one of the
+// loopback addresses given; every byte each one receives is kept.
+struct Streams {
+    std::vector<std::unique_ptr<QTcpSocket>> sockets;
+    std::vector<QByteArray> got;
+
+    void open(quint16 port, const QHostAddress &from, const QByteArray &target = "/api/events")
+    {
+        sockets.push_back(std::make_unique<QTcpSocket>());
+        got.emplace_back();
+        QTcpSocket *socket = sockets.back().get();
+        const size_t i = got.size() - 1;
+        QObject::connect(socket, &QTcpSocket::readyRead, [this, socket, i] { got[i] += socket->readAll(); });
+        QObject::connect(socket, &QTcpSocket::connected, [socket, target] {
+            socket->write("GET " + target + " HTTP/1.1\r\nHost: x\r\n\r\n");
+        });
+        socket->bind(from);
+        socket->connectToHost(QHostAddress::LocalHost, port);
+    }
+    int events(size_t i) const { return int(got[i].count("data: ")); }
+    bool allHave(int count) const
+    {
+        for (size_t i = 0; i < got.size(); ++i)
+            if (events(i) < count)
+                return false;
+        return true;
+    }
+};
+
+QHostAddress Device(int i)
+{
+    return QHostAddress(QStringLiteral("127.0.0.%1").arg(10 + i));
+}
+} // namespace
+
 void TestRemoteServer::eventStreamFollowsTheState()
 {
     const quint16 port = m_server->port();
-    QTcpSocket stream;
-    stream.connectToHost(QHostAddress::LocalHost, port);
-    QVERIFY(stream.waitForConnected(5000));
-    stream.write("GET /api/events HTTP/1.1\r\nHost: x\r\nAccept: text/event-stream\r\n\r\n");
-    QByteArray got;
-    const auto events = [&] { got += stream.readAll(); return got.count("data: "); };
-    QTRY_COMPARE(events(), 1);
-    QVERIFY(got.startsWith("HTTP/1.1 200 OK\r\n"));
-    QVERIFY(got.contains("Content-Type: text/event-stream"));
-    QVERIFY(got.contains("data: " + RemoteStateJson(m_show->state) + "\n\n"));
-    QCOMPARE(m_server->streamCount(), 1);
+    m_show->state.nextText = QStringLiteral("第五场：剧透");
+    Streams streams;
+    streams.open(port, QHostAddress::LocalHost);
+    streams.open(port, QHostAddress::LocalHost, "/api/events?token=" + Token);
+    QTRY_VERIFY(streams.allHave(1));
+    const QByteArray &audience = streams.got[0], &operatorStream = streams.got[1];
+    QVERIFY(audience.startsWith("HTTP/1.1 200 OK\r\n"));
+    QVERIFY(audience.contains("Content-Type: text/event-stream"));
+    QVERIFY(audience.contains("data: " + AudienceStateJson(m_show->state) + "\n\n"));
+    QVERIFY(!audience.contains("剧透"));
+    QVERIFY(operatorStream.contains("data: " + RemoteStateJson(m_show->state) + "\n\n"));
+    QCOMPARE(m_server->streamCount(), 2);
 
     m_show->state.onAirPage = 4;
     m_show->state.onAirText = QStringLiteral("第四场");
     m_server->publish();
-    QTRY_COMPARE(events(), 2);
-    QVERIFY(got.endsWith("data: " + RemoteStateJson(m_show->state) + "\n\n"));
+    QTRY_VERIFY(streams.allHave(2));
+    QVERIFY(audience.endsWith("data: " + AudienceStateJson(m_show->state) + "\n\n"));
+    QVERIFY(operatorStream.endsWith("data: " + RemoteStateJson(m_show->state) + "\n\n"));
+    // What only the operator sees changes: the audience hears nothing of it.
+    m_show->state.locked = true;
+    m_server->publish();
+    QTRY_COMPARE(streams.events(1), 3);
+    QCOMPARE(streams.events(0), 2);
+
+    // A wrong token in the query is a wrong token.
+    const HttpReply wrong = get("/api/events?token=guess");
+    QCOMPARE(wrong.status, 401);
 
     // A stream is exempt from the request time-out; closing the server ends it.
     m_server->setRequestTimeout(50);
     QTest::qWait(200);
-    QCOMPARE(stream.state(), QAbstractSocket::ConnectedState);
+    QCOMPARE(streams.sockets[0]->state(), QAbstractSocket::ConnectedState);
     m_server->close();
-    QTRY_COMPARE(stream.state(), QAbstractSocket::UnconnectedState);
+    QTRY_COMPARE(streams.sockets[0]->state(), QAbstractSocket::UnconnectedState);
     QCOMPARE(m_server->connectionCount(), 0);
+}
+
+// A full house: a thousand phones on 63 devices follow the captions, while
+// the operator's page, state, stream and commands are served all the same;
+// the phone after the last place gets a page that says so and tries again.
+void TestRemoteServer::fullHouseKeepsTheOperator()
+{
+    const quint16 port = m_server->port();
+    const int phones = 1000;
+    QVERIFY2(m_server->audienceCapacity() >= phones, "the process may not open enough files");
+    m_server->setAudienceCapacity(phones);
+    Streams house;
+    for (int i = 0; i < phones; ++i) {
+        house.open(port, Device(i / RemoteServer::MaxConnectionsPerAddress));
+        if (i % 100 == 99)   // phones come in waves, not all in one instant
+            QTRY_COMPARE_WITH_TIMEOUT(m_server->streamCount(), i + 1, 20000);
+    }
+    QTRY_COMPARE_WITH_TIMEOUT(m_server->streamCount(), phones, 20000);
+    QTRY_VERIFY_WITH_TIMEOUT(house.allHave(1), 20000);
+
+    // Full: the next phone gets the dark page that retries by itself, and
+    // a stream gets 503 for its page to retry.
+    const HttpReply full = Http(port, "GET", "/", QByteArray(), Device(70));
+    QCOMPARE(full.status, 503);
+    QCOMPARE(full.header("Retry-After"), QByteArray("10"));
+    QVERIFY(full.body.contains("<meta http-equiv=\"refresh\" content=\"10\">"));
+    QVERIFY(full.body.contains("background: #000"));
+    QVERIFY(QString::fromUtf8(full.body).contains(QStringLiteral("人数已满")));
+    QCOMPARE(Http(port, "GET", "/api/events", QByteArray(), Device(70)).status, 503);
+
+    // The operator: page, state and commands with the token, from any device.
+    QCOMPARE(get("/remote").status, 200);
+    QCOMPARE(Http(port, "GET", "/api/state", Token).status, 200);
+    QCOMPARE(post("/api/next").status, 200);
+    Streams desk;
+    desk.open(port, QHostAddress::LocalHost, "/api/events?token=" + Token);
+    QTRY_VERIFY(desk.allHave(1));
+    QVERIFY(desk.got[0].contains("\"next\""));
+
+    m_show->state.onAirText = QStringLiteral("第二场");
+    m_server->publish();
+    QTRY_VERIFY_WITH_TIMEOUT(house.allHave(2), 20000);
+    QTRY_VERIFY(desk.allHave(2));
+
+    // A phone that leaves frees its place.
+    house.sockets[0]->abort();
+    QTRY_COMPARE(m_server->streamCount(), phones);   // the desk's took none of the house
+    QCOMPARE(Http(port, "GET", "/", QByteArray(), Device(70)).status, 200);
+}
+
+// A stream whose client does not read is closed, by the queue it leaves
+// (64 KB) or by the time it takes nothing (30 s); the readers stay.
+void TestRemoteServer::streamsThatDoNotReadAreClosed()
+{
+    const quint16 port = m_server->port();
+    for (const bool byTime : {false, true}) {
+        Streams streams;
+        streams.open(port, QHostAddress::LocalHost);
+        streams.open(port, QHostAddress::LocalHost);
+        QTRY_VERIFY(streams.allHave(1));
+        QTcpSocket *deaf = streams.sockets[1].get();
+        deaf->disconnect();   // reads no more
+        deaf->setReadBufferSize(1);
+        m_server->setHeartbeatInterval(byTime ? 10 : 1000000);
+        // The server's end of the deaf stream.
+        const QTcpSocket *serverEnd = nullptr;
+        for (const QTcpSocket *socket : m_server->findChildren<QTcpSocket *>())
+            if (socket->peerPort() == deaf->localPort())
+                serverEnd = socket;
+        QVERIFY(serverEnd);
+        // Long captions, each new: the system's buffers fill first, then the
+        // server's. By time: no more once the server keeps bytes unsent.
+        const auto held = [&] {
+            return serverEnd->bytesToWrite() > 0 && (QTest::qWait(5), serverEnd->bytesToWrite() > 0);
+        };
+        for (int i = 0; i < 20000 && m_server->streamCount() == 2 && !(byTime && held()); ++i) {
+            m_show->state.onAirText = QString::number(i) + QString(1000, QChar(0x5B57));
+            m_server->publish();
+            QCoreApplication::processEvents();
+        }
+        if (byTime) {
+            // Far below the size that closes a stream: only the time does.
+            QVERIFY(serverEnd->bytesToWrite() < RemoteServer::MaxUnsentStream / 2);
+            m_clock->pause(RemoteServer::StalledStreamMs - 1000);
+            QTest::qWait(50);
+            QCOMPARE(m_server->streamCount(), 2);
+            // Nothing more is sent, so only the time can close it, once the
+            // system has taken all it will.
+            QTRY_VERIFY_WITH_TIMEOUT((m_clock->pause(2000), m_server->streamCount() == 1), 10000);
+        }
+        QCOMPARE(m_server->streamCount(), 1);
+        QCOMPARE(streams.sockets[0]->state(), QAbstractSocket::ConnectedState);
+        m_server->publish();
+        QTRY_VERIFY(streams.got[0].contains(AudienceStateJson(m_show->state)));
+        streams.sockets.clear();
+        QTRY_COMPARE(m_server->connectionCount(), 0);
+    }
+}
+
+// A taken port is tried again until it is free; the status says so each time.
+void TestRemoteServer::failedStartIsRetried()
+{
+    QTcpServer other;
+    QVERIFY(other.listen(QHostAddress::Any));
+    const quint16 taken = other.serverPort();
+    m_server->close();
+    QSignalSpy changed(m_server.get(), &RemoteServer::statusChanged);
+    m_server->setRetryInterval(20);
+    m_server->start(taken);
+    QVERIFY(!m_server->isListening());
+    QVERIFY(m_server->isRetrying());
+    QCOMPARE(m_server->statusText(), QStringLiteral("远程与观众：未能开启，端口 %1 已被占用，每 5 秒重试").arg(taken));
+    QCOMPARE(changed.size(), 1);
+    QTest::qWait(100);   // several tries, nothing new to tell
+    QCOMPARE(changed.size(), 1);
+
+    other.close();
+    QTRY_VERIFY(m_server->isListening());
+    QCOMPARE(m_server->port(), taken);
+    QVERIFY(!m_server->isRetrying());
+    QCOMPARE(m_server->statusText(), QStringLiteral("远程与观众：已开启，端口 %1").arg(taken));
+    QCOMPARE(changed.size(), 2);
+    QCOMPARE(get("/api/state").status, 200);
+
+    // Stopped while it waits for the port: it stops trying.
+    QVERIFY(other.listen(QHostAddress::Any));
+    m_server->start(other.serverPort());
+    QVERIFY(m_server->isRetrying());
+    m_server->close();
+    QVERIFY(!m_server->isRetrying());
+    QCOMPARE(m_server->statusText(), QStringLiteral("远程与观众：未开启"));
 }
 
 void TestRemoteServer::limitsOnClients()
 {
     const quint16 port = m_server->port();
-    const auto device = [](int i) { return QHostAddress(QStringLiteral("127.0.0.%1").arg(10 + i)); };
+    const auto device = Device;
     std::vector<std::unique_ptr<QTcpSocket>> idle;
     const auto connectIdle = [&](const QHostAddress &from) {
         idle.push_back(std::make_unique<QTcpSocket>());
@@ -318,10 +519,10 @@ void TestRemoteServer::limitsOnClients()
     QCOMPARE(Http(port, "GET", "/api/state", QByteArray(), device(0)).status, 0);
     QCOMPARE(Http(port, "GET", "/api/state", QByteArray(), device(1)).status, 200);
 
-    // Every place is taken by idle clients: the next one is closed at once.
-    for (int i = RemoteServer::MaxConnectionsPerAddress; i < RemoteServer::MaxConnections; ++i)
+    // Every place for a request is taken by idle clients: the next one is closed at once.
+    for (int i = RemoteServer::MaxConnectionsPerAddress; i < RemoteServer::MaxPending; ++i)
         connectIdle(device(i / RemoteServer::MaxConnectionsPerAddress));
-    QTRY_COMPARE(m_server->connectionCount(), RemoteServer::MaxConnections);
+    QTRY_COMPARE(m_server->connectionCount(), RemoteServer::MaxPending);
     for (const auto &socket : idle)
         QTRY_COMPARE(socket->state(), QAbstractSocket::ConnectedState);
     QCOMPARE(get("/api/state").status, 0);

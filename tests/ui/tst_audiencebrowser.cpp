@@ -7,6 +7,7 @@
 
 #include "app/Gbk.h"
 #include "app/PageStore.h"
+#include "link/SpecialFrames.h"
 
 #include <QElapsedTimer>
 #include <QJsonArray>
@@ -199,10 +200,12 @@ void TestAudienceBrowser::pagesAppearInTheBrowser()
     if (QTest::currentTestFailed())
         return;
 
-    // The page follows the show, and offers nothing to press.
+    // The page follows the show, and offers nothing to press but the size of its text.
     QTRY_COMPARE_WITH_TIMEOUT(evaluate(QStringLiteral("document.body.dataset.state")).toString(),
                               QStringLiteral("live"), 15000);
-    QCOMPARE(evaluate(QStringLiteral("document.querySelectorAll('button,input,a,form,select').length")).toInt(), 0);
+    QCOMPARE(evaluate(QStringLiteral("document.querySelectorAll('input,a,form,select').length")).toInt(), 0);
+    QCOMPARE(evaluate(QStringLiteral("[...document.querySelectorAll('button')].map(b => b.textContent).join()")).toString(),
+             QStringLiteral("字号 100%"));
     QCOMPARE(evaluate(QStringLiteral("getComputedStyle(document.body).backgroundColor")).toString(),
              QStringLiteral("rgb(0, 0, 0)"));
 
@@ -220,25 +223,56 @@ void TestAudienceBrowser::pagesAppearInTheBrowser()
     QTRY_VERIFY_WITH_TIMEOUT(!w.Show->busy(), 10000);
     QVERIFY2(shownAfterEnd(QString(), sinceEnd) >= 0, "the caption stayed after the blank");
 
+    // A long temporary message fits: smaller type, never below a legible
+    // size, its top not cut off and its newest end in sight.
+    TTempMessage message;
+    for (int i = 0; message.Text.size() < 288; ++i)
+        message.Text += QStringLiteral("第%1位观众请注意：演出将在片刻之后继续，请勿离座。").arg(i);
+    message.Text.truncate(288);
+    message.FontName = QStringLiteral("宋体");
+    message.FontHeight = 16;
+    QVERIFY(w.SendTempMessage(message));
+    QTRY_VERIFY_WITH_TIMEOUT(!w.Show->busy(), 20000);
+    QTRY_COMPARE_WITH_TIMEOUT(evaluate(QStringLiteral("document.getElementById('caption').textContent")).toString(),
+                              message.Text, 5000);
+    const QString fits = QStringLiteral(
+        "(() => { const c = document.getElementById('caption'); const r = c.getBoundingClientRect();"
+        " return [r.top >= 0, r.bottom <= innerHeight, c.scrollTop + c.clientHeight >= c.scrollHeight - 1,"
+        " parseFloat(getComputedStyle(c).fontSize) >= 18].join(); })()");
+    QCOMPARE(evaluate(fits).toString(), QStringLiteral("true,true,true,true"));
+    // The larger text the spectator chose is kept in the browser.
+    evaluate(QStringLiteral("document.getElementById('bigger').click()"));
+    QCOMPARE(evaluate(QStringLiteral("localStorage.getItem('velmoraTextScale')")).toString(), QStringLiteral("1.25"));
+    QCOMPARE(evaluate(fits).toString(), QStringLiteral("true,true,true,true"));
+
     // Server gone and back: the page reconnects by itself.
     const quint16 port = w.RemotePort();
     w.ApplyRemoteSettings(TRemoteSettings());
     QTRY_COMPARE_WITH_TIMEOUT(evaluate(QStringLiteral("document.body.dataset.state")).toString(),
                               QStringLiteral("connecting"), 5000);
+    // Paused: the old caption is dimmed and a marker says so.
+    QTRY_VERIFY(evaluate(QStringLiteral("getComputedStyle(document.getElementById('caption')).opacity")).toString().toDouble() < 0.5);
+    QVERIFY(evaluate(QStringLiteral("document.getElementById('status').textContent")).toString().startsWith(QStringLiteral("字幕已暂停")));
+    QVERIFY(evaluate(QStringLiteral("document.querySelector('#status span').getBoundingClientRect().height")).toDouble() > 0);
     settings.Port = port;
     w.ApplyRemoteSettings(settings);
     QCOMPARE(w.RemotePort(), port);
     w.ResendClick();
     QTRY_VERIFY_WITH_TIMEOUT(!w.Show->busy(), 10000);
     QTRY_COMPARE_WITH_TIMEOUT(evaluate(QStringLiteral("document.getElementById('caption').textContent")).toString(),
-                              QStringLiteral("第一场：风起"), 10000);
+                              message.Text, 10000);
+    QTRY_COMPARE(evaluate(QStringLiteral("document.body.dataset.state")).toString(), QStringLiteral("live"));
+    QCOMPARE(evaluate(QStringLiteral("getComputedStyle(document.getElementById('caption')).opacity")).toString(), QStringLiteral("1"));
 
-    // The operator page: a wrong token is told in Chinese, the right one steps the show.
+    // The operator page: without the token nothing of what comes next; a
+    // wrong token is told in Chinese, the right one steps the show.
     openPage(QStringLiteral("http://127.0.0.1:%1/remote").arg(port));
     if (QTest::currentTestFailed())
         return;
-    QTRY_COMPARE_WITH_TIMEOUT(evaluate(QStringLiteral("document.getElementById('following').textContent")).toString(),
-                              QStringLiteral("下一幕：第3幕 第二场"), 15000);
+    QTRY_COMPARE_WITH_TIMEOUT(evaluate(QStringLiteral("document.getElementById('info').textContent")).toString(),
+                              QStringLiteral("已连接"), 15000);
+    QCOMPARE(evaluate(QStringLiteral("document.getElementById('following').textContent")).toString(),
+             QStringLiteral("下一幕：—"));
     const auto login = [this](const QString &token) {
         evaluate(QStringLiteral("document.getElementById('secret').value = '%1';"
                                 "document.getElementById('login').requestSubmit();"
@@ -248,11 +282,28 @@ void TestAudienceBrowser::pagesAppearInTheBrowser()
     QTRY_COMPARE_WITH_TIMEOUT(evaluate(QStringLiteral("document.getElementById('error').textContent")).toString(),
                               QStringLiteral("口令错误，请重新输入"), 5000);
     QVERIFY(!evaluate(QStringLiteral("document.getElementById('login').hidden")).toBool());
-    QCOMPARE(w.Show->onAirPage(), 1);
+    QCOMPARE(w.Show->screen(), ShowState::TempMessage);   // nothing went out
     login(ReadRemoteSettings().Token);
     QTRY_COMPARE_WITH_TIMEOUT(w.Show->onAirPage(), 2, 10000);
     QTRY_COMPARE_WITH_TIMEOUT(evaluate(QStringLiteral("document.getElementById('now').textContent")).toString(),
                               QStringLiteral("当前：第3幕 第二场"), 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(!w.Show->busy(), 10000);
+
+    // The lock, which only the operator's stream carries, shows and rests the buttons.
+    const QString resting = QStringLiteral("[document.getElementById('lock').hidden, document.getElementById('next').disabled].join()");
+    w.SetShowLocked(true);
+    QTRY_COMPARE(evaluate(resting).toString(), QStringLiteral("false,true"));
+    w.SetShowLocked(false);
+    QTRY_COMPARE(evaluate(resting).toString(), QStringLiteral("true,false"));
+
+    // 发送此幕: page 1 straight away; the buttons rest while it goes out.
+    evaluate(QStringLiteral("document.getElementById('page').value = '1';"
+                            "document.getElementById('sendPage').click();"));
+    QTRY_VERIFY_WITH_TIMEOUT(w.Show->busy(), 5000);
+    QTRY_COMPARE(evaluate(QStringLiteral("document.getElementById('sendPage').disabled")).toBool(), true);
+    QTRY_VERIFY_WITH_TIMEOUT(!w.Show->busy(), 10000);
+    QCOMPARE(w.Show->onAirPage(), 0);
+    QTRY_COMPARE(evaluate(QStringLiteral("document.getElementById('sendPage').disabled")).toBool(), false);
     m_browser.reset();
 }
 

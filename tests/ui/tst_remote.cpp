@@ -10,6 +10,7 @@
 #include "app/Gbk.h"
 #include "app/PageStore.h"
 #include "link/RecordingPort.h"
+#include "remote/OscReceiver.h"
 #include "remote/RemoteServer.h"
 
 #include <QDialog>
@@ -92,12 +93,20 @@ void TestRemote::settingsStartRebindAndStop()
     QCOMPARE(w.RemotePort(), port);
     QCOMPARE(Http(port, "POST", "/api/goto?page=1", token.toLatin1()).status, 401);
 
-    // A port another program holds: the status says so.
+    // A port another program holds: the status bar says so, and the port
+    // is tried again until it is free.
     QTcpServer other;
     QVERIFY(other.listen(QHostAddress::Any));
-    w.ApplyRemoteSettings(Enabled(other.serverPort()));
+    const quint16 taken = other.serverPort();
+    w.findChild<RemoteServer *>()->setRetryInterval(20);
+    w.ApplyRemoteSettings(Enabled(taken));
     QCOMPARE(w.RemotePort(), quint16(0));
-    QCOMPARE(w.RemoteStatus(), QStringLiteral("远程与观众：未能开启，端口 %1 已被占用；OSC：未开启").arg(other.serverPort()));
+    const QString failed = QStringLiteral("远程与观众：未能开启，端口 %1 已被占用，每 5 秒重试；OSC：未开启").arg(taken);
+    QCOMPARE(w.RemoteStatus(), failed);
+    QCOMPARE(w.StatusPanel[2]->text(), failed);
+    other.close();
+    QTRY_COMPARE(w.RemotePort(), taken);
+    QCOMPARE(w.StatusPanel[2]->text(), QStringLiteral("远程与观众：已开启，端口 %1；OSC：未开启").arg(taken));
 
     w.ApplyRemoteSettings(Enabled());
     QVERIFY(w.RemotePort() != 0);
@@ -150,7 +159,10 @@ void TestRemote::gotoAndNextOnCom0()
     QCOMPARE(w.Show->onAirPage(), 2);
     QCOMPARE(w.Show->last().outcome, ShowEntry::Ok);
     QTRY_COMPARE(w.SelectedIndex(), 2);   // the list follows, as after Space
-    QJsonObject state = Http(port, "GET", "/api/state").json();
+    // The audience sees the caption only; the operator what comes next too.
+    const QByteArray audience = Http(port, "GET", "/api/state").body;
+    QVERIFY(audience.contains("第二场") && !audience.contains("第三场") && !audience.contains("\"link\""));
+    QJsonObject state = Http(port, "GET", "/api/state", Token).json();
     QCOMPARE(state[QStringLiteral("onAir")].toObject()[QStringLiteral("page")].toInt(), 3);
     QCOMPARE(state[QStringLiteral("onAir")].toObject()[QStringLiteral("text")].toString(), QStringLiteral("第二场"));
     QCOMPARE(state[QStringLiteral("next")].toObject()[QStringLiteral("text")].toString(), QStringLiteral("第三场"));
@@ -164,7 +176,7 @@ void TestRemote::gotoAndNextOnCom0()
     QCOMPARE(w.Show->onAirPage(), 3);
     QTest::qWait(20);   // the end of the transmission is handled in full
     QCOMPARE(w.SelectedIndex(), 0);
-    state = Http(port, "GET", "/api/state").json();
+    state = Http(port, "GET", "/api/state", Token).json();
     QCOMPARE(state[QStringLiteral("next")].toObject()[QStringLiteral("text")].toString(), QStringLiteral("第一场"));
     QCOMPARE(state[QStringLiteral("link")].toObject()[QStringLiteral("ok")].toBool(), true);
 
@@ -175,6 +187,14 @@ void TestRemote::gotoAndNextOnCom0()
     QCOMPARE(Http(port, "POST", "/api/resend", Token).status, 200);
     QTRY_VERIFY_WITH_TIMEOUT(!w.Show->busy(), 10000);
     QCOMPARE(w.Show->onAirPage(), 3);
+
+    // 发送此幕: the first page, straight from the remote, as its click in the list.
+    QCOMPARE(Http(port, "POST", "/api/send?page=1", Token).status, 200);
+    QVERIFY(w.Show->busy());
+    QCOMPARE(Http(port, "POST", "/api/send?page=2", Token).status, 409);
+    QTRY_VERIFY_WITH_TIMEOUT(!w.Show->busy(), 10000);
+    QCOMPARE(w.Show->onAirPage(), 0);
+    QCOMPARE(Http(port, "POST", "/api/send?page=9", Token).status, 404);
     QVERIFY(t.prompter.errors.isEmpty());
 }
 
@@ -210,6 +230,23 @@ void TestRemote::oscStepsTheShowFromAllowedSenders()
     QTRY_VERIFY_WITH_TIMEOUT(w.Show->busy() || w.Show->onAirPage() == 2, 5000);
     QTRY_VERIFY_WITH_TIMEOUT(!w.Show->busy(), 10000);
     QCOMPARE(w.Show->onAirPage(), 2);
+
+    // A burst of 10,000 next from the cue system: pages go out while the
+    // burst lasts, and the command after it is still carried out.
+    const OscReceiver *receiver = w.findChild<OscReceiver *>();
+    send(osc("/velmora/goto", 1));
+    QTRY_COMPARE(w.SelectedIndex(), 0);
+    const int carriedOut = receiver->carriedOutCount();
+    QCOMPARE(carriedOut, 3);
+    for (int round = 0; round < 50; ++round) {
+        for (int i = 0; i < 200; ++i)
+            send(osc("/velmora/next"));
+        QTest::qWait(1);
+    }
+    QTRY_VERIFY_WITH_TIMEOUT(!w.Show->busy(), 10000);
+    QVERIFY(receiver->carriedOutCount() > carriedOut);
+    send(osc("/velmora/goto", 2));
+    QTRY_COMPARE(w.SelectedIndex(), 1);
 
     // The show lock locks the cue system too.
     w.SetShowLocked(true);
@@ -263,6 +300,7 @@ void TestRemote::droppedWhileSendingLockedAndNoPage()
     QCOMPARE(Http(port, "POST", "/api/goto?page=3", Token).status, 423);
     QCOMPARE(Http(port, "POST", "/api/next", Token).status, 423);
     QCOMPARE(Http(port, "GET", "/api/state").status, 200);
+    QCOMPARE(Http(port, "GET", "/api/state", Token).json()[QStringLiteral("locked")].toBool(), true);
     QCOMPARE(w.SelectedIndex(), 0);
     QVERIFY(!w.Show->busy());
     w.SetShowLocked(false);

@@ -16,17 +16,39 @@
 #include <QtTest>
 
 namespace {
-// Stands in for the window: records what it was asked to apply.
+// Stands in for the window: records what it was asked to apply, and runs
+// a server that listens on the port unless another program holds it.
 struct FakeApply {
     QList<TRemoteSettings> applied;
+    TRemoteSettings current;
+    int taken = 0;        // the port another program holds
+    QString oscCounts;
     TFrm_Remote::ApplyFn fn()
     {
         return [this](const TRemoteSettings &s) {
             applied << s;
-            return QStringLiteral("已应用 %1").arg(applied.size());
+            current = s;
+        };
+    }
+    TFrm_Remote::LiveFn live()
+    {
+        return [this] {
+            RemoteLive state;
+            state.status = QStringLiteral("已应用 %1").arg(applied.size());
+            state.port = current.Enabled && current.Port != taken ? quint16(current.Port) : 0;
+            state.oscCounts = oscCounts;
+            return state;
         };
     }
 };
+
+TRemoteSettings Serving()
+{
+    TRemoteSettings settings;
+    settings.Enabled = true;
+    settings.Token = QStringLiteral("abcdefghijklmnop");
+    return settings;
+}
 
 QStringList ListedTexts(const QListWidget *list)
 {
@@ -67,7 +89,7 @@ private slots:
     void enableMakesTokenAndWrites()
     {
         FakeApply fake;
-        TFrm_Remote dialog(TRemoteSettings{}, fake.fn());
+        TFrm_Remote dialog(TRemoteSettings{}, fake.fn(), fake.live());
         QCOMPARE(dialog.objectName(), QStringLiteral("Frm_Remote"));
         QCOMPARE(dialog.windowTitle(), QStringLiteral("远程与观众"));
         QVERIFY(!dialog.Chk_Enabled->isChecked());
@@ -102,7 +124,7 @@ private slots:
         start.Token = QStringLiteral("abcdefghijklmnop");
         WriteRemoteSettings(start);
         FakeApply fake;
-        TFrm_Remote dialog(start, fake.fn());
+        TFrm_Remote dialog(start, fake.fn(), fake.live());
 
         for (const QString &bad : {QStringLiteral("short"), QStringLiteral("with a space inside it"),
                                    QStringLiteral("令牌令牌令牌令牌令牌令牌令牌令牌")}) {
@@ -129,7 +151,8 @@ private slots:
     void portsAndAddresses()
     {
         FakeApply fake;
-        TFrm_Remote dialog(TRemoteSettings{}, fake.fn());
+        fake.current = Serving();
+        TFrm_Remote dialog(fake.current, fake.fn(), fake.live());
         QVERIFY(ListedTexts(dialog.Lst_Addresses).join('\n').contains(QStringLiteral("http://127.0.0.1:8080/remote")));
         // Loopback comes after the addresses other devices can open.
         QVERIFY(dialog.Lst_Addresses->count() == 1
@@ -149,19 +172,52 @@ private slots:
         QVERIFY(listed.contains(QStringLiteral("操作：http://127.0.0.1:8181/remote")));
         QVERIFY(!listed.contains(QStringLiteral(":8080/")));
 
+        // A port another program holds: no address and no code until it is free.
+        fake.taken = 8282;
+        dialog.Edt_Port->setValue(8282);
+        emit dialog.Edt_Port->editingFinished();
+        QCOMPARE(dialog.Lst_Addresses->count(), 0);
+        QVERIFY(dialog.Img_Qr->pixmap().isNull());
+        QCOMPARE(dialog.Img_Qr->text(), QStringLiteral("网页服务未开启"));
+        fake.taken = 0;
+        QTRY_VERIFY(ListedTexts(dialog.Lst_Addresses).join('\n').contains(QStringLiteral("http://127.0.0.1:8282/remote")));
+        QVERIFY(!dialog.Img_Qr->pixmap().isNull());
+        QTest::mouseClick(dialog.Chk_Enabled, Qt::LeftButton);
+        QVERIFY(!fake.current.Enabled);
+        QCOMPARE(dialog.Lst_Addresses->count(), 0);
+
         dialog.Chk_OscEnabled->setChecked(true);
         dialog.Edt_OscPort->setValue(53000);
         emit dialog.Edt_OscPort->editingFinished();
-        QCOMPARE(fake.applied.size(), 3);
-        QVERIFY(fake.applied[2].OscEnabled);
-        QCOMPARE(fake.applied[2].OscPort, 53000);
-        QCOMPARE(ReadRemoteSettings(), fake.applied[2]);
+        QCOMPARE(fake.applied.size(), 5);
+        QVERIFY(fake.applied[4].OscEnabled);
+        QCOMPARE(fake.applied[4].OscPort, 53000);
+        QCOMPARE(ReadRemoteSettings(), fake.applied[4]);
+    }
+
+    // OSC open to every sender is warned of; the counts follow as they change.
+    void oscWarningAndCounts()
+    {
+        FakeApply fake;
+        TFrm_Remote dialog(TRemoteSettings{}, fake.fn(), fake.live());
+        QVERIFY(!dialog.Lbl_OscOpen->isVisibleTo(&dialog));
+        QVERIFY(!dialog.Lbl_OscCounts->isVisibleTo(&dialog));
+        QTest::mouseClick(dialog.Chk_OscEnabled, Qt::LeftButton);
+        QVERIFY(dialog.Lbl_OscOpen->isVisibleTo(&dialog));
+        QVERIFY(dialog.Lbl_OscOpen->text().contains(QStringLiteral("任何设备")));
+        dialog.Edt_OscAllowFrom->setText(QStringLiteral("192.168.1.20"));
+        emit dialog.Edt_OscAllowFrom->editingFinished();
+        QVERIFY(!dialog.Lbl_OscOpen->isVisibleTo(&dialog));
+
+        fake.oscCounts = QStringLiteral("OSC：已执行 3 条命令，拒绝的发送方 2 个数据包，无效数据包 1 个");
+        QTRY_COMPARE(dialog.Lbl_OscCounts->text(), fake.oscCounts);
+        QVERIFY(dialog.Lbl_OscCounts->isVisibleTo(&dialog));
     }
 
     void oscSenders()
     {
         FakeApply fake;
-        TFrm_Remote dialog(TRemoteSettings{}, fake.fn());
+        TFrm_Remote dialog(TRemoteSettings{}, fake.fn(), fake.live());
         dialog.Edt_OscAllowFrom->setText(QStringLiteral("192.168.1.20, lighting-desk"));
         emit dialog.Edt_OscAllowFrom->editingFinished();
         QVERIFY(fake.applied.isEmpty());
@@ -182,7 +238,7 @@ private slots:
         WriteRaw(blocker, "x");
         AppPaths::setRegistryFile(blocker + QStringLiteral("/Velmora.ini"));
         FakeApply fake;
-        TFrm_Remote dialog(TRemoteSettings{}, fake.fn());
+        TFrm_Remote dialog(TRemoteSettings{}, fake.fn(), fake.live());
         dialog.Chk_OscEnabled->setChecked(true);
         QCOMPARE(fake.applied.size(), 1);
         QVERIFY(dialog.Settings().OscEnabled);
@@ -224,7 +280,8 @@ private slots:
     void dialogShowsQrOfSelectedAddress()
     {
         FakeApply fake;
-        TFrm_Remote dialog(TRemoteSettings{}, fake.fn());
+        fake.current = Serving();
+        TFrm_Remote dialog(fake.current, fake.fn(), fake.live());
         QVERIFY(dialog.Lst_Addresses->count() >= 1);
         const auto shown = [&] { return dialog.Img_Qr->pixmap().toImage(); };
         const auto expected = [](const QString &text) {
