@@ -31,10 +31,10 @@ TPageTextDialog::TPageTextDialog(const QString &caption, const char *editName, Q
     m_edit = new QLineEdit;
     m_edit->setObjectName(QLatin1String(editName));
     m_edit->setValidator(new GbkLengthValidator(MaxBytes, m_edit));
-    Btn_OK = new QPushButton(QStringLiteral("确定"));
+    Btn_OK = new QPushButton(QStringLiteral("确定(&O)"));
     Btn_OK->setObjectName(QStringLiteral("Btn_OK"));
     Btn_OK->setDefault(true);
-    Btn_Cancel = new QPushButton(QStringLiteral("取消"));
+    Btn_Cancel = new QPushButton(QStringLiteral("取消(&C)"));
     Btn_Cancel->setObjectName(QStringLiteral("Btn_Cancel"));
     connect(Btn_OK, &QPushButton::clicked, this, &QDialog::accept);
     connect(Btn_Cancel, &QPushButton::clicked, this, &QDialog::reject);

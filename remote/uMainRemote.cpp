@@ -63,7 +63,7 @@ void TFrm_Main::SetupRemote()
     m_osc = new OscReceiver(this);
     connect(m_osc, &OscReceiver::command, this,
             [this](RemoteCommand command, int page) { RunRemoteCommand(command, page); });
-    auto *remote = N_Send->addAction(QStringLiteral("远程与观众"));
+    auto *remote = N_Send->addAction(QStringLiteral("远程与观众(&W)"));
     remote->setObjectName(QStringLiteral("N_Remote"));
     connect(remote, &QAction::triggered, this, &TFrm_Main::N_RemoteClick);
     ApplyRemoteSettings(ReadRemoteSettings());
