@@ -83,7 +83,7 @@ void TFrm_Manual::BuildContents()
                                             : new QTreeWidgetItem(chapter);
         if (level == 2)
             chapter = item;
-        item->setText(0, block.text());
+        item->setText(0, block.text().trimmed());
         item->setData(0, Qt::UserRole, block.position());
     }
     Tree_Contents->expandAll();
