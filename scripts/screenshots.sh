@@ -3,7 +3,8 @@
 # follow the program: starts the built velmora under Xvfb on a sample show
 # (simulated display COM0), opens each window from the keyboard as an operator
 # would and captures it into help/manual/images/.
-# Needs xvfb-run, xdotool and ImageMagick's import (scripts/install-deps.sh).
+# Needs xvfb-run, xdotool and ImageMagick's import (installed by
+# VELMORA_WITH_X=1 scripts/install-deps.sh, which this script runs first).
 # Usage: scripts/screenshots.sh [BUILD_DIR]   (default: build)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -11,6 +12,7 @@ build=$(cd "${1:-$root/build}" && pwd)
 out=$root/help/manual/images
 
 if [ -z "${VELMORA_SHOTS_DISPLAY:-}" ]; then
+  VELMORA_WITH_X=1 "$root/scripts/install-deps.sh"
   exec env VELMORA_SHOTS_DISPLAY=1 xvfb-run -a -s "-screen 0 1280x1024x24" "$0" "$build"
 fi
 
