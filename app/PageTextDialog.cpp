@@ -48,10 +48,10 @@ TPageTextDialog::TPageTextDialog(const QString &caption, const char *editName, Q
         Lbl_Refused->setVisible(!reason.isEmpty());
     });
     m_edit->setValidator(m_validator);
-    Btn_OK = new QPushButton(QStringLiteral("确定"));
+    Btn_OK = new QPushButton(QStringLiteral("确定(&O)"));
     Btn_OK->setObjectName(QStringLiteral("Btn_OK"));
     Btn_OK->setDefault(true);
-    Btn_Cancel = new QPushButton(QStringLiteral("取消"));
+    Btn_Cancel = new QPushButton(QStringLiteral("取消(&C)"));
     Btn_Cancel->setObjectName(QStringLiteral("Btn_Cancel"));
     connect(Btn_OK, &QPushButton::clicked, this, &QDialog::accept);
     connect(Btn_Cancel, &QPushButton::clicked, this, &QDialog::reject);

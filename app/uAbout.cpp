@@ -37,7 +37,7 @@ TAboutBox::TAboutBox(QWidget *parent)
     panelLayout->addWidget(ProgramIcon, 0, Qt::AlignTop);
     panelLayout->addLayout(texts);
 
-    OKButton = new QPushButton(QStringLiteral("关闭"));
+    OKButton = new QPushButton(QStringLiteral("关闭(&C)"));
     OKButton->setDefault(true);
     connect(OKButton, &QPushButton::clicked, this, &QDialog::accept);
 

@@ -6,7 +6,6 @@
 #include "app/ProjectFile.h"
 #include "app/Prompter.h"
 #include "app/ScenarioPreload.h"
-#include "app/uAbout.h"
 #include "remote/RemoteServer.h"
 
 #include <QApplication>
@@ -74,6 +73,7 @@ TFrm_Main::TFrm_Main(Prompter *prompter, QWidget *parent)
     SetupLinkStatus();
     SetupCockpit();
     SetupRemote();
+    SetupHelp();
 
     Project.SentByClick = false;
     m_hotKey = new HotKey(this);
@@ -120,34 +120,33 @@ bool TFrm_Main::Guarded(const std::function<void()> &command)
 
 void TFrm_Main::BuildMenus()
 {
-    N_File = menuBar()->addMenu(QStringLiteral("文件"));
-    N_New = MakeAction(this, "N_New", QStringLiteral("新建工程"));
-    N2 = MakeAction(this, "N2", QStringLiteral("打开工程"));
-    N_Save = MakeAction(this, "N_Save", QStringLiteral("保存工程"));
-    N_SaveAs = MakeAction(this, "N_SaveAs", QStringLiteral("另存工程为"));
-    N4 = MakeAction(this, "N4", QStringLiteral("退出"));
+    N_File = menuBar()->addMenu(QStringLiteral("文件(&F)"));
+    N_New = MakeAction(this, "N_New", QStringLiteral("新建工程(&N)"));
+    N2 = MakeAction(this, "N2", QStringLiteral("打开工程(&O)"));
+    N_Save = MakeAction(this, "N_Save", QStringLiteral("保存工程(&S)"));
+    N_SaveAs = MakeAction(this, "N_SaveAs", QStringLiteral("另存工程为(&A)"));
+    N4 = MakeAction(this, "N4", QStringLiteral("退出(&X)"));
     N_File->addActions({N_New, N2, N_Save, N_SaveAs, N4});
 
-    N_Setup = menuBar()->addMenu(QStringLiteral("设置"));
+    N_Setup = menuBar()->addMenu(QStringLiteral("设置(&S)"));
     N_Setup->setObjectName(QStringLiteral("N_Setup"));
-    N6 = MakeAction(this, "N6", QStringLiteral("设置屏参"));
-    N8 = MakeAction(this, "N8", QStringLiteral("系统复位"));
-    N3 = MakeAction(this, "N3", QStringLiteral("特殊信息"));
-    N_Font = MakeAction(this, "N_Font", QStringLiteral("字体设置"));
+    N6 = MakeAction(this, "N6", QStringLiteral("设置屏参(&P)"));
+    N8 = MakeAction(this, "N8", QStringLiteral("系统复位(&R)"));
+    N3 = MakeAction(this, "N3", QStringLiteral("特殊信息(&I)"));
+    N_Font = MakeAction(this, "N_Font", QStringLiteral("字体设置(&F)"));
     N_Setup->addActions({N6, N8, N3, N_Font});
-    N_Check = MakeAction(this, "N_Check", QStringLiteral("检查剧本"));
+    N_Check = MakeAction(this, "N_Check", QStringLiteral("检查剧本(&C)"));
     N_Setup->addAction(N_Check);
 
-    N_Send = menuBar()->addMenu(QStringLiteral("通讯"));
+    N_Send = menuBar()->addMenu(QStringLiteral("通讯(&C)"));
     N_Send->setObjectName(QStringLiteral("N_Send"));
-    N1 = MakeAction(this, "N1", QStringLiteral("调节亮度"));
-    N14 = MakeAction(this, "N14", QStringLiteral("发送当前幕"));
-    N_ClearScreen = MakeAction(this, "N_ClearScreen", QStringLiteral("清除显示屏内容"));
-    N_ClearScreen->setShortcut(Qt::Key_F4);
+    N1 = MakeAction(this, "N1", QStringLiteral("调节亮度(&B)"));
+    N14 = MakeAction(this, "N14", QStringLiteral("发送当前幕(&S)"));
+    N_ClearScreen = MakeAction(this, "N_ClearScreen", QStringLiteral("清除显示屏内容(&E)"));
     N_Send->addActions({N1, N14, N_ClearScreen});
 
-    // "关于" has no items and no action: the hot key is the way to the About box.
-    N13 = menuBar()->addMenu(QStringLiteral("关于"));
+    // "关于" has no items and no action: the About box is in 帮助 and on the hot key.
+    N13 = menuBar()->addMenu(QStringLiteral("关于(&A)"));
     N13->setObjectName(QStringLiteral("N13"));
 
     connect(N_New, &QAction::triggered, this, &TFrm_Main::NewClick);
@@ -239,11 +238,11 @@ void TFrm_Main::BuildClientArea()
     middle->addWidget(LstView_Page, 1);
 
     auto *buttons = new QVBoxLayout;
-    Btn_LoadScenario = MakeButton("Btn_LoadScenario", QStringLiteral("导入剧本"));
-    Btn_TempStr = MakeButton("Btn_TempStr", QStringLiteral("临时信息"));
-    Btn_Modify = MakeButton("Btn_Modify", QStringLiteral("修改当前幕"));
-    Btn_Delete = MakeButton("Btn_Delete", QStringLiteral("删除当前幕"));
-    Btn_InputStr = MakeButton("Btn_InputStr", QStringLiteral("插入一幕"));
+    Btn_LoadScenario = MakeButton("Btn_LoadScenario", QStringLiteral("导入剧本(&I)"));
+    Btn_TempStr = MakeButton("Btn_TempStr", QStringLiteral("临时信息(&T)"));
+    Btn_Modify = MakeButton("Btn_Modify", QStringLiteral("修改当前幕(&M)"));
+    Btn_Delete = MakeButton("Btn_Delete", QStringLiteral("删除当前幕(&D)"));
+    Btn_InputStr = MakeButton("Btn_InputStr", QStringLiteral("插入一幕(&N)"));
     for (QPushButton *b : {Btn_LoadScenario, Btn_TempStr, Btn_Modify, Btn_Delete, Btn_InputStr}) {
         b->setEnabled(false);
         buttons->addWidget(b);
@@ -263,7 +262,7 @@ void TFrm_Main::BuildClientArea()
     SpinEdit1->setObjectName(QStringLiteral("SpinEdit1"));
     SpinEdit1->setRange(2, 50);
     SpinEdit1->setValue(2);
-    Button2 = MakeButton("Button2", QStringLiteral("开始"));
+    Button2 = MakeButton("Button2", QStringLiteral("开始(&G)"));
     connect(Button2, &QPushButton::clicked, this, &TFrm_Main::Button2Click);
     autoLayout->addWidget(new QLabel(QStringLiteral("间隔")), 0, 0);
     autoLayout->addWidget(SpinEdit1, 0, 1);
@@ -546,8 +545,6 @@ void TFrm_Main::closeEvent(QCloseEvent *event)
 
 void TFrm_Main::HotKeyPressed(int modifiers, int virtualKey)
 {
-    if (modifiers != HotKey::AltModifier || virtualKey != HotKey::KeypadMultiply)
-        return;
-    TAboutBox box(this);
-    box.exec();
+    if (modifiers == HotKey::AltModifier && virtualKey == HotKey::KeypadMultiply)
+        ShowAbout();
 }

@@ -279,6 +279,19 @@ public:
     // --- end of remote control --------------------------------------------
 
 
+    // --- Help -------------------------------------------------------------
+    // 帮助: the operator's manual (F1; F1 in a dialog opens its section), the
+    // key table, the About box. Also gives every action its keys.
+    void SetupHelp();
+    void N_ManualClick();
+    void N_KeysClick();
+    void ShowAbout();
+    QMenu *N_Help = nullptr;
+    QAction *N_Manual = nullptr, *N_Keys = nullptr, *N_About = nullptr;
+    QPointer<QWidget> Frm_Manual, Frm_Keys;
+    // --- end of help ------------------------------------------------------
+
+
     // --- Dialogs ----------------------------------------------------------
     void N6Click();                     // access code, then the screen parameter dialog
     void N3Click();                     // access code, then the LOGO and welcome dialog

@@ -21,10 +21,10 @@ TAccessCodeDlg::TAccessCodeDlg(QWidget *owner, Prompter &prompter)
     Password->setObjectName(QStringLiteral("Password"));
     Password->setEchoMode(QLineEdit::Password);
     Password->setStyleSheet(QStringLiteral("lineedit-password-character: 42;"));   // '*'
-    OKBtn = new QPushButton(QStringLiteral("确定"));
+    OKBtn = new QPushButton(QStringLiteral("确定(&O)"));
     OKBtn->setObjectName(QStringLiteral("OKBtn"));
     OKBtn->setDefault(true);
-    CancelBtn = new QPushButton(QStringLiteral("关闭"));
+    CancelBtn = new QPushButton(QStringLiteral("关闭(&C)"));
     CancelBtn->setObjectName(QStringLiteral("CancelBtn"));
     CancelBtn->setAutoDefault(false);
 

@@ -132,18 +132,18 @@ void TFrm_Screen_Setup::BuildControls()
                                          QStringLiteral("向下移动"), QStringLiteral("向左移动"),
                                          QStringLiteral("向右移动")});
 
-    ChkLay_land = new QCheckBox(QStringLiteral("横向显示屏"));
+    ChkLay_land = new QCheckBox(QStringLiteral("横向显示屏(&H)"));
     ChkLay_land->setObjectName(QStringLiteral("ChkLay_land"));
-    ChkLay_portrait = new QCheckBox(QStringLiteral("竖向显示屏"));
+    ChkLay_portrait = new QCheckBox(QStringLiteral("竖向显示屏(&V)"));
     ChkLay_portrait->setObjectName(QStringLiteral("ChkLay_portrait"));
     // A double-sided landscape display cannot be chosen here; the group stays
     // in the form, hidden, so a project's value survives until the check box
     // is switched off.
     GroupLay_land = new QGroupBox;
     GroupLay_land->setObjectName(QStringLiteral("GroupLay_land"));
-    RadioLay_landOne = new QRadioButton(QStringLiteral("横向单面屏"), GroupLay_land);
+    RadioLay_landOne = new QRadioButton(QStringLiteral("横向单面屏(&1)"), GroupLay_land);
     RadioLay_landOne->setObjectName(QStringLiteral("RadioLay_landOne"));
-    RadioLay_landTwo = new QRadioButton(QStringLiteral("横向双面屏"), GroupLay_land);
+    RadioLay_landTwo = new QRadioButton(QStringLiteral("横向双面屏(&2)"), GroupLay_land);
     RadioLay_landTwo->setObjectName(QStringLiteral("RadioLay_landTwo"));
     RadioLay_landOne->setChecked(true);
     RadioLay_landOne->setEnabled(false);
@@ -155,12 +155,12 @@ void TFrm_Screen_Setup::BuildControls()
     GroupLay_land->setEnabled(false);
     GroupLay_land->hide();
 
-    Btn_DownLoad = new QPushButton(QStringLiteral("加载"));
+    Btn_DownLoad = new QPushButton(QStringLiteral("加载(&D)"));
     Btn_DownLoad->setObjectName(QStringLiteral("Btn_DownLoad"));
     Btn_DownLoad->setAutoDefault(false);
     // The parameters as the record holds them now; the dialog stays open.
     connect(Btn_DownLoad, &QPushButton::clicked, this, [this] { m_main.SendScreenParams(); });
-    Btn_Close = new QPushButton(QStringLiteral("关闭"));
+    Btn_Close = new QPushButton(QStringLiteral("关闭(&C)"));
     Btn_Close->setObjectName(QStringLiteral("Btn_Close"));
     Btn_Close->setAutoDefault(false);
 

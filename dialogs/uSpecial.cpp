@@ -90,8 +90,8 @@ QWidget *TFrm_Special::BuildLogoPage()
     page->setObjectName(QStringLiteral("TabSheet1"));
     QWidget *landRow = MakeButtonEdit("BtnEdt_LOGO", &BtnEdt_LOGO, &BtnEdt_LOGOButton);
     QWidget *portRow = MakeButtonEdit("BtnEdt_LOGO2", &BtnEdt_LOGO2, &BtnEdt_LOGO2Button);
-    Btn_SendLOGO = PageButton("Btn_SendLOGO", QStringLiteral("发送"));
-    Btn_Close = PageButton("Btn_Close", QStringLiteral("关闭"));
+    Btn_SendLOGO = PageButton("Btn_SendLOGO", QStringLiteral("发送(&S)"));
+    Btn_Close = PageButton("Btn_Close", QStringLiteral("关闭(&C)"));
     auto *layout = new QVBoxLayout(page);
     layout->addWidget(new QLabel(QStringLiteral("请选择LOGO标语图片文件(横向)")));
     layout->addWidget(landRow);
@@ -106,7 +106,7 @@ QWidget *TFrm_Special::BuildWelcomePage()
     auto *page = new QWidget;
     page->setObjectName(QStringLiteral("TabSheet2"));
     QWidget *welcomeRow = MakeButtonEdit("BtnEdt_WelCome", &BtnEdt_WelCome, &BtnEdt_WelComeButton);
-    Btn_SendWelCome = PageButton("Btn_SendWelCome", QStringLiteral("发送"));
+    Btn_SendWelCome = PageButton("Btn_SendWelCome", QStringLiteral("发送(&W)"));
     auto *layout = new QVBoxLayout(page);
     layout->addWidget(new QLabel(QStringLiteral("请选择欢迎词标语的图片或文本文件")));
     layout->addWidget(welcomeRow);

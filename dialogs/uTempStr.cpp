@@ -148,6 +148,7 @@ TFrm_TempStr::TFrm_TempStr(const TProjectRecord &record, Prompter *prompter,
     setWindowTitle(QStringLiteral("临时信息"));
     BuildControls();
     Fill(record);
+    Edt_TempStr->setFocus();   // the operator opens the dialog to type the message
     connect(Btn_OK, &QPushButton::clicked, this, &TFrm_TempStr::Btn_OKClick);
     connect(Btn_Cancel, &QPushButton::clicked, this, &QDialog::reject);
     connect(RzButton1, &QPushButton::clicked, this, &TFrm_TempStr::RzButton1Click);
@@ -172,9 +173,9 @@ void TFrm_TempStr::BuildControls()
     Label1->setObjectName(QStringLiteral("Label1"));
     QWidget *textRow = MakeButtonEdit("Edt_TempStr", &Edt_TempStr, &Edt_TempStrButton);
     Edt_TempStr->setMaxLength(int(MaxTempTextFileBytes));   // a loaded file is never cut
-    RzButton1 = MakeButton("RzButton1", QStringLiteral("清除"));
-    Btn_OK = MakeButton("Btn_OK", QStringLiteral("确定"));
-    Btn_Cancel = MakeButton("Btn_Cancel", QStringLiteral("取消"));
+    RzButton1 = MakeButton("RzButton1", QStringLiteral("清除(&E)"));
+    Btn_OK = MakeButton("Btn_OK", QStringLiteral("确定(&O)"));
+    Btn_Cancel = MakeButton("Btn_Cancel", QStringLiteral("取消(&C)"));
     Btn_OK->setDefault(true);   // Enter in the text box sends
 
     auto *fontGroup = new QGroupBox;

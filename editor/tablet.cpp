@@ -175,26 +175,26 @@ TFrm_Tablet::TFrm_Tablet(Prompter *prompter, QWidget *parent)
 void TFrm_Tablet::BuildMenus()
 {
     MainMenu1 = new QMenuBar(this);
-    QMenu *file = MainMenu1->addMenu(QStringLiteral("文件"));
-    N1 = MakeAction(this, "N1", QStringLiteral("新建"));
-    O1 = MakeAction(this, "O1", QStringLiteral("打开"));
-    N11 = MakeAction(this, "N11", QStringLiteral("保存"));
-    S1 = MakeAction(this, "S1", QStringLiteral("另存为"));
-    E1 = MakeAction(this, "E1", QStringLiteral("退出"));
+    QMenu *file = MainMenu1->addMenu(QStringLiteral("文件(&F)"));
+    N1 = MakeAction(this, "N1", QStringLiteral("新建(&N)"));
+    O1 = MakeAction(this, "O1", QStringLiteral("打开(&O)"));
+    N11 = MakeAction(this, "N11", QStringLiteral("保存(&S)"));
+    S1 = MakeAction(this, "S1", QStringLiteral("另存为(&A)"));
+    E1 = MakeAction(this, "E1", QStringLiteral("退出(&X)"));
     file->addActions({N1, O1, N11, S1});
     file->addSeparator();
     file->addAction(E1);
 
-    QMenu *edit = MainMenu1->addMenu(QStringLiteral("编辑"));
-    A1 = MakeAction(this, "A1", QStringLiteral("全选"));
-    U1 = MakeAction(this, "U1", QStringLiteral("撤消"));
-    R1 = MakeAction(this, "R1", QStringLiteral("重做"));
+    QMenu *edit = MainMenu1->addMenu(QStringLiteral("编辑(&E)"));
+    A1 = MakeAction(this, "A1", QStringLiteral("全选(&A)"));
+    U1 = MakeAction(this, "U1", QStringLiteral("撤消(&U)"));
+    R1 = MakeAction(this, "R1", QStringLiteral("重做(&R)"));
     // The platform's redo key is Ctrl+Shift+Z; operators from Windows press Ctrl+Y.
     R1->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence::Redo});
-    X1 = MakeAction(this, "X1", QStringLiteral("剪切"));
-    C1 = MakeAction(this, "C1", QStringLiteral("复制"));
-    P1 = MakeAction(this, "P1", QStringLiteral("粘贴"));
-    D1 = MakeAction(this, "D1", QStringLiteral("删除"));
+    X1 = MakeAction(this, "X1", QStringLiteral("剪切(&T)"));
+    C1 = MakeAction(this, "C1", QStringLiteral("复制(&C)"));
+    P1 = MakeAction(this, "P1", QStringLiteral("粘贴(&P)"));
+    D1 = MakeAction(this, "D1", QStringLiteral("删除(&D)"));
     edit->addActions({A1, U1, R1});
     edit->addSeparator();
     edit->addActions({X1, C1, P1, D1});
@@ -202,9 +202,9 @@ void TFrm_Tablet::BuildMenus()
     PopupMenu1 = new QMenu(this);
     N6 = MakeAction(this, "N6", QStringLiteral("撤消[&U]"));
     N2 = MakeAction(this, "N2", QStringLiteral("删除[&D]"));
-    N3 = MakeAction(this, "N3", QStringLiteral("剪切"));
-    N4 = MakeAction(this, "N4", QStringLiteral("复制"));
-    N5 = MakeAction(this, "N5", QStringLiteral("粘贴"));
+    N3 = MakeAction(this, "N3", QStringLiteral("剪切[&T]"));
+    N4 = MakeAction(this, "N4", QStringLiteral("复制[&C]"));
+    N5 = MakeAction(this, "N5", QStringLiteral("粘贴[&P]"));
     A2 = MakeAction(this, "A2", QStringLiteral("全选[&A]"));
     PopupMenu1->addActions({N6, N2});
     PopupMenu1->addSeparator();

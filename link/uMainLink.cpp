@@ -3,6 +3,7 @@
 #include "app/uMain.h"
 
 #include "app/Prompter.h"
+#include "help/KeyTable.h"
 #include "sim/WireTap.h"
 
 #include <QAction>
@@ -59,8 +60,8 @@ private:
     bool m_composing = false;
 };
 
-const QString AutoStart = QStringLiteral("开始");
-const QString AutoStop = QStringLiteral("停止");
+const QString AutoStart = QStringLiteral("开始(&G)");
+const QString AutoStop = QStringLiteral("停止(&G)");
 } // namespace
 
 void TFrm_Main::WatchPageList()
@@ -243,16 +244,15 @@ void TFrm_Main::LstView_PageClick()
 
 bool TFrm_Main::LstView_PageKeyPress(int key)
 {
-    // Presenter clickers send PageDown and PageUp.
-    if (key == Qt::Key_PageDown)
-        key = Qt::Key_Space;
-    if (key == Qt::Key_PageUp && LstView_Page->isEnabled()) {
+    // The keys are the page list's rows of the key table (presenter clickers
+    // send PageDown and PageUp).
+    const char *command = PageListCommand(key);
+    if (!command || !LstView_Page->isEnabled())
+        return false;
+    if (command == PageListPrevious) {
         SendPreviousPage();
         return true;
     }
-    if (!LstView_Page->isEnabled()
-        || (key != Qt::Key_Space && key != Qt::Key_Return && key != Qt::Key_Enter))
-        return false;
     if (SendNextPage() == RemoteOutcome::NoPage && SelectedIndex() >= 0)
         EndOfList();
     return true;

@@ -82,7 +82,7 @@ void TFrm_Main::SetupRemote()
         if (RunRemoteCommand(command, page) == RemoteOutcome::Done)
             m_osc->noteCarriedOut();
     });
-    auto *remote = N_Send->addAction(QStringLiteral("远程与观众"));
+    auto *remote = N_Send->addAction(QStringLiteral("远程与观众(&W)"));
     remote->setObjectName(QStringLiteral("N_Remote"));
     connect(remote, &QAction::triggered, this, &TFrm_Main::N_RemoteClick);
     ApplyRemoteSettings(ReadRemoteSettings());

@@ -55,11 +55,11 @@ TFrm_Remote::TFrm_Remote(const TRemoteSettings &settings, ApplyFn apply, LiveFn 
 
 void TFrm_Remote::BuildControls()
 {
-    Chk_Enabled = new QCheckBox(QStringLiteral("启用观众页面与远程控制"), this);
+    Chk_Enabled = new QCheckBox(QStringLiteral("启用观众页面与远程控制(&E)"), this);
     Edt_Port = NewPortBox(this);
     Edt_Token = new QLineEdit(this);
-    Btn_NewToken = new QPushButton(QStringLiteral("重新生成"), this);
-    Chk_OscEnabled = new QCheckBox(QStringLiteral("启用 OSC 控制"), this);
+    Btn_NewToken = new QPushButton(QStringLiteral("重新生成(&R)"), this);
+    Chk_OscEnabled = new QCheckBox(QStringLiteral("启用 OSC 控制(&O)"), this);
     Edt_OscPort = NewPortBox(this);
     Edt_OscAllowFrom = new QLineEdit(this);
     Edt_OscAllowFrom->setPlaceholderText(QStringLiteral("空白表示任何发送方，例如 192.168.1.20, 10.0.0.0/8"));
@@ -76,7 +76,7 @@ void TFrm_Remote::BuildControls()
     Lbl_Message = new QLabel(this);
     Lbl_Message->setWordWrap(true);
     Lbl_Message->setStyleSheet(QStringLiteral("color: #c00000;"));
-    Btn_Close = new QPushButton(QStringLiteral("关闭"), this);
+    Btn_Close = new QPushButton(QStringLiteral("关闭(&C)"), this);
 
     auto *tokenRow = new QHBoxLayout;
     tokenRow->addWidget(Edt_Token, 1);

@@ -68,16 +68,16 @@ void TFrm_Font::BuildControls()
     Comb_Align->addItems({QStringLiteral("居左"), QStringLiteral("居中"), QStringLiteral("居右")});
 
     auto *heightGroup = new QGroupBox(QStringLiteral("字高"), this);
-    Radiobtn_AutoHeight = new QRadioButton(QStringLiteral("自适应高度"), heightGroup);
+    Radiobtn_AutoHeight = new QRadioButton(QStringLiteral("自适应高度(&A)"), heightGroup);
     Radiobtn_AutoHeight->setObjectName(QStringLiteral("Radiobtn_AutoHeight"));
     Radiobtn_UserHeight = new QRadioButton(heightGroup);
     Radiobtn_UserHeight->setObjectName(QStringLiteral("Radiobtn_UserHeight"));
     Numedt_Height = MakeSpin("Numedt_Height");
     Numedt_Width = MakeSpin("Numedt_Width");
 
-    Btn_OK = new QPushButton(QStringLiteral("确定"));
+    Btn_OK = new QPushButton(QStringLiteral("确定(&O)"));
     Btn_OK->setObjectName(QStringLiteral("Btn_OK"));
-    Btn_Cancel = new QPushButton(QStringLiteral("取消"));
+    Btn_Cancel = new QPushButton(QStringLiteral("取消(&C)"));
     Btn_Cancel->setObjectName(QStringLiteral("Btn_Cancel"));
     connect(Btn_OK, &QPushButton::clicked, this, &TFrm_Font::Btn_OKClick);
     connect(Btn_Cancel, &QPushButton::clicked, this, &QDialog::reject);
@@ -102,6 +102,11 @@ void TFrm_Font::BuildControls()
     place(Comb_Align, this, {72, 140, 72, 22});
     place(Btn_OK, this, {150, 140, 54, 26});
     place(Btn_Cancel, this, {208, 140, 54, 26});
+    // Tab follows the form from top to bottom, the height group before the buttons.
+    const QList<QWidget *> order{Comb_Font, Comb_FontColor, Radiobtn_AutoHeight, Radiobtn_UserHeight,
+                                 Numedt_Height, Numedt_Width, Comb_Align, Btn_OK, Btn_Cancel};
+    for (int i = 1; i < order.size(); ++i)
+        setTabOrder(order[i - 1], order[i]);
     setFixedSize(274, 179);
 }
 

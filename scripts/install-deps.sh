@@ -12,7 +12,8 @@ packages=(
   chromium
 )
 if [ "${VELMORA_WITH_X:-0}" = 1 ]; then
-  packages+=(xvfb xauth)
+  # A display for trying the window, and the tools scripts/screenshots.sh drives it with.
+  packages+=(xvfb xauth xdotool imagemagick)
 fi
 
 missing=()

@@ -73,12 +73,11 @@ QWidget *TFrm_Main::BuildCockpit()
 }
 
 namespace {
-QAction *WindowAction(QWidget *window, const char *name, const QString &text,
-                      const QKeySequence &key)
+// Its keys come from the window's key table (SetupHelp).
+QAction *WindowAction(QWidget *window, const char *name, const QString &text)
 {
     auto *action = new QAction(text, window);
     action->setObjectName(QLatin1String(name));
-    action->setShortcut(key);
     window->addAction(action);   // the keys work wherever the focus is
     return action;
 }
@@ -86,13 +85,13 @@ QAction *WindowAction(QWidget *window, const char *name, const QString &text,
 
 void TFrm_Main::SetupCockpit()
 {
-    N_GoTo = WindowAction(this, "N_GoTo", QStringLiteral("转到幕"), QKeySequence(Qt::CTRL | Qt::Key_G));
-    N_Find = WindowAction(this, "N_Find", QStringLiteral("查找"), QKeySequence(Qt::CTRL | Qt::Key_F));
-    N_FindNext = WindowAction(this, "N_FindNext", QStringLiteral("查找下一个"), QKeySequence(Qt::Key_F3));
-    N_Resend = WindowAction(this, "N_Resend", QStringLiteral("重发当前画面"), QKeySequence(Qt::Key_F5));
-    N_Cancel = WindowAction(this, "N_Cancel", QStringLiteral("取消发送"), QKeySequence(Qt::Key_Escape));
-    N_ShowLog = WindowAction(this, "N_ShowLog", QStringLiteral("演出记录"), QKeySequence());
-    N_ShowLock = WindowAction(this, "N_ShowLock", QStringLiteral("演出锁定"), QKeySequence(Qt::CTRL | Qt::Key_L));
+    N_GoTo = WindowAction(this, "N_GoTo", QStringLiteral("转到幕"));
+    N_Find = WindowAction(this, "N_Find", QStringLiteral("查找"));
+    N_FindNext = WindowAction(this, "N_FindNext", QStringLiteral("查找下一个"));
+    N_Resend = WindowAction(this, "N_Resend", QStringLiteral("重发当前画面(&R)"));
+    N_Cancel = WindowAction(this, "N_Cancel", QStringLiteral("取消发送"));
+    N_ShowLog = WindowAction(this, "N_ShowLog", QStringLiteral("演出记录(&L)"));
+    N_ShowLock = WindowAction(this, "N_ShowLock", QStringLiteral("演出锁定(&K)"));
     N_ShowLock->setCheckable(true);
     N_Send->addActions({N_Resend, N_ShowLog});
     N_Setup->addAction(N_ShowLock);
@@ -109,7 +108,7 @@ void TFrm_Main::SetupCockpit()
     connect(N_ShowLog, &QAction::triggered, this, &TFrm_Main::ShowLogClick);
     connect(N_ShowLock, &QAction::toggled, this, &TFrm_Main::SetShowLocked);
 
-    Btn_Cancel = new QPushButton(QStringLiteral("取消"));
+    Btn_Cancel = new QPushButton(QStringLiteral("取消(&Z)"));
     Btn_Cancel->setObjectName(QStringLiteral("Btn_Cancel"));
     Btn_Cancel->setEnabled(false);
     statusBar()->insertWidget(2, Btn_Cancel);

@@ -11,7 +11,7 @@
 void TFrm_Main::SetupMonitor()
 {
     Tap = new WireTap(&Record(), this);
-    N_Monitor = new QAction(QStringLiteral("LED监视器"), this);
+    N_Monitor = new QAction(QStringLiteral("LED监视器(&M)"), this);
     N_Monitor->setObjectName(QStringLiteral("N_Monitor"));
     N_Send->addSeparator();
     N_Send->addAction(N_Monitor);

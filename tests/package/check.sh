@@ -26,6 +26,9 @@ expected=(
   $share/doc/velmora/README.md
   $share/icons/hicolor/scalable/apps/velmora.svg
 )
+# The operator's manual, every file of it.
+while IFS= read -r f; do expected+=("$share/doc/velmora/manual/$f"); done \
+  < <(cd "$(dirname "$0")/../../help/manual" && find . -type f -printf '%P\n')
 sizes=(16 24 32 48 64 128 256)
 for s in "${sizes[@]}"; do expected+=("$share/icons/hicolor/${s}x$s/apps/velmora.png"); done
 listing=$(dpkg-deb -c "$deb")

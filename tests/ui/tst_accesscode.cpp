@@ -58,8 +58,8 @@ void TestAccessCode::form()
                                                  dialog.Password),
              int('*'));
     QVERIFY(dialog.OKBtn->isDefault());
-    QCOMPARE(dialog.OKBtn->text(), QStringLiteral("确定"));
-    QCOMPARE(dialog.CancelBtn->text(), QStringLiteral("关闭"));
+    QCOMPARE(dialog.OKBtn->text(), QStringLiteral("确定(&O)"));
+    QCOMPARE(dialog.CancelBtn->text(), QStringLiteral("关闭(&C)"));
     QVERIFY(m_main->N6->isEnabled());
 }
 

@@ -155,7 +155,7 @@ private slots:
         dialog.Btn_SendLOGO->setFocus();
         QTest::keyClick(dialog.Btn_SendLOGO, Qt::Key_Space);
         QCOMPARE(logos, 1);
-        QCOMPARE(dialog.Btn_Close->text(), QStringLiteral("关闭"));
+        QCOMPARE(dialog.Btn_Close->text(), QStringLiteral("关闭(&C)"));
         dialog.Btn_Close->setFocus();
         QTest::keyClick(dialog.Btn_Close, Qt::Key_Space);
         QVERIFY(!dialog.isVisible());

@@ -354,7 +354,7 @@ void TestMainLink::autoSendFromTheLastLine()
     m_w->Button2->click();
     // From the last line it starts at the top; nothing goes out before a tick.
     QCOMPARE(m_w->SelectedIndex(), 0);
-    QCOMPARE(m_w->Button2->text(), QStringLiteral("停止"));
+    QCOMPARE(m_w->Button2->text(), QStringLiteral("停止(&G)"));
     QVERIFY(m_w->Timer1->isActive());
     QCOMPARE(m_w->Timer1->interval(), 3000);
     QVERIFY(m_log->lines().isEmpty());
@@ -367,7 +367,7 @@ void TestMainLink::autoSendFromTheLastLine()
     QCOMPARE(m_w->SelectedIndex(), 2);
     m_w->Timer1Timer();   // the end: the timer stops first, then one box
     QVERIFY(!m_w->Timer1->isActive());
-    QCOMPARE(m_w->Button2->text(), QStringLiteral("开始"));
+    QCOMPARE(m_w->Button2->text(), QStringLiteral("开始(&G)"));
     QCOMPARE(m_prompter.messages.size(), 1);
     QCOMPARE(m_prompter.messages.at(0).text, QStringLiteral("已经到达最后一行！"));
     QCOMPARE(m_w->SelectedIndex(), 2);
@@ -378,7 +378,7 @@ void TestMainLink::autoSendFromTheLastLine()
     QCOMPARE(m_w->SelectedIndex(), 1);
     m_w->Button2->click();
     QVERIFY(!m_w->Timer1->isActive());
-    QCOMPARE(m_w->Button2->text(), QStringLiteral("开始"));
+    QCOMPARE(m_w->Button2->text(), QStringLiteral("开始(&G)"));
 }
 
 void TestMainLink::tickWhilePageIsStillSent()

@@ -105,7 +105,7 @@ void TestMonitor::menuOpensOneMonitor()
     MainWindow main;
     TFrm_Main &w = *main.w;
     QVERIFY(w.N_Send->actions().contains(w.N_Monitor));
-    QCOMPARE(w.N_Monitor->text(), QStringLiteral("LED监视器"));
+    QCOMPARE(w.N_Monitor->text(), QStringLiteral("LED监视器(&M)"));
     w.N_Monitor->trigger();
     QVERIFY(w.Frm_Monitor && w.Frm_Monitor->isVisible());
     QVERIFY(!w.Frm_Monitor->isModal());
