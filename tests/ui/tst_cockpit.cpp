@@ -235,7 +235,7 @@ void TestCockpit::failedTransmission()
     m_w->Timer1Timer();
     idle(3);
     QVERIFY(!m_w->Timer1->isActive());
-    QCOMPARE(m_w->Button2->text(), QStringLiteral("开始"));
+    QCOMPARE(m_w->Button2->text(), QStringLiteral("开始(&G)"));
     QVERIFY2(m_w->StatusPanel[2]->text().startsWith(QStringLiteral("自动发送已停止：串口 COM1")),
              qPrintable(m_w->StatusPanel[2]->text()));
     QCOMPARE(m_w->SelectedIndex(), 1);

@@ -110,7 +110,7 @@ private slots:
             [&] { return new TPasswordDlg(*w); },
             [&] { return new TFrm_Add(w.get()); },
             [&] { return new TAboutBox(w.get()); },
-            [&] { return new TFrm_Remote(TRemoteSettings{}, {}, w.get()); },
+            [&] { return new TFrm_Remote(TRemoteSettings{}, {}, [] { return RemoteLive{}; }, w.get()); },
             [&] { return new TFrm_Tablet(&m_prompter, w.get()); },
             [&] { return new TFrm_Keys(w.get()); },
         };

@@ -385,7 +385,7 @@ void TestTablet::redo()
     QVERIFY(w->R1->isEnabled());
     QTest::keyClick(w->RichEdit1, Qt::Key_Y, Qt::ControlModifier);
     QCOMPARE(w->RichEdit1->toPlainText(), QStringLiteral("ab"));
-    QCOMPARE(w->R1->text(), QStringLiteral("重做"));
+    QCOMPARE(w->R1->text(), QStringLiteral("重做(&R)"));
     QVERIFY(w->MainMenu1->actions().at(1)->menu()->actions().contains(w->R1));
 }
 
