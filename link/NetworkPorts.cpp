@@ -21,6 +21,11 @@ QString NetworkAddress::hostPort() const
 
 QString NetworkAddress::url() const { return Scheme + hostPort(); }
 
+QString NetworkDeviceText(const NetworkAddress &address)
+{
+    return QStringLiteral("网络 ") + address.hostPort();
+}
+
 bool ParseNetworkAddress(const QString &text, NetworkAddress &address)
 {
     static const QRegularExpression form(

@@ -17,6 +17,9 @@ struct NetworkAddress {
     QString url() const;
 };
 
+// How the port lists show a server: "网络 host:port".
+QString NetworkDeviceText(const NetworkAddress &address);
+
 // True for a text of the form rfc2217://HOST:PORT with a port from 1 to
 // 65535 (an IPv6 host in brackets); address receives its parts.
 bool ParseNetworkAddress(const QString &text, NetworkAddress &address);

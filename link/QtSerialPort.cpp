@@ -69,20 +69,22 @@ bool NetworkAddressOfPort(const QString &name, NetworkAddress &address)
     return true;
 }
 
+QString PortDevice(int comPort)
+{
+    if (comPort == 0)
+        return QStringLiteral("模拟显示屏");
+    NetworkAddress address;
+    if (NetworkAddressOfPort(ComPortName(comPort), address))
+        return NetworkDeviceText(address);
+    return SerialDevicePath(comPort);
+}
+
 QString PortLabel(const QString &name)
 {
     const int number = ComNumber(name);
     if (number < 0)
         return name;
-    NetworkAddress address;
-    QString device;
-    if (number == 0)
-        device = QStringLiteral("模拟显示屏");
-    else if (NetworkAddressOfPort(name, address))
-        device = QStringLiteral("网络 ") + address.hostPort();
-    else
-        device = SerialDevicePath(number);
-    return QStringLiteral("COM%1 (%2)").arg(number).arg(device);
+    return QStringLiteral("COM%1 (%2)").arg(number).arg(PortDevice(number));
 }
 
 QtSerialPort::QtSerialPort(const QString &name) : SerialPort(name) {}

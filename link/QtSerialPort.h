@@ -18,6 +18,9 @@ QString DeviceForPortName(const QString &name);
 // (with an empty host when the rest is malformed), or a "\\.\ComN" name that
 // Velmora.ini maps to one. False for a serial device.
 bool NetworkAddressOfPort(const QString &name, NetworkAddress &address);
+// What port number n stands for: "模拟显示屏" for 0, "网络 host:port" for a
+// mapped number, else its device path.
+QString PortDevice(int comPort);
 // How the operator knows a port: "COM3 (/dev/ttyS2)", "COM0 (模拟显示屏)",
 // "COM4 (网络 host:port)", or the name itself for any other name.
 QString PortLabel(const QString &name);
