@@ -4,6 +4,12 @@
 
 #include <algorithm>
 
+#ifdef Q_OS_LINUX
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+#endif
+
 namespace {
 namespace Telnet {
 constexpr uint8_t SE = 240, SB = 250, WILL = 251, WONT = 252, DO = 253, DONT = 254, IAC = 255;
@@ -137,28 +143,26 @@ void Rfc2217Port::openDevice()
     m_reading = Reading::Data;
     m_awaited.clear();
     m_sentParity = m_sentDataSize = m_sentStopSize = 0;
+    m_unconfirmed = false;
     m_socket.connectToHost(m_address.host, m_address.port);
     await([this] { return m_socket.state() == QAbstractSocket::ConnectedState; }, LinkError::OpenFailed,
           QStringLiteral("服务器 %1 秒内没有接受连接").arg(stallLimitMs() / 1000.0));
     m_socket.setSocketOption(QAbstractSocket::LowDelayOption, 1);
-    negotiate();
     m_line = std::make_unique<LinePacer>(baudRate(), UnboundedQueue, m_clock);
-    request(SetBaudRate, quint32(baudRate()), 4, quint32(baudRate()));
-    sendLineSettings();
-    awaitAnswers();
-}
-
-void Rfc2217Port::negotiate()
-{
+    // Everything is asked at once, one round trip for the lot; a server that
+    // refuses the option ignores the settings and says so.
     for (const uint8_t option : {Telnet::Binary, Telnet::ComPort}) {
         m_asked.set(option);
         sendOption(Telnet::WILL, option);
     }
+    request(SetBaudRate, quint32(baudRate()), 4, quint32(baudRate()));
+    requestLine();
     flushSocket();
     await([this] { return m_settled.test(Telnet::Binary) && m_settled.test(Telnet::ComPort); },
           LinkError::OpenFailed,
           QStringLiteral("服务器 %1 秒内没有回答 COM-PORT-OPTION（RFC 2217）协商")
               .arg(stallLimitMs() / 1000.0));
+    awaitAnswers();
 }
 
 void Rfc2217Port::sendOption(uint8_t verb, uint8_t option)
@@ -180,23 +184,21 @@ void Rfc2217Port::request(uint8_t command, quint32 value, int size, quint32 answ
     m_awaited.insert(command, answer);
 }
 
-void Rfc2217Port::sendLineSettings()
+void Rfc2217Port::applyLineSettings()
 {
-    const quint32 parityCode = parity() == Mark ? ParityMark : ParitySpace;
-    const quint32 stopSize = stopBits() == 2 ? 2 : 1;
-    const auto send = [this](uint8_t command, quint32 &sent, quint32 value) {
+    requestLine();
+    awaitAnswers();
+}
+
+void Rfc2217Port::requestLine()
+{
+    const auto set = [this](uint8_t command, quint32 &sent, quint32 value) {
         if (value != sent)
             request(command, sent = value, 1, value);
     };
-    send(SetParity, m_sentParity, parityCode);
-    send(SetDataSize, m_sentDataSize, quint32(dataBits()));
-    send(SetStopSize, m_sentStopSize, stopSize);
-}
-
-void Rfc2217Port::applyLineSettings()
-{
-    sendLineSettings();
-    awaitAnswers();
+    set(SetParity, m_sentParity, parity() == Mark ? ParityMark : ParitySpace);
+    set(SetDataSize, m_sentDataSize, quint32(dataBits()));
+    set(SetStopSize, m_sentStopSize, stopBits() == 2 ? 2 : 1);
 }
 
 void Rfc2217Port::flushSocket()
@@ -214,6 +216,8 @@ void Rfc2217Port::awaitAnswers()
                                 .arg(CommandName(m_awaited.firstKey()));
     await([this] { return m_awaited.isEmpty(); }, isOpen() ? LinkError::WriteFailed : LinkError::OpenFailed,
           silence);
+    // The server answers in order: it has read every byte written before.
+    m_unconfirmed = false;
 }
 
 void Rfc2217Port::writeDevice(const QByteArray &bytes)
@@ -221,6 +225,7 @@ void Rfc2217Port::writeDevice(const QByteArray &bytes)
     if (m_socket.write(Escaped(bytes, m_weDo.test(Telnet::Binary))) < 0)
         failConnection();
     flushSocket();
+    m_unconfirmed = true;
     LineWatch watch(*this, *m_clock);
     m_line->write(bytes.size(), watch);
 }
@@ -228,7 +233,8 @@ void Rfc2217Port::writeDevice(const QByteArray &bytes)
 int64_t Rfc2217Port::drainDevice()
 {
     // Asked behind the data: the answer comes once the server has read it.
-    request(SetParity, 0, 1, m_sentParity);
+    if (m_unconfirmed)
+        request(SetParity, 0, 1, m_sentParity);
     flushSocket();
     LineWatch watch(*this, *m_clock);
     const int64_t lineEmpty = m_line->drain(watch);
@@ -260,6 +266,15 @@ void Rfc2217Port::readServer()
 {
     for (const char c : m_socket.readAll())
         takeByte(uint8_t(c));
+#ifdef Q_OS_LINUX
+    // Servers answer with small writes: one held back by the server's Nagle
+    // until an earlier one is acknowledged would sit out the client's
+    // delayed ACK (40 ms). Linux leaves quick-ACK mode by itself, so it is
+    // asked for again after every read.
+    const int on = 1;
+    if (m_socket.state() == QAbstractSocket::ConnectedState)
+        setsockopt(int(m_socket.socketDescriptor()), IPPROTO_TCP, TCP_QUICKACK, &on, sizeof on);
+#endif
 }
 
 // Telnet from the server: data bytes (a transmit-only link has no use for

@@ -38,8 +38,7 @@ protected:
     void closeDevice() noexcept override;
 
 private:
-    void negotiate();
-    void sendLineSettings();
+    void requestLine();
     // Sends a COM-PORT command; the server's answer must carry answer.
     void request(uint8_t command, quint32 value, int size, quint32 answer);
     void sendOption(uint8_t verb, uint8_t option);
@@ -69,4 +68,6 @@ private:
     QMap<uint8_t, quint32> m_awaited;
     // The line settings the server has been asked for; 0 for none yet.
     quint32 m_sentParity = 0, m_sentDataSize = 0, m_sentStopSize = 0;
+    // Data written since the server last answered.
+    bool m_unconfirmed = false;
 };
