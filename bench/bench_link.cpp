@@ -18,6 +18,7 @@
 #include "tests/Ser2Net.h"
 
 #include <QGuiApplication>
+#include <QThread>
 #include <QTextStream>
 
 #include <algorithm>
@@ -82,12 +83,14 @@ private:
     std::thread m_reader;
 };
 
-// Where a page goes: the port name, its ports, and when the far end got the
-// last byte (null where the port's own line is all there is).
+// Where a page goes: the port name, its ports, when the far end got the last
+// byte (null where the port's own line is all there is), and the operator's
+// gap before the next page.
 struct Link {
     QString portName;
     SerialPortFactory ports;
     std::function<int64_t()> farEndNs;
+    int gapMs = 0;
 };
 
 Link RecordingLink()
@@ -108,7 +111,10 @@ Link NetworkLink(const Ser2Net &server, const FarEnd &farEnd)
     ParseNetworkAddress(server.url(), address);
     return {server.url(),
             [address](const QString &name) { return std::make_unique<TimedPort<Rfc2217Port>>(name, address); },
-            [&farEnd] { return farEnd.lastByteNs(); }};
+            [&farEnd] { return farEnd.lastByteNs(); },
+            // ser2net lets go of the device some milliseconds after a
+            // connection closed; no operator sends pages that fast.
+            200};
 }
 
 // The trigger's work on the window's thread: draw and pack the page.
@@ -150,6 +156,7 @@ std::vector<double> Overheads(const TProjectRecord &record, const Link &link, in
 {
     std::vector<double> overhead;
     for (int i = 0; i < runs; ++i) {
+        QThread::msleep(link.gapMs);
         TLinkEnvironment environment;
         environment.ports = link.ports;
         // The window prepares the next page's glyphs while the operator waits.

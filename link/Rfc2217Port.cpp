@@ -238,7 +238,9 @@ int64_t Rfc2217Port::drainDevice()
     flushSocket();
     LineWatch watch(*this, *m_clock);
     const int64_t lineEmpty = m_line->drain(watch);
-    awaitAnswers();
+    // Unanswered, the server is not reading: its line takes nothing.
+    await([this] { return m_awaited.isEmpty(); }, LinkError::Stalled, QString());
+    m_unconfirmed = false;
     return lineEmpty;
 }
 

@@ -144,6 +144,7 @@ private slots:
     void framesAndLineSettings();
     void mappedComPort();
     void serverKilledMidFrameThenReconnect();
+    void farLineThatTakesNothing();
     void serversThatFail_data();
     void serversThatFail();
     void cliSend();
@@ -293,6 +294,22 @@ void TestRfc2217::serverKilledMidFrameThenReconnect()
     QVERIFY2(server->start(), qPrintable(server->log()));
     QCOMPARE(Reset(url), QString());
     QCOMPARE(pty.read(4).toHex(), QByteArray("0202f1aa"));
+}
+
+// Nobody reads the far device: the server stops reading the network, and
+// the transmission fails instead of waiting for ever.
+void TestRfc2217::farLineThatTakesNothing()
+{
+    Pty pty;
+    QVERIFY(pty.ok());
+    QVERIFY(pty.fill() > 0);
+    Ser2Net server(pty.slavePath());
+    QVERIFY2(server.start(), qPrintable(server.log()));
+    TLinkEnvironment environment;
+    environment.ports = PortsWithStallLimit(300);
+    const QString failure = RunTransmission(server.url(), 57600, QByteArray::fromHex("02f3") + QByteArray(100000, 'x') + '\xaa',
+                                            QByteArray(), QStringLiteral("X"), environment);
+    QVERIFY2(failure.startsWith(QStringLiteral("线路停滞：") + server.url()), qPrintable(failure));
 }
 
 void TestRfc2217::serversThatFail_data()
