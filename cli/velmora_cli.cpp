@@ -10,6 +10,7 @@
 #include "app/ScenarioFile.h"
 #include "editor/ScenarioDocument.h"
 #include "link/Frames.h"
+#include "link/NetworkPorts.h"
 #include "link/RecordingPort.h"
 #include "link/SpecialFrames.h"
 #include "link/uSendThread.h"
@@ -190,11 +191,11 @@ void CmdFrames(Cli &cli)
     Out() << "slot1 " << SlotHex(t.frame1) << '\n' << "slot2 " << SlotHex(t.frame2) << '\n';
 }
 
-// send --port record:FILE|DEVICE|com:N COMMAND [ARGS]
+// send --port record:FILE|DEVICE|com:N|rfc2217://HOST:PORT COMMAND [ARGS]
 void CmdSend(Cli &cli)
 {
-    const QString usage =
-        QStringLiteral("velmora-cli send --port record:FILE|DEVICE|com:N COMMAND [ARGS]");
+    const QString usage = QStringLiteral(
+        "velmora-cli send --port record:FILE|DEVICE|com:N|rfc2217://HOST:PORT COMMAND [ARGS]");
     const QString port = TakeOption(cli.args, QStringLiteral("--port"), usage);
     if (port.isEmpty())
         Usage(usage);
@@ -216,6 +217,8 @@ void CmdSend(Cli &cli)
         if (!ok || number < 1 || number > 255)
             Usage(QStringLiteral("--port com:N with N from 1 to 255"));
         portName = ComPortName(number);
+    } else if (NetworkAddress address; IsNetworkPortName(port) && !ParseNetworkAddress(port, address)) {
+        Usage(QStringLiteral("--port rfc2217://HOST:PORT with PORT from 1 to 65535"));
     }
     const QString failure = RunTransmission(portName, cli.record.BaudRate, t.frame1, t.frame2,
                                             t.caption, environment);

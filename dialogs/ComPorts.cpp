@@ -1,5 +1,6 @@
 #include "dialogs/ComPorts.h"
 
+#include "link/NetworkPorts.h"
 #include "link/QtSerialPort.h"
 
 #include <QSerialPortInfo>
@@ -21,14 +22,19 @@ int ComPortOfDevice(const QString &path)
 
 QList<ComPortEntry> AvailableComPorts()
 {
+    // A mapped number goes to its server, whatever device it also names.
+    const QMap<int, NetworkAddress> network = ReadNetworkPorts();
     QList<ComPortEntry> ports;
+    for (auto it = network.cbegin(); it != network.cend(); ++it)
+        ports.append({it.key(), NetworkDeviceText(it.value())});
     for (const QSerialPortInfo &info : QSerialPortInfo::availablePorts()) {
 #ifdef Q_OS_WIN
         const QString device = SerialDevicePath(info.portName().mid(3).toInt());
 #else
         const QString device = info.systemLocation();
 #endif
-        if (const int n = ComPortOfDevice(device))
+        const int n = ComPortOfDevice(device);
+        if (n && !network.contains(n))
             ports.append({n, device});
     }
     std::sort(ports.begin(), ports.end(),

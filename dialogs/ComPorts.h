@@ -10,9 +10,10 @@ int ComPortOfDevice(const QString &path);
 
 struct ComPortEntry {
     int number;       // the COM number
-    QString device;   // its device path
+    QString device;   // its device path, or "网络 host:port"
 };
-// The present serial ports that have a COM number, in ascending order.
+// The present serial ports that have a COM number and the numbers mapped to
+// network serial servers, in ascending order.
 QList<ComPortEntry> AvailableComPorts();
 
 // What the port list shows for COM number n: "COM0 (模拟显示屏)" for the

@@ -1,8 +1,10 @@
 #include "dialogs/uScreenSetup.h"
 
+#include "app/Errors.h"
 #include "app/uMain.h"
 #include "app/Prompter.h"
 #include "dialogs/ComPorts.h"
+#include "link/NetworkPorts.h"
 #include "link/QtSerialPort.h"
 
 #include <QCheckBox>
@@ -54,7 +56,7 @@ protected:
         QStyledItemDelegate::initStyleOption(option, index);
         const QString device = index.data(DevicePathRole).toString();
         if (!device.isEmpty())
-            option->text += QStringLiteral("  (") + device + QLatin1Char(')');
+            option->text += QStringLiteral(" (") + device + QLatin1Char(')');
     }
 };
 
@@ -122,6 +124,10 @@ void TFrm_Screen_Setup::BuildControls()
     Comb_Comm->setItemDelegate(new PortItemDelegate(Comb_Comm));
     Lbl_Device = new QLabel;
     Lbl_Device->setObjectName(QStringLiteral("Lbl_Device"));
+    Edt_NetAddress = new QLineEdit;
+    Edt_NetAddress->setObjectName(QStringLiteral("Edt_NetAddress"));
+    Edt_NetAddress->setPlaceholderText(QStringLiteral("rfc2217://主机:端口"));
+    Edt_NetAddress->setToolTip(QStringLiteral("串口服务器（RFC 2217）的地址；留空则用本机串口"));
     Comb_Baud = MakeList("Comb_Baud", {QStringLiteral("9600"), QStringLiteral("28800"),
                                        QStringLiteral("57600"), QStringLiteral("115200")});
     Comb_Baud->setCurrentIndex(2);
@@ -176,6 +182,7 @@ void TFrm_Screen_Setup::BuildControls()
     row(2, 0, QStringLiteral("串口"), Comb_Comm);
     grid->addWidget(Lbl_Device, 2, 2, 1, 2);
     row(3, 0, QStringLiteral("波特率"), Comb_Baud);
+    row(3, 2, QStringLiteral("网络地址"), Edt_NetAddress);
     row(4, 0, QStringLiteral("数据极性"), Comb_DataDA);
     row(4, 2, QStringLiteral("OE极性"), Comb_DataOE);
     grid->addWidget(ChkLay_land, 5, 0, 1, 2);
@@ -193,6 +200,10 @@ void TFrm_Screen_Setup::BuildControls()
 
 void TFrm_Screen_Setup::FillPortList()
 {
+    // Refilling keeps what the field shows.
+    const QString text = Comb_Comm->currentText();
+    const QSignalBlocker quiet(Comb_Comm);
+    Comb_Comm->clear();
     // The simulated display is always there, so a machine with no serial
     // port can rehearse.
     Comb_Comm->addItem(ComPortCaption(0));
@@ -203,6 +214,8 @@ void TFrm_Screen_Setup::FillPortList()
         Comb_Comm->setItemData(i, port.device, Qt::ToolTipRole);
     }
     Comb_Comm->setCurrentIndex(0);
+    if (!text.isEmpty())
+        Comb_Comm->setEditText(text);
 }
 
 void TFrm_Screen_Setup::ConnectHandlers()
@@ -228,6 +241,7 @@ void TFrm_Screen_Setup::ConnectHandlers()
     list(Comb_DataOE, &TFrm_Screen_Setup::Comb_DataOEChange);
     list(Comb_Stunt, &TFrm_Screen_Setup::Comb_StuntChange);
     connect(Comb_Comm->lineEdit(), &QLineEdit::editingFinished, this, &TFrm_Screen_Setup::Comb_CommExit);
+    connect(Edt_NetAddress, &QLineEdit::editingFinished, this, &TFrm_Screen_Setup::Edt_NetAddressExit);
     connect(ChkLay_portrait, &QCheckBox::toggled, this, &TFrm_Screen_Setup::ChkLay_portraitClick);
     connect(ChkLay_land, &QCheckBox::toggled, this, &TFrm_Screen_Setup::ChkLay_landClick);
     connect(RadioLay_landOne, &QRadioButton::toggled, this, &TFrm_Screen_Setup::RadioLay_landOneClick);
@@ -268,7 +282,11 @@ void TFrm_Screen_Setup::Changed() { m_main.Project.ProjectSaved = false; }
 void TFrm_Screen_Setup::ShowDevice()
 {
     const int n = Record().ComPort;
-    Lbl_Device->setText(n == 0 ? QStringLiteral("模拟显示屏") : SerialDevicePath(n));
+    Lbl_Device->setText(PortDevice(n));
+    // COM0 is the simulated display; it has no server.
+    Edt_NetAddress->setEnabled(n != 0);
+    const QMap<int, NetworkAddress> network = ReadNetworkPorts();
+    Edt_NetAddress->setText(network.contains(n) ? network.value(n).url() : QString());
 }
 
 void TFrm_Screen_Setup::SpnEdt_WidthChange()
@@ -318,6 +336,27 @@ void TFrm_Screen_Setup::Comb_CommExit()
         return;
     edit->setModified(false);   // before the check: its message box takes the focus
     Comb_CommChange();
+}
+
+void TFrm_Screen_Setup::Edt_NetAddressExit()
+{
+    if (!Edt_NetAddress->isModified())
+        return;
+    Edt_NetAddress->setModified(false);   // before the messages: they take the focus
+    const QString text = Edt_NetAddress->text().trimmed();
+    NetworkAddress address;
+    if (!text.isEmpty() && !ParseNetworkAddress(text, address)) {
+        m_main.prompter()->message(this, QStringLiteral("网络地址应写作 rfc2217://主机:端口，例如 rfc2217://192.168.1.20:4001"),
+                                   QStringLiteral("提示"), Prompter::Warning, Prompter::Ok);
+    } else {
+        try {
+            WriteNetworkPort(Record().ComPort, address);
+        } catch (const VelmoraError &e) {
+            m_main.prompter()->error(this, e.text());
+        }
+    }
+    FillPortList();
+    ShowDevice();
 }
 
 void TFrm_Screen_Setup::Comb_BaudChange()
@@ -397,7 +436,9 @@ void TFrm_Screen_Setup::RadioLay_landTwoClick()
 
 void TFrm_Screen_Setup::done(int result)
 {
-    Comb_CommExit();   // the close box and Esc leave the field without a focus change
+    // The close box and Esc leave the fields without a focus change.
+    Edt_NetAddressExit();
+    Comb_CommExit();
     m_main.ResizePreview(Record().ScreenWidth, Record().ScreenHeight);
     m_main.ClearPageList();
     QDialog::done(result);

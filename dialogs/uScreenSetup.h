@@ -9,6 +9,7 @@ class QCheckBox;
 class QComboBox;
 class QGroupBox;
 class QLabel;
+class QLineEdit;
 class QPushButton;
 class QRadioButton;
 class QSpinBox;
@@ -30,6 +31,10 @@ public:
     // Typed text is taken when the field is left or Enter is pressed, not
     // on every key: "com" on the way to "com7" is no error.
     void Comb_CommExit();
+    // The network serial server of the port number, kept for this machine
+    // in Velmora.ini rather than in the project; taken when the field is
+    // left or Enter is pressed, an empty field removes the mapping.
+    void Edt_NetAddressExit();
     void Comb_BaudChange();
     void Comb_DataDAChange();
     void Comb_DataOEChange();
@@ -45,6 +50,7 @@ public:
     QComboBox *Comb_Px, *Comb_DataScan, *Comb_Comm, *Comb_Baud;
     QComboBox *Comb_DataDA, *Comb_DataOE, *Comb_Stunt;
     QLabel *Lbl_Device;   // the device path of the port number in Comb_Comm
+    QLineEdit *Edt_NetAddress;   // rfc2217://host:port for that number, or empty
     QCheckBox *ChkLay_land, *ChkLay_portrait;
     QGroupBox *GroupLay_land;
     QRadioButton *RadioLay_landOne, *RadioLay_landTwo;

@@ -1,6 +1,8 @@
 #include "link/QtSerialPort.h"
 
 #include "app/Errors.h"
+#include "link/NetworkPorts.h"
+#include "link/Rfc2217Port.h"
 #include "sim/SimulatedPort.h"
 
 #include <QRegularExpression>
@@ -8,7 +10,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
-#include <limits>
 
 #ifdef Q_OS_WIN
 #include <windows.h>
@@ -50,13 +51,40 @@ QString DeviceForPortName(const QString &name)
     return number >= 0 ? SerialDevicePath(number) : name;
 }
 
+bool NetworkAddressOfPort(const QString &name, NetworkAddress &address)
+{
+    if (IsNetworkPortName(name)) {
+        address = NetworkAddress();
+        ParseNetworkAddress(name, address);
+        return true;
+    }
+    const int number = ComNumber(name);
+    if (number < 1)
+        return false;
+    const QMap<int, NetworkAddress> mapped = ReadNetworkPorts();
+    const auto found = mapped.find(number);
+    if (found == mapped.end())
+        return false;
+    address = found.value();
+    return true;
+}
+
+QString PortDevice(int comPort)
+{
+    if (comPort == 0)
+        return QStringLiteral("模拟显示屏");
+    NetworkAddress address;
+    if (NetworkAddressOfPort(ComPortName(comPort), address))
+        return NetworkDeviceText(address);
+    return SerialDevicePath(comPort);
+}
+
 QString PortLabel(const QString &name)
 {
     const int number = ComNumber(name);
     if (number < 0)
         return name;
-    const QString device = number == 0 ? QStringLiteral("模拟显示屏") : SerialDevicePath(number);
-    return QStringLiteral("COM%1 (%2)").arg(number).arg(device);
+    return QStringLiteral("COM%1 (%2)").arg(number).arg(PortDevice(number));
 }
 
 QtSerialPort::QtSerialPort(const QString &name) : SerialPort(name) {}
@@ -92,21 +120,12 @@ void QtSerialPort::openDevice()
     m_port.clearError();
 }
 
-namespace {
-// How long to block in QSerialPort before the line is looked at again.
-int WaitMs(const SerialPort::LineWatch &watch)
-{
-    const int64_t now = SystemClock()->nowNs();
-    return int(std::max<int64_t>(1, (watch.nextLookNs(std::numeric_limits<int64_t>::max()) - now + 999999) / 1000000));
-}
-} // namespace
-
 void QtSerialPort::flushToDriver()
 {
     LineWatch watch(*this, *SystemClock());
     for (qint64 left = m_port.bytesToWrite(); left > 0; left = m_port.bytesToWrite()) {
         watch.check(left);
-        if (!m_port.waitForBytesWritten(WaitMs(watch))) {
+        if (!m_port.waitForBytesWritten(watch.waitMs())) {
             if (m_port.error() != QSerialPort::TimeoutError)
                 fail(LinkError::WriteFailed);
             m_port.clearError();
@@ -209,6 +228,9 @@ SerialPortFactory SystemPorts(std::shared_ptr<LinkClock> clock)
     return [clock](const QString &name) -> std::unique_ptr<SerialPort> {
         if (IsSimulatedPortName(name))
             return std::make_unique<SimulatedPort>(name, clock);
+        NetworkAddress address;
+        if (NetworkAddressOfPort(name, address))
+            return std::make_unique<Rfc2217Port>(name, address, clock);
         return std::make_unique<QtSerialPort>(name);
     };
 }

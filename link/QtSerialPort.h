@@ -2,6 +2,7 @@
 #pragma once
 
 #include "app/Errors.h"
+#include "link/NetworkPorts.h"
 #include "link/SerialPort.h"
 
 #include <QSerialPort>
@@ -13,8 +14,15 @@ QString SerialDevicePath(int comPort);
 // The device for a port name: "\\.\ComN" as above, anything else is taken as
 // the device path itself.
 QString DeviceForPortName(const QString &name);
-// How the operator knows a port: "COM3 (/dev/ttyS2)", "COM0 (模拟显示屏)", or
-// the device path itself for any other name.
+// The network serial server of a port name: an "rfc2217://HOST:PORT" name
+// (with an empty host when the rest is malformed), or a "\\.\ComN" name that
+// Velmora.ini maps to one. False for a serial device.
+bool NetworkAddressOfPort(const QString &name, NetworkAddress &address);
+// What port number n stands for: "模拟显示屏" for 0, "网络 host:port" for a
+// mapped number, else its device path.
+QString PortDevice(int comPort);
+// How the operator knows a port: "COM3 (/dev/ttyS2)", "COM0 (模拟显示屏)",
+// "COM4 (网络 host:port)", or the name itself for any other name.
 QString PortLabel(const QString &name);
 
 class QtSerialPort : public SerialPort {
@@ -42,5 +50,6 @@ private:
 };
 
 // The factory the program uses: the simulated display (paced on clock) for
-// port number 0, a QtSerialPort for every other name.
+// port number 0, an Rfc2217Port for a network name or a mapped COM number,
+// a QtSerialPort for every other name.
 SerialPortFactory SystemPorts(std::shared_ptr<LinkClock> clock = SystemClock());

@@ -3,6 +3,7 @@
 #include "app/Errors.h"
 
 #include <algorithm>
+#include <limits>
 
 SerialPort::SerialPort(const QString &name) : m_name(name) {}
 
@@ -88,6 +89,12 @@ void SerialPort::LineWatch::check(int64_t bytesLeft)
 int64_t SerialPort::LineWatch::nextLookNs(int64_t wantedNs) const
 {
     return std::min(wantedNs, std::min(m_clock.nowNs() + LookNs, m_sinceNs + m_port.m_stallLimitNs));
+}
+
+int SerialPort::LineWatch::waitMs() const
+{
+    const int64_t until = nextLookNs(std::numeric_limits<int64_t>::max());
+    return int(std::max<int64_t>(1, (until - m_clock.nowNs() + 999999) / 1000000));
 }
 
 void SerialPort::close() noexcept

@@ -80,6 +80,8 @@ public:
         void check(int64_t bytesLeft);
         // The moment to look again: no later than the next check is due.
         int64_t nextLookNs(int64_t wantedNs) const;
+        // How long a blocking call may wait before the next check, in ms.
+        int waitMs() const;
 
     private:
         const SerialPort &m_port;
@@ -90,6 +92,7 @@ public:
 
 protected:
     int dataBits() const { return m_dataBits; }
+    int stallLimitMs() const { return int(m_stallLimitNs / 1000000); }
     int stopBits() const { return m_stopBits; }
 
     virtual void openDevice() = 0;

@@ -9,7 +9,7 @@ packages=(
   pkg-config libqrencode-dev
   fonts-arphic-uming fonts-arphic-ukai fonts-wqy-zenhei fonts-dejavu-core
   dpkg-dev file librsvg2-bin desktop-file-utils appstream shared-mime-info
-  chromium
+  chromium ser2net
 )
 if [ "${VELMORA_WITH_X:-0}" = 1 ]; then
   # A display for trying the window, and the tools scripts/screenshots.sh drives it with.

@@ -32,6 +32,8 @@ public:
             ::close(m_master);
     }
     bool ok() const { return m_slave >= 0; }
+    // The test's end, non-blocking, for readers of their own.
+    int master() const { return m_master; }
     QString slavePath() const { return m_slavePath; }
     tcflag_t cflag() const
     {

@@ -5,6 +5,7 @@
 #include "app/PageStore.h"
 #include "app/ProjectFile.h"
 #include "dialogs/ComPorts.h"
+#include "link/NetworkPorts.h"
 #include "link/QtSerialPort.h"
 #include "dialogs/uScreenSetup.h"
 #include "LinkSupport.h"
@@ -53,6 +54,7 @@ private slots:
     void portField();
     void portFieldTakenOnLeavingAndClosing();
     void portListUsesComNumbers();
+    void networkAddressBesideThePort();
     void baudRateShownOnly();
     void closingEmptiesPageListKeepsStore();
     void widthChangeResizesPreviewAndWrap();
@@ -337,6 +339,56 @@ void TestScreenSetup::portListUsesComNumbers()
         QCOMPARE(int(m_main->Record().ComPort), ports[i - 1].number % 256);
     }
     QVERIFY(m_prompter->errors.isEmpty());
+}
+
+// The address of a network serial server is kept for the machine, not the
+// project; the port list and the device label show it beside the number.
+void TestScreenSetup::networkAddressBesideThePort()
+{
+    TProjectRecord &r = m_main->Record();
+    r.ComPort = 4;
+    TFrm_Screen_Setup dialog(*m_main);
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowActive(&dialog));
+    QLineEdit *address = dialog.Edt_NetAddress;
+    QVERIFY(address->isEnabled());
+    QCOMPARE(address->text(), QString());
+
+    const auto type = [&](const QString &text, Qt::Key leaveWith) {
+        QTest::mouseClick(address, Qt::LeftButton, {}, address->rect().center());
+        address->selectAll();
+        QTest::keyClick(address, Qt::Key_Delete);
+        QTest::keyClicks(address, text);
+        QTest::keyClick(address, leaveWith);
+    };
+    type(QStringLiteral("rfc2217://127.0.0.1:4001"), Qt::Key_Return);
+    QCOMPARE(ReadNetworkPorts().value(4).url(), QStringLiteral("rfc2217://127.0.0.1:4001"));
+    QCOMPARE(dialog.Lbl_Device->text(), QStringLiteral("网络 127.0.0.1:4001"));
+    QCOMPARE(PortLabel(ComPortName(4)), QStringLiteral("COM4 (网络 127.0.0.1:4001)"));
+    const int item = dialog.Comb_Comm->findText(QStringLiteral("COM4"));
+    QVERIFY(item > 0);
+    QCOMPARE(dialog.Comb_Comm->itemData(item, Qt::ToolTipRole).toString(), QStringLiteral("网络 127.0.0.1:4001"));
+    QCOMPARE(dialog.Comb_Comm->currentText(), QStringLiteral("COM4"));
+    QCOMPARE(r.ComPort, uint8_t(4));   // the record keeps its number
+
+    // A malformed address is explained and the stored one stays.
+    type(QStringLiteral("192.168.1.20:4001"), Qt::Key_Tab);
+    QCOMPARE(m_prompter->messages.size(), 1);
+    QCOMPARE(m_prompter->messages[0].caption, QStringLiteral("提示"));
+    QVERIFY(m_prompter->messages[0].text.contains(QStringLiteral("rfc2217://主机:端口")));
+    QCOMPARE(address->text(), QStringLiteral("rfc2217://127.0.0.1:4001"));
+    QCOMPARE(ReadNetworkPorts().value(4).url(), QStringLiteral("rfc2217://127.0.0.1:4001"));
+
+    // An empty field gives the number back to the machine's serial port.
+    type(QString(), Qt::Key_Return);
+    QVERIFY(ReadNetworkPorts().isEmpty());
+    QCOMPARE(dialog.Lbl_Device->text(), SerialDevicePath(4));
+    QCOMPARE(dialog.Comb_Comm->findData(QStringLiteral("网络 127.0.0.1:4001"), Qt::ToolTipRole), -1);
+
+    // The simulated display has no server.
+    Choose(dialog.Comb_Comm, 0);
+    QVERIFY(!address->isEnabled());
+    QCOMPARE(m_prompter->messages.size(), 1);
 }
 
 void TestScreenSetup::baudRateShownOnly()
