@@ -315,6 +315,7 @@ private:
     void DropPreload();
     void PreloadDone();             // the worker's check of the remembered widths
     void ScenarioLoaded(const QString &path, const QByteArray &bytes);
+    void ReportSubtitleFaults(const QString &path);
 
     Prompter *m_prompter;
     HotKey *m_hotKey = nullptr;

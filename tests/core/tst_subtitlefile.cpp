@@ -1,0 +1,219 @@
+// Subtitle files as scenarios: reading SubRip and WebVTT, the faults named by
+// line, writing them back, and the page store keeping cue times through edits.
+#include "app/Gbk.h"
+#include "app/PageStore.h"
+#include "app/ScenarioFile.h"
+#include "app/SubtitleFile.h"
+#include "CliRun.h"
+
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+const QByteArray Srt = "1\r\n00:00:01,000 --> 00:00:02,500\r\n<i>第一句</i>\r\n第二行\r\n\r\n"
+                       "2\r\n00:00:03,000 --> 00:00:04,000\r\nSecond {\\an8}cue\r\n\r\n";
+
+PageStore Store(const QByteArray &bytes, int wrapWidth = 263)
+{
+    PageStore store;
+    store.setWrapWidth(wrapWidth);
+    store.load(bytes);
+    return store;
+}
+} // namespace
+
+class TestSubtitleFile : public QObject {
+    Q_OBJECT
+private slots:
+    void detectsByContent_data();
+    void detectsByContent();
+    void readsCues();
+    void faultsNameTheLine_data();
+    void faultsNameTheLine();
+    void roundTrip_data();
+    void roundTrip();
+    void parsesTimes();
+    void storeKeepsTimesThroughEdits();
+    void unreadableFileIsPlainLines();
+    void cliPrintsPages();
+};
+
+void TestSubtitleFile::detectsByContent_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("format");   // -1: not subtitles
+    QTest::newRow("srt") << QString::fromUtf8(Srt) << int(SubtitleFormat::Srt);
+    QTest::newRow("srt without number") << "00:00:01,000 --> 00:00:02,000\nA\n" << int(SubtitleFormat::Srt);
+    QTest::newRow("srt malformed arrow") << "1\n00:00:01,000 -> 00:00:02,000\nA\n" << int(SubtitleFormat::Srt);
+    QTest::newRow("vtt") << "WEBVTT\n\n00:01.000 --> 00:02.000\nA\n" << int(SubtitleFormat::WebVtt);
+    QTest::newRow("vtt with title") << "WEBVTT - 标题\n" << int(SubtitleFormat::WebVtt);
+    QTest::newRow("plain scenario") << "第一幕\n第二幕\n" << -1;
+    QTest::newRow("number then text") << "1\n序幕\n" << -1;
+    QTest::newRow("WEBVTTX") << "WEBVTTX\n" << -1;
+}
+
+void TestSubtitleFile::detectsByContent()
+{
+    QFETCH(QString, text);
+    QFETCH(int, format);
+    const std::optional<SubtitleFormat> found = DetectSubtitleFormat(text);
+    QCOMPARE(found ? int(*found) : -1, format);
+}
+
+void TestSubtitleFile::readsCues()
+{
+    const SubtitleDocument srt = ParseSubtitles(QString::fromUtf8(Srt), SubtitleFormat::Srt);
+    QVERIFY(!srt.error);
+    QCOMPARE(srt.cues.size(), size_t(2));
+    QCOMPARE(srt.cues[0].text, QStringLiteral("第一句 第二行"));
+    QCOMPARE(srt.cues[0].time, (CueTime{1000, 2500}));
+    QCOMPARE(srt.cues[1].text, QStringLiteral("Second cue"));
+
+    const SubtitleDocument vtt = ParseSubtitles(
+        u"WEBVTT\n\nNOTE a comment\n\nSTYLE\n::cue {}\n\nid-1\n01:02.5 --> 1:01:02.250 align:start\n"
+        u"<v Roger>A &amp; B &lt;C&gt;</v>\n",
+        SubtitleFormat::WebVtt);
+    QVERIFY(!vtt.error);
+    QCOMPARE(vtt.cues.size(), size_t(1));
+    QCOMPARE(vtt.cues[0].text, QStringLiteral("A & B <C>"));
+    QCOMPARE(vtt.cues[0].time, (CueTime{62500, 3662250}));
+    QCOMPARE(vtt.cues[0].line, 9);
+}
+
+void TestSubtitleFile::faultsNameTheLine_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("readable");
+    QTest::addColumn<QString>("issue");   // error when unreadable, else the first warning
+    QTest::newRow("cue without times") << "1\n00:00:01,000 --> 00:00:02,000\nA\n\n2\nB\n" << false
+                                       << "第5行：字幕没有时间";
+    QTest::newRow("malformed arrow") << "1\n00:00:01,000 --> 00:00:02,000\nA\n\n2\n00:00:03,000 -> 00:00:04,000\nB\n"
+                                     << false << "第6行：时间行格式错误：00:00:03,000 -> 00:00:04,000";
+    QTest::newRow("minutes of 60") << "1\n00:60:01,000 --> 01:00:02,000\nA\n" << false
+                                   << "第2行：时间行格式错误：00:60:01,000 --> 01:00:02,000";
+    QTest::newRow("arrow without end") << "1\n00:00:01,000 -->\nA\n" << false
+                                       << "第2行：时间行格式错误：00:00:01,000 -->";
+    QTest::newRow("beyond 24 h") << "1\n24:00:00,001 --> 25:00:00,000\nA\n" << false << "第2行：时间超过24小时";
+    QTest::newRow("out of order") << "1\n00:00:05,000 --> 00:00:06,000\nA\n\n2\n00:00:01,000 --> 00:00:02,000\nB\n"
+                                  << true << "第6行：开始时间早于上一条字幕";
+    QTest::newRow("overlapping") << "1\n00:00:01,000 --> 00:00:06,000\nA\n\n2\n00:00:05,000 --> 00:00:07,000\nB\n"
+                                 << true << "第6行：与上一条字幕的时间重叠";
+    QTest::newRow("end before start") << "1\n00:00:03,000 --> 00:00:02,000\nA\n" << true
+                                      << "第2行：结束时间早于开始时间";
+}
+
+void TestSubtitleFile::faultsNameTheLine()
+{
+    QFETCH(QString, text);
+    QFETCH(bool, readable);
+    QFETCH(QString, issue);
+    const SubtitleDocument doc = ParseSubtitles(text, SubtitleFormat::Srt);
+    QCOMPARE(!doc.error, readable);
+    if (readable) {
+        QVERIFY(!doc.warnings.empty());
+        QCOMPARE(doc.warnings.front().text(), issue);
+        QCOMPARE(doc.cues.size(), size_t(std::count(text.begin(), text.end(), QLatin1Char('>'))));
+    } else {
+        QCOMPARE(doc.error->text(), issue);
+    }
+}
+
+// Opened and saved unchanged, a file keeps its cues, format and encoding.
+void TestSubtitleFile::roundTrip_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<int>("encoding");
+    QTest::newRow("srt utf-8") << Srt << int(TextEncoding::Utf8);
+    QTest::newRow("srt gbk") << ToGbkKeepingBytes(QString::fromUtf8(Srt)) << int(TextEncoding::Gbk);
+    QTest::newRow("vtt utf-8 with mark")
+        << QByteArray("\xEF\xBB\xBFWEBVTT Kind: captions\n\n00:01.000 --> 00:02.000\n甲 &amp; 乙\n\n"
+                      "00:02.000 --> 00:03.000\n丙\n")
+        << int(TextEncoding::Utf8WithMark);
+}
+
+void TestSubtitleFile::roundTrip()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(int, encoding);
+    const PageStore store = Store(bytes);
+    QVERIFY(store.timed());
+    QCOMPARE(int(store.encoding()), encoding);
+    const QByteArray saved = store.save();
+    const QString before = DecodeTextFile(bytes), after = DecodeTextFile(saved);
+    const SubtitleFormat format = *DetectSubtitleFormat(before);
+    QCOMPARE(DetectSubtitleFormat(after), std::optional<SubtitleFormat>(format));
+    const SubtitleDocument a = ParseSubtitles(before, format), b = ParseSubtitles(after, format);
+    QCOMPARE(b.header, a.header);
+    QCOMPARE(b.cues.size(), a.cues.size());
+    for (size_t i = 0; i < a.cues.size(); ++i) {
+        QCOMPARE(b.cues[i].text, a.cues[i].text);
+        QCOMPARE(b.cues[i].time, a.cues[i].time);
+    }
+    QCOMPARE(Store(saved).save(), saved);   // stable from the first save on
+}
+
+void TestSubtitleFile::parsesTimes()
+{
+    QCOMPARE(ParseCueTime(u"01:02:03,456"), 3723456);
+    QCOMPARE(ParseCueTime(u"2:03.4"), 123400);
+    QCOMPARE(ParseCueTime(u"90"), 90000);
+    QCOMPARE(ParseCueTime(u"1:75"), -1);
+    QCOMPARE(ParseCueTime(u"abc"), -1);
+    QCOMPARE(FormatCueTime(3723456, SubtitleFormat::Srt), QStringLiteral("01:02:03,456"));
+    QCOMPARE(FormatCueTime(3723456, SubtitleFormat::WebVtt), QStringLiteral("01:02:03.456"));
+}
+
+void TestSubtitleFile::storeKeepsTimesThroughEdits()
+{
+    const QString longCue = QStringLiteral("长").repeated(40);
+    const QByteArray bytes = ("1\n00:00:01,000 --> 00:00:02,000\nA\n\n2\n00:00:03,000 --> 00:00:05,000\n"
+                              + longCue.toUtf8() + "\n\n3\n00:00:06,000 --> 00:00:07,000\nC\n");
+    PageStore store = Store(bytes, 100);
+    QVERIFY(store.pageCount() > 3);   // the long cue wraps
+    const int last = store.pageCount() - 1;
+    for (int page = 1; page < last; ++page)
+        QCOMPARE(store.pageTime(page), (CueTime{3000, 5000}));
+
+    store.replacePage(0, QStringLiteral("A2"));
+    QCOMPARE(store.pageTime(0), (CueTime{1000, 2000}));
+    const int added = store.insertAfterPage(0, QStringLiteral("新"));
+    QVERIFY(!store.pageTime(added).isSet());
+    QCOMPARE(store.pageTime(added + 1), (CueTime{3000, 5000}));
+    store.deletePage(store.pageCount() - 1);
+    QCOMPARE(store.pageTime(added + 1), (CueTime{3000, 5000}));
+
+    // The new page is written into the gap after the cue before it.
+    const SubtitleDocument saved = ParseSubtitles(QString::fromUtf8(store.save()), SubtitleFormat::Srt);
+    QVERIFY(!saved.error);
+    QCOMPARE(saved.cues.size(), size_t(3));
+    QCOMPARE(saved.cues[0].text, QStringLiteral("A2"));
+    QCOMPARE(saved.cues[1].text, QStringLiteral("新"));
+    QCOMPARE(saved.cues[1].time, (CueTime{2000, 3000}));
+    QCOMPARE(saved.cues[2].text, longCue);
+    QCOMPARE(store.pageTimes()[size_t(added)], (CueTime{2000, 3000}));
+}
+
+void TestSubtitleFile::unreadableFileIsPlainLines()
+{
+    const PageStore store = Store("1\n00:00:01,000 --> 00:00:02,000\nA\n\n2\nB\n");
+    QVERIFY(!store.timed());
+    QCOMPARE(store.subtitleError()->text(), QStringLiteral("第5行：字幕没有时间"));
+    QCOMPARE(store.textLineCount(), 6);
+    QVERIFY(!Store("第一幕\n").subtitleError());
+}
+
+void TestSubtitleFile::cliPrintsPages()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("show.srt"));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(Srt);
+    file.close();
+    const CliRun run = RunCli({QStringLiteral("pages"), QStringLiteral("--scenario"), path});
+    QCOMPARE(run.code, 0);
+    QCOMPARE(run.out, QStringLiteral("1\t第一句 第二行\n2\tSecond cue\n"));
+}
+
+QTEST_MAIN(TestSubtitleFile)
+#include "tst_subtitlefile.moc"
