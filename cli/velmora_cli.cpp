@@ -16,6 +16,7 @@
 #include "sim/WireLog.h"
 #include "render/ScenarioCheck.h"
 #include "render/uRender.h"
+#include "show/LogSubtitles.h"
 
 #include <QBuffer>
 #include <QFile>
@@ -339,6 +340,40 @@ void CmdText(Cli &cli)
     std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout);
 }
 
+// A --from/--to time of the log; absent: invalid.
+QDateTime LogTimeOption(Cli &cli, const QString &name, const QByteArray &log, const QString &usage)
+{
+    const QString text = TakeOption(cli.args, name, usage);
+    if (text.isEmpty())
+        return QDateTime();
+    const QDateTime at = LogTimeOf(text, log);
+    if (!at.isValid())
+        throw VelmoraError(QStringLiteral("%1 %2: not a time of the log (yyyy-MM-dd HH:mm:ss or HH:mm[:ss])")
+                               .arg(name, text));
+    return at;
+}
+
+// export --srt|--vtt [--from TIME] [--to TIME] LOG: the pages of a show log
+// as a subtitle file (UTF-8) on the output.
+void CmdExport(Cli &cli)
+{
+    const QString usage = QStringLiteral("velmora-cli export --srt|--vtt [--from TIME] [--to TIME] LOG");
+    const bool srt = cli.args.removeAll(QStringLiteral("--srt")) > 0;
+    const bool vtt = cli.args.removeAll(QStringLiteral("--vtt")) > 0;
+    const QString log = cli.args.value(cli.args.size() - 1);
+    if (srt == vtt || log.isEmpty() || log.startsWith(QLatin1String("--")))
+        Usage(usage);
+    const QByteArray bytes = ReadWholeFile(log);
+    const QDateTime from = LogTimeOption(cli, QStringLiteral("--from"), bytes, usage);
+    const QDateTime to = LogTimeOption(cli, QStringLiteral("--to"), bytes, usage);
+    if (cli.args.size() != 1)
+        Usage(usage);
+    const SubtitleDocument doc = LogSubtitles(bytes, srt ? SubtitleFormat::Srt : SubtitleFormat::WebVtt, from, to);
+    const QByteArray out = WriteSubtitles(doc).toUtf8();
+    Out().flush();
+    std::fwrite(out.constData(), 1, size_t(out.size()), stdout);
+}
+
 const std::map<QString, std::function<void(Cli &)>> &Commands()
 {
     static const std::map<QString, std::function<void(Cli &)>> commands = {
@@ -350,6 +385,7 @@ const std::map<QString, std::function<void(Cli &)>> &Commands()
         {QStringLiteral("pages"), CmdPages},
         {QStringLiteral("check"), CmdCheck},
         {QStringLiteral("text"), CmdText},
+        {QStringLiteral("export"), CmdExport},
     };
     return commands;
 }

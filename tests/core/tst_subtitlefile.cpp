@@ -36,6 +36,8 @@ private slots:
     void storeKeepsTimesThroughEdits();
     void unreadableFileIsPlainLines();
     void cliPrintsPages();
+    void cliExportsShowLog_data();
+    void cliExportsShowLog();
 };
 
 void TestSubtitleFile::detectsByContent_data()
@@ -213,6 +215,53 @@ void TestSubtitleFile::cliPrintsPages()
     const CliRun run = RunCli({QStringLiteral("pages"), QStringLiteral("--scenario"), path});
     QCOMPARE(run.code, 0);
     QCOMPARE(run.out, QStringLiteral("1\t第一句 第二行\n2\tSecond cue\n"));
+}
+
+// Pages from their transmission until the next picture; failed lines and
+// commands that change no picture count for nothing; the latest show only.
+void TestSubtitleFile::cliExportsShowLog_data()
+{
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("latest show") << QStringList{QStringLiteral("--srt")}
+                                 << "1\r\n00:00:00,000 --> 00:00:03,000\r\n第一幕\r\n\r\n"
+                                    "2\r\n00:00:03,000 --> 00:00:05,000\r\n第二幕\r\n\r\n"
+                                    "3\r\n00:00:07,000 --> 00:00:12,000\r\n第三幕\r\n\r\n";
+    QTest::newRow("from and to") << QStringList{QStringLiteral("--vtt"), QStringLiteral("--from"),
+                                                QStringLiteral("19:30"), QStringLiteral("--to"),
+                                                QStringLiteral("2026-12-10 19:30:09")}
+                                 << "WEBVTT\r\n\r\n00:00:01.000 --> 00:00:04.000\r\n第一幕\r\n\r\n"
+                                    "00:00:04.000 --> 00:00:06.000\r\n第二幕\r\n\r\n"
+                                    "00:00:08.000 --> 00:00:09.000\r\n第三幕\r\n\r\n";
+    QTest::newRow("earlier show") << QStringList{QStringLiteral("--srt"), QStringLiteral("--from"),
+                                                 QStringLiteral("2026-12-09 20:00"), QStringLiteral("--to"),
+                                                 QStringLiteral("2026-12-09 20:00:02")}
+                                  << "1\r\n00:00:00,000 --> 00:00:02,000\r\n旧的一晚\r\n\r\n";
+}
+
+void TestSubtitleFile::cliExportsShowLog()
+{
+    QFETCH(QStringList, options);
+    QFETCH(QString, expected);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("show.log"));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("2026-12-09 20:00:00.000\tpage\t1\tok\t旧的一晚\n"
+               "2026-12-10 19:30:00.000\tparams\t-\tok\t\n"
+               "2026-12-10 19:30:01.000\tpage\t1\tok\t第一幕\n"
+               "2026-12-10 19:30:03.500\tpage\t2\tfailed: 线路停滞\t第二幕\n"
+               "2026-12-10 19:30:04.000\tpage\t2\tok\t第二幕\n"
+               "2026-12-10 19:30:06.000\tblank\t-\tok\t\n"
+               "2026-12-10 19:30:08.000\tpage\t3\tok\t第三幕\n");
+    file.close();
+    const CliRun run = RunCli(QStringList{QStringLiteral("export")} + options + QStringList{path});
+    QCOMPARE(run.err, QString());
+    QCOMPARE(run.out, expected);
+    const CliRun bad = RunCli({QStringLiteral("export"), QStringLiteral("--srt"), QStringLiteral("--from"),
+                               QStringLiteral("8:99"), path});
+    QVERIFY(bad.code != 0);
+    QVERIFY(bad.err.contains(QStringLiteral("8:99")));
 }
 
 QTEST_MAIN(TestSubtitleFile)
