@@ -27,6 +27,8 @@ class PageStore;
 class Prompter;
 class ScenarioPreload;
 class QAction;
+class QCheckBox;
+class TimedPlayback;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -245,6 +247,22 @@ public:
     RemoteOutcome RunRemoteCommand(RemoteCommand command, int page = 0);
     // --- end of remote control --------------------------------------------
 
+    // --- Timed playback -----------------------------------------------------
+    // The pages of a subtitle scenario at their cue times; Space and remote
+    // commands send early and the clock follows them.
+    TimedPlayback *Playback = nullptr;
+    QGroupBox *Grp_Play = nullptr;
+    QPushButton *Btn_Play = nullptr, *Btn_PlayPause = nullptr;
+    QCheckBox *Chk_BlankAtEnd = nullptr;
+    QLabel *Lbl_PlayClock = nullptr;
+    QAction *N_Play = nullptr, *N_PlayPause = nullptr, *N_NudgeBack = nullptr, *N_NudgeOn = nullptr;
+    QAction *N_ExportSubtitles = nullptr;
+    void PlayClick();            // F6, Btn_Play: start from the selected page, or stop
+    void PlayPauseClick();       // F7, Btn_PlayPause
+    RemoteOutcome RunPlaybackCommand(RemoteCommand command);   // OSC play and pause
+    void N_ExportSubtitlesClick();   // 文件 › 导出字幕: the show log as subtitles
+    // --- end of timed playback ----------------------------------------------
+
 
     // --- Dialogs ----------------------------------------------------------
     void N6Click();                     // access code, then the screen parameter dialog
@@ -334,6 +352,11 @@ private:
         ShowTransmission what;
     } m_lastPicture;
     void SetupRemote();
+    QWidget *BuildPlaybackBox();
+    void SetupPlayback();
+    void UpdatePlayback();
+    bool SendCue(int page);
+    void PlaybackTransmissionEnded(const ShowEntry &entry);
     QString ApplyOscSettings(const TRemoteSettings &settings);   // the OSC part of the status
     RemoteServer *m_remoteServer = nullptr;
     OscReceiver *m_osc = nullptr;

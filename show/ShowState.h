@@ -68,6 +68,7 @@ public:
 
 signals:
     void changed();
+    void transmissionStarted(const ShowTransmission &what);
     void transmissionEnded(const ShowEntry &entry);
 
 private:

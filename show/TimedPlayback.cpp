@@ -15,7 +15,7 @@ qint64 TimedPlayback::showClockMs() const
     return m_state == Playing ? m_clock->nowMs() - m_zeroMs : m_pausedAt;
 }
 
-void TimedPlayback::setClock(qint64 showMs)
+void TimedPlayback::setShowClock(qint64 showMs)
 {
     if (m_state == Playing)
         m_zeroMs = m_clock->nowMs() - showMs;
@@ -39,7 +39,7 @@ void TimedPlayback::start(const std::vector<CueTime> &times, int first)
     m_state = Playing;
     m_onAir = -1;
     m_next = first;
-    setClock(m_times[size_t(first)].startMs);
+    setShowClock(m_times[size_t(first)].startMs);
     tick();
 }
 
@@ -69,7 +69,7 @@ void TimedPlayback::resume()
     if (m_state != Paused)
         return;
     m_state = Playing;
-    setClock(m_pausedAt);
+    setShowClock(m_pausedAt);
     tick();
 }
 
@@ -77,7 +77,7 @@ void TimedPlayback::nudge(qint64 deltaMs)
 {
     if (m_state == Stopped)
         return;
-    setClock(std::max<qint64>(0, showClockMs() + deltaMs));
+    setShowClock(std::max<qint64>(0, showClockMs() + deltaMs));
     if (m_state == Playing)
         tick();
     else
@@ -88,7 +88,7 @@ void TimedPlayback::pageSentByHand(int page)
 {
     if (m_state == Stopped || m_sending || page < 0 || size_t(page) >= m_times.size())
         return;
-    setClock(m_times[size_t(page)].startMs);
+    setShowClock(m_times[size_t(page)].startMs);
     m_onAir = page;
     m_blanked = false;
     m_next = size_t(page) + 1 < m_times.size() ? page + 1 : -1;

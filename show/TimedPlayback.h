@@ -39,6 +39,13 @@ public:
     // The clock is not owned.
     TimedPlayback(PlaybackClock *clock, Output output, QObject *parent = nullptr);
 
+    // Another clock (a test's), taken while stopped.
+    void useClock(PlaybackClock *clock)
+    {
+        if (m_state == Stopped)
+            m_clock = clock;
+    }
+
     enum State { Stopped, Playing, Paused };
     State state() const { return m_state; }
     bool active() const { return m_state != Stopped; }
@@ -70,7 +77,7 @@ private:
     void schedule();
     bool blankPending() const;
     bool sendDue(int page);
-    void setClock(qint64 showMs);
+    void setShowClock(qint64 showMs);
 
     PlaybackClock *m_clock;
     Output m_output;
