@@ -17,6 +17,8 @@
 #include "render/ScenarioCheck.h"
 #include "render/uRender.h"
 #include "show/LogSubtitles.h"
+#include "show/PortPlayback.h"
+#include "show/TimedPlayback.h"
 
 #include <QBuffer>
 #include <QFile>
@@ -190,37 +192,53 @@ void CmdFrames(Cli &cli)
     Out() << "slot1 " << SlotHex(t.frame1) << '\n' << "slot2 " << SlotHex(t.frame2) << '\n';
 }
 
-// send --port record:FILE|DEVICE|com:N COMMAND [ARGS]
-void CmdSend(Cli &cli)
+// The port of --port record:FILE|DEVICE|com:N: a recording port writes
+// its wire log to FILE when done.
+struct PortChoice {
+    QString portName;
+    QString recordFile;
+    std::shared_ptr<WireLog> log = std::make_shared<WireLog>();
+    TLinkEnvironment environment;
+
+    void finish() const
+    {
+        if (!recordFile.isEmpty())
+            WriteFileSafely(recordFile, log->text());
+    }
+};
+
+PortChoice ChoosePort(Cli &cli, const QString &usage)
 {
-    const QString usage =
-        QStringLiteral("velmora-cli send --port record:FILE|DEVICE|com:N COMMAND [ARGS]");
     const QString port = TakeOption(cli.args, QStringLiteral("--port"), usage);
     if (port.isEmpty())
         Usage(usage);
-    const TTransmission t = BuildTransmission(cli);
-
-    TLinkEnvironment environment;
-    QString portName = port;
-    QString recordFile;
-    auto log = std::make_shared<WireLog>();
+    PortChoice choice;
+    choice.portName = port;
     if (port.startsWith(QLatin1String("record:"))) {
-        recordFile = port.mid(7);
-        if (recordFile.isEmpty())
+        choice.recordFile = port.mid(7);
+        if (choice.recordFile.isEmpty())
             Usage(QStringLiteral("--port record:FILE"));
-        portName = ComPortName(cli.record.ComPort);
-        environment.ports = RecordingPorts(log);
+        choice.portName = ComPortName(cli.record.ComPort);
+        choice.environment.ports = RecordingPorts(choice.log);
     } else if (port.startsWith(QLatin1String("com:"))) {
         bool ok = false;
         const int number = port.mid(4).toInt(&ok);
         if (!ok || number < 1 || number > 255)
             Usage(QStringLiteral("--port com:N with N from 1 to 255"));
-        portName = ComPortName(number);
+        choice.portName = ComPortName(number);
     }
-    const QString failure = RunTransmission(portName, cli.record.BaudRate, t.frame1, t.frame2,
-                                            t.caption, environment);
-    if (!recordFile.isEmpty())
-        WriteFileSafely(recordFile, log->text());
+    return choice;
+}
+
+// send --port record:FILE|DEVICE|com:N COMMAND [ARGS]
+void CmdSend(Cli &cli)
+{
+    const PortChoice port =
+        ChoosePort(cli, QStringLiteral("velmora-cli send --port record:FILE|DEVICE|com:N COMMAND [ARGS]"));
+    const TTransmission t = BuildTransmission(cli);
+    const QString failure = RunTransmission(port.portName, cli.record.BaudRate, t.frame1, t.frame2,
+                                            t.caption, port.environment);
+    port.finish();
     if (!failure.isEmpty())
         throw VelmoraError(failure);
 }
@@ -374,6 +392,39 @@ void CmdExport(Cli &cli)
     std::fwrite(out.constData(), 1, size_t(out.size()), stdout);
 }
 
+// play [--from N] --port PORT: the timed scenario's pages at their cue times
+// from page N, one line per page sent: number, due and actual time of its
+// first byte on the show clock, text.
+void CmdPlay(Cli &cli)
+{
+    const QString usage = QStringLiteral("velmora-cli play [--from N] [--scenario FILE] --port record:FILE|DEVICE|com:N");
+    const QString from = TakeOption(cli.args, QStringLiteral("--from"), usage);
+    const PortChoice port = ChoosePort(cli, usage);
+    const PageStore store = ScenarioStore(cli, QStringLiteral("play"));
+    if (const std::optional<SubtitleIssue> error = store.subtitleError())
+        throw VelmoraError(QStringLiteral("字幕文件无法读入（%1）").arg(error->text()));
+    if (!store.timed())
+        throw VelmoraError(QStringLiteral("剧本没有时间：按时间播放需要 .srt 或 .vtt 字幕文件"));
+    bool number = true;
+    const int first = from.isEmpty() ? 1 : from.toInt(&number);
+    if (!number || first < 1 || first > store.pageCount())
+        throw VelmoraError(QStringLiteral("--from %1: no such page (1 to %2)").arg(from).arg(store.pageCount()));
+    QStringList pages;
+    for (int i = 0; i < store.pageCount(); ++i)
+        pages << store.page(i);
+    SteadyPlaybackClock clock;
+    const QString failure = PlayOnPort(cli.record, port.portName, pages, store.pageTimes(), first - 1,
+                                       port.environment, clock, [](const CueSent &cue) {
+                                           Out() << (cue.page + 1) << '\t'
+                                                 << FormatCueTime(cue.dueMs, SubtitleFormat::WebVtt) << '\t'
+                                                 << FormatCueTime(cue.firstByteMs, SubtitleFormat::WebVtt)
+                                                 << '\t' << cue.text << Qt::endl;
+                                       });
+    port.finish();
+    if (!failure.isEmpty())
+        throw VelmoraError(failure);
+}
+
 const std::map<QString, std::function<void(Cli &)>> &Commands()
 {
     static const std::map<QString, std::function<void(Cli &)>> commands = {
@@ -386,6 +437,7 @@ const std::map<QString, std::function<void(Cli &)>> &Commands()
         {QStringLiteral("check"), CmdCheck},
         {QStringLiteral("text"), CmdText},
         {QStringLiteral("export"), CmdExport},
+        {QStringLiteral("play"), CmdPlay},
     };
     return commands;
 }

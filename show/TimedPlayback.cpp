@@ -127,6 +127,8 @@ void TimedPlayback::tick()
         m_blanked = false;
         m_next = size_t(m_next) + 1 < m_times.size() ? m_next + 1 : -1;
     }
+    if (m_state != Playing)
+        return;   // the page's own failure stopped playback
     if (m_next < 0 && !blankPending()) {
         stop();
         return;

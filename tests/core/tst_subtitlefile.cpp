@@ -38,6 +38,7 @@ private slots:
     void cliPrintsPages();
     void cliExportsShowLog_data();
     void cliExportsShowLog();
+    void cliPlaysAtCueTimes();
 };
 
 void TestSubtitleFile::detectsByContent_data()
@@ -262,6 +263,46 @@ void TestSubtitleFile::cliExportsShowLog()
                                QStringLiteral("8:99"), path});
     QVERIFY(bad.code != 0);
     QVERIFY(bad.err.contains(QStringLiteral("8:99")));
+}
+
+// One line per page sent, never before its cue; a port that fails or a
+// scenario without times ends it with an error.
+void TestSubtitleFile::cliPlaysAtCueTimes()
+{
+    QTemporaryDir dir;
+    const QString srt = dir.filePath(QStringLiteral("show.srt")), plain = dir.filePath(QStringLiteral("show.txt"));
+    QFile file(srt);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("1\n00:00:00,100 --> 00:00:00,200\n甲\n\n2\n00:00:00,300 --> 00:00:00,400\n乙\n\n"
+               "3\n00:00:00,400 --> 00:00:00,500\n丙\n");
+    file.close();
+    QFile text(plain);
+    QVERIFY(text.open(QIODevice::WriteOnly));
+    text.write("甲\r\n");
+    text.close();
+    const QString wire = QStringLiteral("record:") + dir.filePath(QStringLiteral("wire.log"));
+    const CliRun run = RunCli({QStringLiteral("play"), QStringLiteral("--from"), QStringLiteral("2"),
+                               QStringLiteral("--scenario"), srt, QStringLiteral("--port"), wire});
+    QCOMPARE(run.code, 0);
+    const QStringList lines = run.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    QCOMPARE(lines.size(), 2);
+    const QStringList expected = {QStringLiteral("2\t00:00:00.300\t"), QStringLiteral("3\t00:00:00.400\t")};
+    for (int i = 0; i < 2; ++i) {
+        QVERIFY2(lines[i].startsWith(expected[i]), qPrintable(lines[i]));
+        const QStringList fields = lines[i].split(QLatin1Char('\t'));
+        QVERIFY(ParseCueTime(fields[2]) >= ParseCueTime(fields[1]));
+    }
+    QVERIFY(lines[1].endsWith(QStringLiteral("\t丙")));
+
+    const CliRun failing = RunCli({QStringLiteral("play"), QStringLiteral("--scenario"), srt,
+                                   QStringLiteral("--port"), dir.filePath(QStringLiteral("no-such-device"))});
+    QVERIFY(failing.code != 0);
+    QCOMPARE(failing.out, QString());
+    QVERIFY(!failing.err.isEmpty());
+    const CliRun untimed = RunCli({QStringLiteral("play"), QStringLiteral("--scenario"), plain,
+                                   QStringLiteral("--port"), wire});
+    QVERIFY(untimed.code != 0);
+    QVERIFY(untimed.err.contains(QStringLiteral("剧本没有时间")));
 }
 
 QTEST_MAIN(TestSubtitleFile)
