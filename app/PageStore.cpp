@@ -458,6 +458,8 @@ CueTime PageStore::pageTime(int index) const
 
 std::vector<CueTime> PageStore::pageTimes() const
 {
+    if (!timed())
+        return {};
     std::vector<CueTime> lineTimes;
     for (const Line &line : m_lines)
         lineTimes.push_back(line.time);

@@ -73,7 +73,8 @@ public:
     }
     // The time of the cue the page belongs to; unset for a page added here.
     CueTime pageTime(int index) const;
-    // Every page's time, lines without one placed as FillCueTimes does.
+    // Every page's time, lines without one placed as FillCueTimes does;
+    // empty for a text scenario.
     std::vector<CueTime> pageTimes() const;
 
     int textLineCount() const { return int(m_lines.size()); }

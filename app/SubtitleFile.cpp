@@ -102,18 +102,6 @@ bool IsVttMetadata(QStringView first)
                || first.startsWith(QLatin1String("REGION")));
 }
 
-void CheckOrder(const SubtitleCue &cue, const SubtitleCue *before, std::vector<SubtitleIssue> &warnings)
-{
-    if (cue.time.endMs < cue.time.startMs)
-        warnings.push_back({cue.line, QStringLiteral("结束时间早于开始时间")});
-    if (!before)
-        return;
-    if (cue.time.startMs < before->time.startMs)
-        warnings.push_back({cue.line, QStringLiteral("开始时间早于上一条字幕")});
-    else if (cue.time.startMs < before->time.endMs)
-        warnings.push_back({cue.line, QStringLiteral("与上一条字幕的时间重叠")});
-}
-
 // One cue block, or the fault that stops reading.
 std::optional<SubtitleIssue> ReadCue(const Block &block, SubtitleDocument &doc)
 {
@@ -130,7 +118,8 @@ std::optional<SubtitleIssue> ReadCue(const Block &block, SubtitleDocument &doc)
     if (cue.time.startMs > MaxCueTimeMs || cue.time.endMs > MaxCueTimeMs)
         return SubtitleIssue{cue.line, QStringLiteral("时间超过24小时")};
     cue.text = CueText(block, timing + 1, doc.format);
-    CheckOrder(cue, doc.cues.empty() ? nullptr : &doc.cues.back(), doc.warnings);
+    for (const QString &problem : CueOrderProblems(cue.time, doc.cues.empty() ? nullptr : &doc.cues.back().time))
+        doc.warnings.push_back({cue.line, problem});
     doc.cues.push_back(std::move(cue));
     return std::nullopt;
 }
@@ -224,6 +213,18 @@ qint64 ParseCueTime(QStringView text)
     while (fraction.size() < 3)
         fraction += QLatin1Char('0');
     return ((hours * 60 + minutes) * 60 + seconds) * 1000 + fraction.toLongLong();
+}
+
+QStringList CueOrderProblems(const CueTime &cue, const CueTime *before)
+{
+    QStringList problems;
+    if (cue.endMs < cue.startMs)
+        problems << QStringLiteral("结束时间早于开始时间");
+    if (before && cue.startMs < before->startMs)
+        problems << QStringLiteral("开始时间早于上一条字幕");
+    else if (before && cue.startMs < before->endMs)
+        problems << QStringLiteral("与上一条字幕的时间重叠");
+    return problems;
 }
 
 std::vector<CueTime> FillCueTimes(const std::vector<CueTime> &times)

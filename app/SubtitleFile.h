@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <QStringView>
 #include <optional>
 #include <vector>
@@ -57,6 +58,10 @@ QString WriteSubtitles(const SubtitleDocument &doc);
 QString FormatCueTime(qint64 ms, SubtitleFormat format);
 // A time as either format writes it, or [[h:]m:]s[.mmm]; -1 when it is none.
 qint64 ParseCueTime(QStringView text);
+
+// What is doubtful about a cue's time after the cue before it (none for
+// the first): it ends before it starts, starts before it, or overlaps it.
+QStringList CueOrderProblems(const CueTime &cue, const CueTime *before);
 
 // Times for every line of a timed scenario: a line without a time takes the
 // gap after the cue before it (from its end to the next cue's start, zero

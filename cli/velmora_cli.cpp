@@ -299,14 +299,18 @@ PageStore ScenarioStore(Cli &cli, const QString &command)
     return store;
 }
 
-// The pages of the scenario as the page store wraps them for the display.
-QStringList ScenarioPages(Cli &cli, const QString &command)
+QStringList PagesOf(const PageStore &store)
 {
-    const PageStore store = ScenarioStore(cli, command);
     QStringList pages;
     for (int i = 0; i < store.pageCount(); ++i)
         pages << store.page(i);
     return pages;
+}
+
+// The pages of the scenario as the page store wraps them for the display.
+QStringList ScenarioPages(Cli &cli, const QString &command)
+{
+    return PagesOf(ScenarioStore(cli, command));
 }
 
 // pages [--scenario FILE] [--count]: number<TAB>text of every page, or only
@@ -327,9 +331,10 @@ void CmdPages(Cli &cli)
 // clean scenario.
 void CmdCheck(Cli &cli)
 {
-    const QStringList pages = ScenarioPages(cli, QStringLiteral("check"));
-    const TScenarioCheck check = CheckScenario(PageFontOf(cli.record),
-                                               PageRequestOf(cli.record, QString(), 0, 0, 0), pages);
+    const PageStore store = ScenarioStore(cli, QStringLiteral("check"));
+    const QStringList pages = PagesOf(store);
+    TScenarioCheck check = CheckScenario(PageFontOf(cli.record), PageRequestOf(cli.record, QString(), 0, 0, 0), pages);
+    AddCueTimeProblems(check, pages, store.pageTimes());
     if (!check.error.isEmpty())
         throw VelmoraError(check.error);
     for (const TPageProblem &problem : check.problems)
@@ -409,9 +414,7 @@ void CmdPlay(Cli &cli)
     const int first = from.isEmpty() ? 1 : from.toInt(&number);
     if (!number || first < 1 || first > store.pageCount())
         throw VelmoraError(QStringLiteral("--from %1: no such page (1 to %2)").arg(from).arg(store.pageCount()));
-    QStringList pages;
-    for (int i = 0; i < store.pageCount(); ++i)
-        pages << store.page(i);
+    const QStringList pages = PagesOf(store);
     SteadyPlaybackClock clock;
     const QString failure = PlayOnPort(cli.record, port.portName, pages, store.pageTimes(), first - 1,
                                        port.environment, clock, [](const CueSent &cue) {

@@ -1,5 +1,6 @@
 #include "render/uCheck.h"
 
+#include "app/PageStore.h"
 #include "app/Prompter.h"
 #include "app/Struct.h"
 #include "app/uMain.h"
@@ -59,9 +60,10 @@ void TFrm_Main::N_CheckClick()
     // and the command waits for the check under way.
     N_Check->setEnabled(false);
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    const TScenarioCheck check =
+    TScenarioCheck check =
         CheckScenario(PageFontOf(Record()), PageRequestOf(Record(), QString(), 0, 0, 0), pages,
                       [](int) { ProcessPendingMessages(); });
+    AddCueTimeProblems(check, pages, Richedt_Screen->pageTimes());
     QApplication::restoreOverrideCursor();
     N_Check->setEnabled(true);
     if (!check.error.isEmpty()) {

@@ -39,6 +39,7 @@ private slots:
     void cliExportsShowLog_data();
     void cliExportsShowLog();
     void cliPlaysAtCueTimes();
+    void checkListsDoubtfulTimes();
 };
 
 void TestSubtitleFile::detectsByContent_data()
@@ -303,6 +304,23 @@ void TestSubtitleFile::cliPlaysAtCueTimes()
                                    QStringLiteral("--port"), wire});
     QVERIFY(untimed.code != 0);
     QVERIFY(untimed.err.contains(QStringLiteral("剧本没有时间")));
+}
+
+// The pre-show check names the first page of each doubtful cue, beside the
+// drawing problems of the same page.
+void TestSubtitleFile::checkListsDoubtfulTimes()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("show.srt"));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("1\n00:00:01,000 --> 00:00:05,000\n甲\n\n2\n00:00:04,000 --> 00:00:06,000\n乙\n\n"
+               "3\n00:00:07,000 --> 00:00:08,000\n丙\n\n4\n00:00:02,000 --> 00:00:01,000\n丁\n");
+    file.close();
+    const CliRun run = RunCli({QStringLiteral("check"), QStringLiteral("--scenario"), path});
+    QCOMPARE(run.code, 0);
+    QCOMPARE(run.out, QStringLiteral("2\t与上一条字幕的时间重叠\t乙\n"
+                                     "4\t结束时间早于开始时间；开始时间早于上一条字幕\t丁\n"));
 }
 
 QTEST_MAIN(TestSubtitleFile)
