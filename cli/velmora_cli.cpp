@@ -364,9 +364,8 @@ void CmdText(Cli &cli)
 }
 
 // A --from/--to time of the log; absent: invalid.
-QDateTime LogTimeOption(Cli &cli, const QString &name, const QByteArray &log, const QString &usage)
+QDateTime LogTimeOption(const QString &name, const QString &text, const QByteArray &log)
 {
-    const QString text = TakeOption(cli.args, name, usage);
     if (text.isEmpty())
         return QDateTime();
     const QDateTime at = LogTimeOf(text, log);
@@ -383,14 +382,13 @@ void CmdExport(Cli &cli)
     const QString usage = QStringLiteral("velmora-cli export --srt|--vtt [--from TIME] [--to TIME] LOG");
     const bool srt = cli.args.removeAll(QStringLiteral("--srt")) > 0;
     const bool vtt = cli.args.removeAll(QStringLiteral("--vtt")) > 0;
-    const QString log = cli.args.value(cli.args.size() - 1);
-    if (srt == vtt || log.isEmpty() || log.startsWith(QLatin1String("--")))
+    const QString fromText = TakeOption(cli.args, QStringLiteral("--from"), usage);
+    const QString toText = TakeOption(cli.args, QStringLiteral("--to"), usage);
+    if (srt == vtt || cli.args.size() != 1)
         Usage(usage);
-    const QByteArray bytes = ReadWholeFile(log);
-    const QDateTime from = LogTimeOption(cli, QStringLiteral("--from"), bytes, usage);
-    const QDateTime to = LogTimeOption(cli, QStringLiteral("--to"), bytes, usage);
-    if (cli.args.size() != 1)
-        Usage(usage);
+    const QByteArray bytes = ReadWholeFile(cli.args.first());
+    const QDateTime from = LogTimeOption(QStringLiteral("--from"), fromText, bytes);
+    const QDateTime to = LogTimeOption(QStringLiteral("--to"), toText, bytes);
     const SubtitleDocument doc = LogSubtitles(bytes, srt ? SubtitleFormat::Srt : SubtitleFormat::WebVtt, from, to);
     const QByteArray out = WriteSubtitles(doc).toUtf8();
     Out().flush();
