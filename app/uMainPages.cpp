@@ -313,6 +313,7 @@ void TFrm_Main::Btn_LoadScenarioClick()
         m_missingScenario.clear();
         m_scenarioSnapshot = FileSnapshot::of(path, bytes, exists);
         RebuildPageList();
+        ReportSubtitleFaults(path);
     });
 }
 

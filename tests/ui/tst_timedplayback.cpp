@@ -32,6 +32,7 @@ private slots:
     void blankAtCueEnd();
     void failureStopsPlayback();
     void plainScenarioCannotPlay();
+    void unreadableSubtitlesAreNotOverwritten();
 
 private:
     void startTimedShow(const QByteArray &scenario, RecordingOptions options = {})
@@ -152,6 +153,31 @@ void TestTimedPlayback::plainScenarioCannotPlay()
     QTest::keyClick(m_w.get(), Qt::Key_F6);
     QCOMPARE(m_w->Playback->state(), TimedPlayback::Stopped);
     QCOMPARE(logLines().size(), 0);
+}
+
+// Imported, the file is named with its faulty line and listed line by line;
+// a save then leaves it as it was.
+void TestTimedPlayback::unreadableSubtitlesAreNotOverwritten()
+{
+    startTimedShow(Cues);
+    const QString path = m_dir->filePath(QStringLiteral("show.srt"));
+    const QByteArray bytes = "1\r\n00:00:01,000 --> 00:00:02,000\r\n甲\r\n\r\n2\r\n乙\r\n";
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+    file.close();
+    m_prompter.openPaths = {path};
+    m_w->Btn_LoadScenarioClick();
+    QCOMPARE(m_w->PageCount(), 6);
+    QVERIFY(!m_prompter.messages.isEmpty());
+    QVERIFY(m_prompter.messages.last().text.contains(QStringLiteral("第5行：字幕没有时间")));
+    QVERIFY(!m_w->Btn_Play->isEnabled());
+    m_w->SaveClick();
+    QVERIFY(!m_prompter.errors.isEmpty());
+    QVERIFY(m_prompter.errors.last().contains(QStringLiteral("没有覆盖它")));
+    QFile again(path);
+    QVERIFY(again.open(QIODevice::ReadOnly));
+    QCOMPARE(again.readAll(), bytes);
 }
 
 QTEST_MAIN(TestTimedPlayback)
