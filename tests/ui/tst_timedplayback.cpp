@@ -33,6 +33,7 @@ private slots:
     void failureStopsPlayback();
     void plainScenarioCannotPlay();
     void unreadableSubtitlesAreNotOverwritten();
+    void exportedLogIsTheNextTimedScenario();
 
 private:
     void startTimedShow(const QByteArray &scenario, RecordingOptions options = {})
@@ -178,6 +179,32 @@ void TestTimedPlayback::unreadableSubtitlesAreNotOverwritten()
     QFile again(path);
     QVERIFY(again.open(QIODevice::ReadOnly));
     QCOMPARE(again.readAll(), bytes);
+}
+
+// A rehearsal by hand, exported from the show log, reads back as the same
+// pages in a WebVTT file.
+void TestTimedPlayback::exportedLogIsTheNextTimedScenario()
+{
+    startTimedShow(Cues);
+    QTest::keyClick(m_w->LstView_Page, Qt::Key_Space);
+    idle(1);
+    QTest::keyClick(m_w->LstView_Page, Qt::Key_Space);
+    idle(2);
+    QTest::keyClick(m_w.get(), Qt::Key_F4);
+    idle(3);
+    const QString path = m_dir->filePath(QStringLiteral("rehearsal.vtt"));
+    m_prompter.savePaths = {path};
+    m_w->N_ExportSubtitles->trigger();
+    QVERIFY2(m_prompter.errors.isEmpty(), qPrintable(m_prompter.errors.join(QLatin1Char('\n'))));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    PageStore store;
+    store.load(file.readAll());
+    QVERIFY(store.timed());
+    QCOMPARE(store.pageCount(), 2);
+    QCOMPARE(store.page(0), QStringLiteral("乙"));
+    QCOMPARE(store.page(1), QStringLiteral("丙"));
+    QVERIFY(store.pageTime(0).startMs <= store.pageTime(1).startMs);
 }
 
 QTEST_MAIN(TestTimedPlayback)
