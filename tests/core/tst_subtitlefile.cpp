@@ -13,6 +13,15 @@ namespace {
 const QByteArray Srt = "1\r\n00:00:01,000 --> 00:00:02,500\r\n<i>第一句</i>\r\n第二行\r\n\r\n"
                        "2\r\n00:00:03,000 --> 00:00:04,000\r\nSecond {\\an8}cue\r\n\r\n";
 
+QString WriteFile(const QTemporaryDir &dir, const QString &name, const QByteArray &bytes)
+{
+    const QString path = dir.filePath(name);
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+        qFatal("cannot write %s", qPrintable(path));
+    return path;
+}
+
 PageStore Store(const QByteArray &bytes, int wrapWidth = 263)
 {
     PageStore store;
@@ -209,11 +218,8 @@ void TestSubtitleFile::unreadableFileIsPlainLines()
 void TestSubtitleFile::cliPrintsPages()
 {
     QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("show.srt"));
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(Srt);
-    file.close();
+    const QString path = WriteFile(dir, QStringLiteral("show.srt"),
+                                   Srt);
     const CliRun run = RunCli({QStringLiteral("pages"), QStringLiteral("--scenario"), path});
     QCOMPARE(run.code, 0);
     QCOMPARE(run.out, QStringLiteral("1\t第一句 第二行\n2\tSecond cue\n"));
@@ -246,17 +252,14 @@ void TestSubtitleFile::cliExportsShowLog()
     QFETCH(QStringList, options);
     QFETCH(QString, expected);
     QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("show.log"));
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write("2026-12-09 20:00:00.000\tpage\t1\tok\t旧的一晚\n"
+    const QString path = WriteFile(dir, QStringLiteral("show.log"),
+                                   "2026-12-09 20:00:00.000\tpage\t1\tok\t旧的一晚\n"
                "2026-12-10 19:30:00.000\tparams\t-\tok\t\n"
                "2026-12-10 19:30:01.000\tpage\t1\tok\t第一幕\n"
                "2026-12-10 19:30:03.500\tpage\t2\tfailed: 线路停滞\t第二幕\n"
                "2026-12-10 19:30:04.000\tpage\t2\tok\t第二幕\n"
                "2026-12-10 19:30:06.000\tblank\t-\tok\t\n"
                "2026-12-10 19:30:08.000\tpage\t3\tok\t第三幕\n");
-    file.close();
     const CliRun run = RunCli(QStringList{QStringLiteral("export")} + options + QStringList{path});
     QCOMPARE(run.err, QString());
     QCOMPARE(run.out, expected);
@@ -271,16 +274,10 @@ void TestSubtitleFile::cliExportsShowLog()
 void TestSubtitleFile::cliPlaysAtCueTimes()
 {
     QTemporaryDir dir;
-    const QString srt = dir.filePath(QStringLiteral("show.srt")), plain = dir.filePath(QStringLiteral("show.txt"));
-    QFile file(srt);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write("1\n00:00:00,100 --> 00:00:00,200\n甲\n\n2\n00:00:00,300 --> 00:00:00,400\n乙\n\n"
-               "3\n00:00:00,400 --> 00:00:00,500\n丙\n");
-    file.close();
-    QFile text(plain);
-    QVERIFY(text.open(QIODevice::WriteOnly));
-    text.write("甲\r\n");
-    text.close();
+    const QString srt = WriteFile(dir, QStringLiteral("show.srt"),
+                                  "1\n00:00:00,100 --> 00:00:00,200\n甲\n\n2\n00:00:00,300 --> 00:00:00,400\n乙\n\n"
+                                  "3\n00:00:00,400 --> 00:00:00,500\n丙\n");
+    const QString plain = WriteFile(dir, QStringLiteral("show.txt"), "甲\r\n");
     const QString wire = QStringLiteral("record:") + dir.filePath(QStringLiteral("wire.log"));
     const CliRun run = RunCli({QStringLiteral("play"), QStringLiteral("--from"), QStringLiteral("2"),
                                QStringLiteral("--scenario"), srt, QStringLiteral("--port"), wire});
@@ -311,12 +308,9 @@ void TestSubtitleFile::cliPlaysAtCueTimes()
 void TestSubtitleFile::checkListsDoubtfulTimes()
 {
     QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("show.srt"));
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write("1\n00:00:01,000 --> 00:00:05,000\n甲\n\n2\n00:00:04,000 --> 00:00:06,000\n乙\n\n"
-               "3\n00:00:07,000 --> 00:00:08,000\n丙\n\n4\n00:00:02,000 --> 00:00:01,000\n丁\n");
-    file.close();
+    const QString path = WriteFile(dir, QStringLiteral("show.srt"),
+                                   "1\n00:00:01,000 --> 00:00:05,000\n甲\n\n2\n00:00:04,000 --> 00:00:06,000\n乙\n\n"
+                                   "3\n00:00:07,000 --> 00:00:08,000\n丙\n\n4\n00:00:02,000 --> 00:00:01,000\n丁\n");
     const CliRun run = RunCli({QStringLiteral("check"), QStringLiteral("--scenario"), path});
     QCOMPARE(run.code, 0);
     QCOMPARE(run.out, QStringLiteral("2\t与上一条字幕的时间重叠\t乙\n"
