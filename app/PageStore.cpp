@@ -93,6 +93,7 @@ void PageStore::clear()
     m_lines.clear();
     m_encoding = TextEncoding::Gbk;
     m_firstInvalidLine = 0;
+    m_subtitles.reset();
     reindex(0);
 }
 
@@ -105,6 +106,7 @@ void PageStore::adopt(PageStore &&other)
     m_lines = std::move(other.m_lines);
     m_firstPage = std::move(other.m_firstPage);
     m_encoding = other.m_encoding;
+    m_subtitles = std::move(other.m_subtitles);
     m_wrapWidth = other.m_wrapWidth;
     m_advances = std::move(other.m_advances);
     other.m_advances.assign(0x10000, -1);
@@ -144,6 +146,8 @@ void PageStore::load(const QByteArray &bytes, TextEncoding encoding)
     clear();
     m_bytes = bytes;
     m_encoding = encoding;
+    if (loadSubtitles())
+        return;
     const QByteArray mark = EncodingMark(encoding);
     const int start = bytes.startsWith(mark) ? int(mark.size()) : 0;
     if (UnitSize(encoding) == 1)
@@ -229,6 +233,8 @@ QByteArray PageStore::endingBytes(Ending ending) const
 
 QByteArray PageStore::save() const
 {
+    if (timed())
+        return saveSubtitles();
     QByteArray out;
     out.reserve(m_bytes.size());
     out += EncodingMark(m_encoding);
@@ -574,4 +580,61 @@ void PageStore::deletePage(int index)
     QString rest = lineText(line);
     rest.remove(start, segmentEnd(line, rest, p.segment) - start);
     setText(p.line, rest);
+}
+
+// The file's start tells whether it is subtitles, so a plain scenario is not
+// decoded twice.
+bool PageStore::loadSubtitles()
+{
+    const std::optional<SubtitleFormat> format = DetectSubtitleFormat(DecodeTextFile(m_bytes.left(4096), m_encoding));
+    if (!format)
+        return false;
+    m_subtitles = ParseSubtitles(DecodeTextFile(m_bytes, m_encoding), *format);
+    if (m_subtitles->error)
+        return false;
+    for (SubtitleCue &cue : m_subtitles->cues) {
+        Line line;
+        line.text = std::move(cue.text);
+        line.edited = true;
+        line.ending = EndCrLf;
+        line.time = cue.time;
+        m_lines.push_back(std::move(line));
+    }
+    m_subtitles->cues.clear();
+    wrapAll();
+    return true;
+}
+
+QByteArray PageStore::saveSubtitles() const
+{
+    SubtitleDocument doc = *m_subtitles;
+    std::vector<CueTime> times;
+    for (const Line &line : m_lines)
+        times.push_back(line.time);
+    times = FillCueTimes(times);
+    for (size_t i = 0; i < m_lines.size(); ++i)
+        doc.cues.push_back({times[i], lineText(m_lines[i]), 0});
+    return EncodeTextFile(WriteSubtitles(doc), m_encoding);
+}
+
+CueTime PageStore::pageTime(int index) const
+{
+    if (index < 0 || index >= pageCount())
+        return CueTime();
+    return m_lines[size_t(locate(index).line)].time;
+}
+
+std::vector<CueTime> PageStore::pageTimes() const
+{
+    if (!timed())
+        return {};
+    std::vector<CueTime> lineTimes;
+    for (const Line &line : m_lines)
+        lineTimes.push_back(line.time);
+    lineTimes = FillCueTimes(lineTimes);
+    std::vector<CueTime> times;
+    times.reserve(size_t(pageCount()));
+    for (size_t i = 0; i < m_lines.size(); ++i)
+        times.insert(times.end(), m_lines[i].breaks.size() + 1, lineTimes[i]);
+    return times;
 }

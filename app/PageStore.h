@@ -3,12 +3,15 @@
 // so saving a project never damages what the operator did not touch.
 #pragma once
 
+#include "app/SubtitleFile.h"
+
 #include <QByteArray>
 #include <QFont>
 #include <QFontMetrics>
 #include <QString>
 #include <QStringList>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 enum class TextEncoding;
@@ -59,6 +62,25 @@ public:
     // pages were wrapped with, rewraps every line and returns true.
     bool setWidths(const std::vector<CharWidth> &widths);
 
+    // A subtitle file (SubtitleFile) is read as one text line per cue, with
+    // its time; save() writes it back in its format. One that cannot be read
+    // as subtitles is held as plain lines and reports why: it must not be
+    // written back.
+    bool timed() const { return m_subtitles && !m_subtitles->error; }
+    std::optional<SubtitleIssue> subtitleError() const
+    {
+        return m_subtitles ? m_subtitles->error : std::nullopt;
+    }
+    std::vector<SubtitleIssue> subtitleWarnings() const
+    {
+        return m_subtitles ? m_subtitles->warnings : std::vector<SubtitleIssue>();
+    }
+    // The time of the cue the page belongs to; unset for a page added here.
+    CueTime pageTime(int index) const;
+    // Every page's time, lines without one placed as FillCueTimes does;
+    // empty for a text scenario.
+    std::vector<CueTime> pageTimes() const;
+
     int textLineCount() const { return int(m_lines.size()); }
     QString textLine(int index) const { return lineText(m_lines[size_t(index)]); }
     int pageCount() const { return m_firstPage.empty() ? 0 : m_firstPage.back(); }
@@ -94,6 +116,7 @@ private:
         Ending ending = NoEnd;
         bool edited = false;
         std::vector<int> breaks;   // start offsets of the pages after the first
+        CueTime time;              // of a subtitle cue; kept through edits
     };
     struct Position {
         int line;
@@ -129,6 +152,8 @@ private:
     QByteArray encode(const QString &text) const;
     void setText(int lineIndex, const QString &text);
     void splitAfterSegment(const Position &p);
+    bool loadSubtitles();
+    QByteArray saveSubtitles() const;
 
     QByteArray m_bytes;   // the file as read
     QByteArray m_tail;    // a unit cut short at the end of a UTF-16 or UTF-32 file
@@ -136,6 +161,7 @@ private:
     std::vector<Line> m_lines;
     std::vector<int> m_firstPage;   // m_firstPage[i] = pages before line i; back() = total
     TextEncoding m_encoding;
+    std::optional<SubtitleDocument> m_subtitles;   // its cues live in m_lines
     int m_wrapWidth = 263;
     QFont m_font;
     QFontMetrics m_metrics{m_font};

@@ -72,6 +72,7 @@ TFrm_Main::TFrm_Main(Prompter *prompter, QWidget *parent)
     SetupMonitor();
     SetupLinkStatus();
     SetupCockpit();
+    SetupPlayback();
     SetupRemote();
     SetupHelp();
 
@@ -270,6 +271,7 @@ void TFrm_Main::BuildClientArea()
     autoLayout->addWidget(Button2, 1, 0, 1, 3);
     buttons->addStretch(1);
     buttons->addWidget(GroupBox1);
+    buttons->addWidget(BuildPlaybackBox());
     middle->addLayout(buttons);
     right->addLayout(middle, 1);
     outer->addLayout(right, 1);

@@ -27,6 +27,8 @@ class PageStore;
 class Prompter;
 class ScenarioPreload;
 class QAction;
+class QCheckBox;
+class TimedPlayback;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -278,6 +280,22 @@ public:
     };
     // --- end of remote control --------------------------------------------
 
+    // --- Timed playback -----------------------------------------------------
+    // The pages of a subtitle scenario at their cue times; Space and remote
+    // commands send early and the clock follows them.
+    TimedPlayback *Playback = nullptr;
+    QGroupBox *Grp_Play = nullptr;
+    QPushButton *Btn_Play = nullptr, *Btn_PlayPause = nullptr;
+    QCheckBox *Chk_BlankAtEnd = nullptr;
+    QLabel *Lbl_PlayClock = nullptr;
+    QAction *N_Play = nullptr, *N_PlayPause = nullptr, *N_NudgeBack = nullptr, *N_NudgeOn = nullptr;
+    QAction *N_ExportSubtitles = nullptr;
+    void PlayClick();            // F6, Btn_Play: start from the selected page, or stop
+    void PlayPauseClick();       // F7, Btn_PlayPause
+    RemoteOutcome RunPlaybackCommand(RemoteCommand command);   // OSC play and pause
+    void N_ExportSubtitlesClick();   // 文件 › 导出字幕: the show log as subtitles
+    // --- end of timed playback ----------------------------------------------
+
 
     // --- Help -------------------------------------------------------------
     // 帮助: the operator's manual (F1; F1 in a dialog opens its section), the
@@ -369,6 +387,7 @@ private:
     // Before a save: pages without a scenario file ask for one.
     void AskScenarioFile();
     void SetScenarioPath(const QString &path);   // VelmoraError when the record cannot hold it
+    void ReportSubtitleFaults(const QString &path);
 
     Prompter *m_prompter;
     HotKey *m_hotKey = nullptr;
@@ -387,6 +406,11 @@ private:
         ShowTransmission what;
     } m_lastPicture;
     void SetupRemote();
+    QWidget *BuildPlaybackBox();
+    void SetupPlayback();
+    void UpdatePlayback();
+    bool SendCue(int page);
+    void PlaybackTransmissionEnded(const ShowEntry &entry);
     QString ApplyOscSettings(const TRemoteSettings &settings);   // the OSC part of the status
     // A command not carried out: logged as refused, the reason in the status bar.
     void LogRefusedRemote(RemoteCommand command, int page, const QString &reason);

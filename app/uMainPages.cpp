@@ -138,6 +138,23 @@ void TFrm_Main::ScenarioLoaded(const QString &path, const QByteArray &bytes, boo
                                 .arg(bad, path),
                             QStringLiteral("提示"), Prompter::Warning, Prompter::Ok);
     }
+    ReportSubtitleFaults(path);
+}
+
+// A subtitle file that cannot be read is shown line by line and kept as it
+// is; doubtful times are only said, the pre-show check lists them.
+void TFrm_Main::ReportSubtitleFaults(const QString &path)
+{
+    if (const std::optional<SubtitleIssue> error = Richedt_Screen->subtitleError()) {
+        const QString text = QStringLiteral("字幕文件无法读入：%1（%2）").arg(path, error->text());
+        StatusPanel[2]->setText(text);
+        m_prompter->message(this, text + QStringLiteral("\n幕列表按文本行显示，保存工程时不会覆盖这个文件。"),
+                            QStringLiteral("提示"), Prompter::Warning, Prompter::Ok);
+        return;
+    }
+    const std::vector<SubtitleIssue> warnings = Richedt_Screen->subtitleWarnings();
+    if (!warnings.empty())
+        StatusPanel[2]->setText(QStringLiteral("字幕时间有%1处问题，%2").arg(warnings.size()).arg(warnings.front().text()));
 }
 
 void TFrm_Main::StartScenarioLoad(const QString &path)
@@ -243,6 +260,8 @@ void TFrm_Main::SaveScenario()
     try {
         if (path == m_unreadableScenario)
             throw VelmoraError(QStringLiteral("剧本文件未能读入，没有覆盖它：") + path);
+        if (Richedt_Screen->subtitleError())
+            throw VelmoraError(QStringLiteral("字幕文件未能读入，没有覆盖它：") + path);
         if (IsForeignDrivePath(path))
             throw VelmoraError(QStringLiteral("剧本文件的路径在本机无效，没有写入：") + path);
         const QByteArray bytes = Richedt_Screen->save();

@@ -17,6 +17,9 @@
 #include "sim/WireLog.h"
 #include "render/ScenarioCheck.h"
 #include "render/uRender.h"
+#include "show/LogSubtitles.h"
+#include "show/PortPlayback.h"
+#include "show/TimedPlayback.h"
 
 #include <QBuffer>
 #include <QFile>
@@ -191,39 +194,55 @@ void CmdFrames(Cli &cli)
     Out() << "slot1 " << SlotHex(t.frame1) << '\n' << "slot2 " << SlotHex(t.frame2) << '\n';
 }
 
-// send --port record:FILE|DEVICE|com:N|rfc2217://HOST:PORT COMMAND [ARGS]
-void CmdSend(Cli &cli)
+// The port of --port record:FILE|DEVICE|com:N|rfc2217://HOST:PORT: a
+// recording port writes its wire log to FILE when done.
+struct PortChoice {
+    QString portName;
+    QString recordFile;
+    std::shared_ptr<WireLog> log = std::make_shared<WireLog>();
+    TLinkEnvironment environment;
+
+    void finish() const
+    {
+        if (!recordFile.isEmpty())
+            WriteFileSafely(recordFile, log->text());
+    }
+};
+
+PortChoice ChoosePort(Cli &cli, const QString &usage)
 {
-    const QString usage = QStringLiteral(
-        "velmora-cli send --port record:FILE|DEVICE|com:N|rfc2217://HOST:PORT COMMAND [ARGS]");
     const QString port = TakeOption(cli.args, QStringLiteral("--port"), usage);
     if (port.isEmpty())
         Usage(usage);
-    const TTransmission t = BuildTransmission(cli);
-
-    TLinkEnvironment environment;
-    QString portName = port;
-    QString recordFile;
-    auto log = std::make_shared<WireLog>();
+    PortChoice choice;
+    choice.portName = port;
     if (port.startsWith(QLatin1String("record:"))) {
-        recordFile = port.mid(7);
-        if (recordFile.isEmpty())
+        choice.recordFile = port.mid(7);
+        if (choice.recordFile.isEmpty())
             Usage(QStringLiteral("--port record:FILE"));
-        portName = ComPortName(cli.record.ComPort);
-        environment.ports = RecordingPorts(log);
+        choice.portName = ComPortName(cli.record.ComPort);
+        choice.environment.ports = RecordingPorts(choice.log);
     } else if (port.startsWith(QLatin1String("com:"))) {
         bool ok = false;
         const int number = port.mid(4).toInt(&ok);
         if (!ok || number < 1 || number > 255)
             Usage(QStringLiteral("--port com:N with N from 1 to 255"));
-        portName = ComPortName(number);
+        choice.portName = ComPortName(number);
     } else if (NetworkAddress address; IsNetworkPortName(port) && !ParseNetworkAddress(port, address)) {
         Usage(QStringLiteral("--port rfc2217://HOST:PORT with PORT from 1 to 65535"));
     }
-    const QString failure = RunTransmission(portName, cli.record.BaudRate, t.frame1, t.frame2,
-                                            t.caption, environment);
-    if (!recordFile.isEmpty())
-        WriteFileSafely(recordFile, log->text());
+    return choice;
+}
+
+// send --port record:FILE|DEVICE|com:N|rfc2217://HOST:PORT COMMAND [ARGS]
+void CmdSend(Cli &cli)
+{
+    const PortChoice port = ChoosePort(
+        cli, QStringLiteral("velmora-cli send --port record:FILE|DEVICE|com:N|rfc2217://HOST:PORT COMMAND [ARGS]"));
+    const TTransmission t = BuildTransmission(cli);
+    const QString failure = RunTransmission(port.portName, cli.record.BaudRate, t.frame1, t.frame2,
+                                            t.caption, port.environment);
+    port.finish();
     if (!failure.isEmpty())
         throw VelmoraError(failure);
 }
@@ -284,14 +303,18 @@ PageStore ScenarioStore(Cli &cli, const QString &command)
     return store;
 }
 
-// The pages of the scenario as the page store wraps them for the display.
-QStringList ScenarioPages(Cli &cli, const QString &command)
+QStringList PagesOf(const PageStore &store)
 {
-    const PageStore store = ScenarioStore(cli, command);
     QStringList pages;
     for (int i = 0; i < store.pageCount(); ++i)
         pages << store.page(i);
     return pages;
+}
+
+// The pages of the scenario as the page store wraps them for the display.
+QStringList ScenarioPages(Cli &cli, const QString &command)
+{
+    return PagesOf(ScenarioStore(cli, command));
 }
 
 // pages [--scenario FILE] [--count]: number<TAB>text of every page, or only
@@ -320,10 +343,11 @@ void CmdCheck(Cli &cli)
     if (!valid || minHeight < 1 || minHeight > MaxDisplayHeight)
         throw VelmoraError(QStringLiteral("--min-height needs a whole number of pixels from 1 to %1")
                                .arg(MaxDisplayHeight));
-    const QStringList pages = ScenarioPages(cli, QStringLiteral("check"));
-    const TScenarioCheck check = CheckScenario(PageFontOf(cli.record),
-                                               PageRequestOf(cli.record, QString(), 0, 0, 0), pages,
-                                               {}, minHeight);
+    const PageStore store = ScenarioStore(cli, QStringLiteral("check"));
+    const QStringList pages = PagesOf(store);
+    TScenarioCheck check = CheckScenario(PageFontOf(cli.record), PageRequestOf(cli.record, QString(), 0, 0, 0),
+                                         pages, {}, minHeight);
+    AddCueTimeProblems(check, pages, store.pageTimes());
     if (!check.error.isEmpty())
         throw VelmoraError(check.error);
     for (const QString &problem : check.projectProblems)
@@ -361,6 +385,69 @@ void CmdText(Cli &cli)
     std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout);
 }
 
+// A --from/--to time of the log; absent: invalid.
+QDateTime LogTimeOption(const QString &name, const QString &text, const QByteArray &log)
+{
+    if (text.isEmpty())
+        return QDateTime();
+    const QDateTime at = LogTimeOf(text, log);
+    if (!at.isValid())
+        throw VelmoraError(QStringLiteral("%1 %2: not a time of the log (yyyy-MM-dd HH:mm:ss or HH:mm[:ss])")
+                               .arg(name, text));
+    return at;
+}
+
+// export --srt|--vtt [--from TIME] [--to TIME] LOG: the pages of a show log
+// as a subtitle file (UTF-8) on the output.
+void CmdExport(Cli &cli)
+{
+    const QString usage = QStringLiteral("velmora-cli export --srt|--vtt [--from TIME] [--to TIME] LOG");
+    const bool srt = cli.args.removeAll(QStringLiteral("--srt")) > 0;
+    const bool vtt = cli.args.removeAll(QStringLiteral("--vtt")) > 0;
+    const QString fromText = TakeOption(cli.args, QStringLiteral("--from"), usage);
+    const QString toText = TakeOption(cli.args, QStringLiteral("--to"), usage);
+    if (srt == vtt || cli.args.size() != 1)
+        Usage(usage);
+    const QByteArray bytes = ReadWholeFile(cli.args.first());
+    const QDateTime from = LogTimeOption(QStringLiteral("--from"), fromText, bytes);
+    const QDateTime to = LogTimeOption(QStringLiteral("--to"), toText, bytes);
+    const SubtitleDocument doc = LogSubtitles(bytes, srt ? SubtitleFormat::Srt : SubtitleFormat::WebVtt, from, to);
+    const QByteArray out = WriteSubtitles(doc).toUtf8();
+    Out().flush();
+    std::fwrite(out.constData(), 1, size_t(out.size()), stdout);
+}
+
+// play [--from N] --port PORT: the timed scenario's pages at their cue times
+// from page N, one line per page sent: number, due and actual time of its
+// first byte on the show clock, text.
+void CmdPlay(Cli &cli)
+{
+    const QString usage = QStringLiteral("velmora-cli play [--from N] [--scenario FILE] --port record:FILE|DEVICE|com:N");
+    const QString from = TakeOption(cli.args, QStringLiteral("--from"), usage);
+    const PortChoice port = ChoosePort(cli, usage);
+    const PageStore store = ScenarioStore(cli, QStringLiteral("play"));
+    if (const std::optional<SubtitleIssue> error = store.subtitleError())
+        throw VelmoraError(QStringLiteral("字幕文件无法读入（%1）").arg(error->text()));
+    if (!store.timed())
+        throw VelmoraError(QStringLiteral("剧本没有时间：按时间播放需要 .srt 或 .vtt 字幕文件"));
+    bool number = true;
+    const int first = from.isEmpty() ? 1 : from.toInt(&number);
+    if (!number || first < 1 || first > store.pageCount())
+        throw VelmoraError(QStringLiteral("--from %1: no such page (1 to %2)").arg(from).arg(store.pageCount()));
+    const QStringList pages = PagesOf(store);
+    SteadyPlaybackClock clock;
+    const QString failure = PlayOnPort(cli.record, port.portName, pages, store.pageTimes(), first - 1,
+                                       port.environment, clock, [](const CueSent &cue) {
+                                           Out() << (cue.page + 1) << '\t'
+                                                 << FormatCueTime(cue.dueMs, SubtitleFormat::WebVtt) << '\t'
+                                                 << FormatCueTime(cue.firstByteMs, SubtitleFormat::WebVtt)
+                                                 << '\t' << cue.text << Qt::endl;
+                                       });
+    port.finish();
+    if (!failure.isEmpty())
+        throw VelmoraError(failure);
+}
+
 const std::map<QString, std::function<void(Cli &)>> &Commands()
 {
     static const std::map<QString, std::function<void(Cli &)>> commands = {
@@ -372,6 +459,8 @@ const std::map<QString, std::function<void(Cli &)>> &Commands()
         {QStringLiteral("pages"), CmdPages},
         {QStringLiteral("check"), CmdCheck},
         {QStringLiteral("text"), CmdText},
+        {QStringLiteral("export"), CmdExport},
+        {QStringLiteral("play"), CmdPlay},
     };
     return commands;
 }

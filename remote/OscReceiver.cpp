@@ -77,6 +77,10 @@ std::optional<RemoteCommand> CommandOf(const QByteArray &address)
         return RemoteCommand::Resend;
     if (address == "/velmora/goto")
         return RemoteCommand::GoTo;
+    if (address == "/velmora/play")
+        return RemoteCommand::Play;
+    if (address == "/velmora/pause")
+        return RemoteCommand::Pause;
     return std::nullopt;
 }
 

@@ -8,6 +8,8 @@ enum class RemoteCommand {
     Blank,     // F4
     Resend,    // F5
     GoTo,      // Ctrl+G: selects a page, sends nothing
+    Play,      // F6: timed playback starts, or goes on when paused
+    Pause,     // F7 while playing
 };
 
 enum class RemoteOutcome {

@@ -175,6 +175,9 @@ RemoteOutcome TFrm_Main::RunRemoteCommand(RemoteCommand command, int page)
         return ResendClick();
     case RemoteCommand::GoTo:
         return GoToPageNumber(page);
+    case RemoteCommand::Play:
+    case RemoteCommand::Pause:
+        return RunPlaybackCommand(command);
     }
     return RemoteOutcome::NoPage;
 }

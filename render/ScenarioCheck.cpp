@@ -135,3 +135,22 @@ TScenarioCheck CheckScenario(const TPageFont &font, const TPageRequest &displays
     }
     return result;
 }
+
+void AddCueTimeProblems(TScenarioCheck &check, const QStringList &pages, const std::vector<CueTime> &times)
+{
+    const CueTime *before = nullptr;
+    for (size_t page = 0; page < times.size() && page < size_t(pages.size()); ++page) {
+        if (before && times[page] == *before)
+            continue;   // a further page of the same cue
+        const QStringList reasons = CueOrderProblems(times[page], before);
+        before = &times[page];
+        if (reasons.isEmpty())
+            continue;
+        auto at = std::find_if(check.problems.begin(), check.problems.end(),
+                               [&](const TPageProblem &p) { return p.page >= int(page); });
+        if (at != check.problems.end() && at->page == int(page))
+            at->reasons += reasons;
+        else
+            check.problems.insert(at, {int(page), pages[int(page)], reasons});
+    }
+}

@@ -3,6 +3,7 @@
 // Nothing is changed. Shared by the main window and velmora-cli.
 #pragma once
 
+#include "app/SubtitleFile.h"
 #include "render/uRender.h"
 
 #include <QList>
@@ -41,3 +42,8 @@ TScenarioCheck CheckScenario(const TPageFont &font, const TPageRequest &displays
                              const QStringList &pages,
                              const std::function<void(int)> &progress = {},
                              int minHeight = DefaultMinCharHeight);
+
+// Adds the doubtful cue times of a timed scenario (times: one per page, as
+// the page store gives them; empty for a text scenario) to the first page of
+// each cue, in page order.
+void AddCueTimeProblems(TScenarioCheck &check, const QStringList &pages, const std::vector<CueTime> &times);

@@ -1,6 +1,7 @@
 #include "render/uCheck.h"
 
 #include "app/Errors.h"
+#include "app/PageStore.h"
 #include "app/Prompter.h"
 #include "app/Struct.h"
 #include "app/uMain.h"
@@ -146,11 +147,12 @@ void TFrm_Main::N_CheckClick()
         pages << PageText(i);
     // A long scenario takes seconds: the window keeps answering meanwhile,
     // and the command waits for the check under way.
-    const auto run = [this, pages, font = PageFontOf(Record()),
+    const auto run = [this, pages, times = Richedt_Screen->pageTimes(), font = PageFontOf(Record()),
                       displays = PageRequestOf(Record(), QString(), 0, 0, 0)](int minHeight) {
         N_Check->setEnabled(false);
-        const TScenarioCheck check = CheckScenario(font, displays, pages,
-                                                   [](int) { ProcessPendingMessages(); }, minHeight);
+        TScenarioCheck check = CheckScenario(font, displays, pages,
+                                             [](int) { ProcessPendingMessages(); }, minHeight);
+        AddCueTimeProblems(check, pages, times);
         N_Check->setEnabled(true);
         return check;
     };

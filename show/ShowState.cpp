@@ -27,6 +27,7 @@ void ShowState::started(const ShowTransmission &what)
     m_running = what;
     m_busy = true;
     m_payloads = 0;
+    emit transmissionStarted(what);
     emit changed();
 }
 

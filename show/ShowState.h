@@ -72,6 +72,7 @@ public:
 
 signals:
     void changed();
+    void transmissionStarted(const ShowTransmission &what);
     void transmissionEnded(const ShowEntry &entry);
 
 private:

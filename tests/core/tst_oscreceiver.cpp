@@ -88,6 +88,8 @@ private slots:
                  Commands({{RemoteCommand::Previous, 0}}));
         QCOMPARE(ParseOscPacket(Message("/velmora/blank")), Commands({{RemoteCommand::Blank, 0}}));
         QCOMPARE(ParseOscPacket(Message("/velmora/resend")), Commands({{RemoteCommand::Resend, 0}}));
+        QCOMPARE(ParseOscPacket(Message("/velmora/play")), Commands({{RemoteCommand::Play, 0}}));
+        QCOMPARE(ParseOscPacket(Message("/velmora/pause")), Commands({{RemoteCommand::Pause, 0}}));
         QCOMPARE(ParseOscPacket(Message("/velmora/goto", ",i", Int32(12))),
                  Commands({{RemoteCommand::GoTo, 12}}));
         // Senders that leave out the type tags, or send a value with a button.
