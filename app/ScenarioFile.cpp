@@ -1,6 +1,7 @@
 #include "app/ScenarioFile.h"
 
 #include "app/Gbk.h"
+#include "app/ProjectFile.h"
 #include "app/Struct.h"
 
 #include <algorithm>
@@ -99,6 +100,11 @@ QByteArray EncodeTextFile(const QString &text, TextEncoding encoding)
 bool EncodingKeepsText(const QString &text, TextEncoding encoding)
 {
     return encoding != TextEncoding::Gbk || FromGbkKeepingBytes(ToGbkKeepingBytes(text)) == text;
+}
+
+QByteArray ReadScenarioFile(const QString &path)
+{
+    return ReadWholeFile(path, MaxScenarioBytes);
 }
 
 bool IsForeignDrivePath(const QString &path)

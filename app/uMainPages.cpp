@@ -107,7 +107,7 @@ void TFrm_Main::LoadScenario(const QString &path)
     AwaitScenario();
     QByteArray bytes;
     try {
-        bytes = ReadWholeFile(path);
+        bytes = ReadScenarioFile(path);
     } catch (const VelmoraError &) {
         // No other scenario's pages may stay under this project, and the file
         // that could not be read is not overwritten at the next save.
@@ -286,7 +286,7 @@ void TFrm_Main::Btn_LoadScenarioClick()
         if (!IsGbkEncodable(path) || stored.size() > 255)
             throw VelmoraError(QStringLiteral("剧本文件的路径不能保存到工程中，请换一个文件名或文件夹：") + path);
         const bool exists = QFile::exists(path);
-        const QByteArray bytes = exists ? ReadWholeFile(path) : QByteArray();
+        const QByteArray bytes = exists ? ReadScenarioFile(path) : QByteArray();
         Project.ProjectSaved = false;
         Record().ScenarioFile.setText(path);
         Richedt_Screen->load(bytes);

@@ -22,6 +22,7 @@
 #include <QGuiApplication>
 #include <QStringList>
 #include <QTextStream>
+#include <cerrno>
 #include <cstdio>
 #include <functional>
 #include <map>
@@ -34,15 +35,64 @@ struct Cli {
     QString projectFile;      // FILE of --project, empty without it
 };
 
+// --- Output -----------------------------------------------------------------
+// Standard output is checked like any file: a full disk or a closed pipe
+// fails the command instead of leaving a short file behind an exit code 0.
+
 QTextStream &Out()
 {
     static QTextStream out(stdout);
     return out;
 }
 
+[[noreturn]] void StandardOutputFailed()
+{
+    const int error = errno;
+    throw VelmoraError(QStringLiteral("无法写入标准输出：")
+                       + (error ? ChineseSystemError(qt_error_string(error)) : QStringLiteral("写入失败")));
+}
+
+// Writes everything written so far through to standard output.
+void FlushStandardOutput()
+{
+    errno = 0;
+    Out().flush();
+    if (Out().status() != QTextStream::Ok || std::fflush(stdout) != 0 || std::ferror(stdout))
+        StandardOutputFailed();
+}
+
+void WriteStandardOutput(const QByteArray &bytes)
+{
+    FlushStandardOutput();
+    if (std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout) != size_t(bytes.size()))
+        StandardOutputFailed();
+}
+
+// An output file of a subcommand: "-" is standard output; a FIFO or device
+// is written to as it is, a regular file replaced whole (WriteFileSafely).
+void WriteOutput(const QString &path, const QByteArray &bytes)
+{
+    if (path == QLatin1String("-"))
+        WriteStandardOutput(bytes);
+    else
+        WriteFileSafely(path, bytes);
+}
+
 [[noreturn]] void Usage(const QString &what)
 {
-    throw VelmoraError(QStringLiteral("usage: ") + what);
+    throw VelmoraError(QStringLiteral("用法：") + what);
+}
+
+// A project file; a fault that does not name the file gets its name.
+void ReadProject(const QString &path, TProjectRecord &record)
+{
+    try {
+        ReadProjectFile(path, record);
+    } catch (const VelmoraError &e) {
+        if (e.text().contains(path))
+            throw;
+        throw VelmoraError(QStringLiteral("工程文件“%1”：%2").arg(path, e.text()));
+    }
 }
 
 // The names of a command table, as "a|b|c".
@@ -67,18 +117,20 @@ void CmdProject(Cli &cli)
         WriteProjectFile(file, record);
     } else if (verb == QLatin1String("show")) {
         TProjectRecord record{};
-        ReadProjectFile(file, record);
+        ReadProject(file, record);
         for (const RecordField &f : RecordFields())
             Out() << f.name << '=' << FieldValue(record, f) << '\n';
     } else if (verb == QLatin1String("set")) {
         TProjectRecord record{};
-        ReadProjectFile(file, record);
+        ReadProject(file, record);
         for (const QString &assignment : cli.args.mid(2)) {
             const int eq = assignment.indexOf(QLatin1Char('='));
             const RecordField *field = eq > 0 ? FindRecordField(assignment.left(eq)) : nullptr;
             if (!field)
-                throw VelmoraError(QStringLiteral("unknown field in '%1'").arg(assignment));
-            SetFieldValue(record, *field, assignment.mid(eq + 1));
+                throw VelmoraError(QStringLiteral("“%1”中没有已知的字段名").arg(assignment));
+            const QString note = SetFieldValue(record, *field, assignment.mid(eq + 1));
+            if (!note.isEmpty())
+                std::fprintf(stderr, "velmora-cli: %s\n", note.toUtf8().constData());
         }
         WriteProjectFile(file, record);
     } else {
@@ -172,7 +224,7 @@ TTransmission BuildTransmission(Cli &cli)
     const QString name = cli.args.value(0);
     const auto builder = Transmissions().find(name);
     if (builder == Transmissions().end())
-        Usage(QStringLiteral("COMMAND is one of ") + Names(Transmissions()));
+        Usage(QStringLiteral("COMMAND 为 ") + Names(Transmissions()) + QStringLiteral(" 之一"));
     cli.args.removeFirst();
     return builder->second(cli);
 }
@@ -193,7 +245,7 @@ void CmdFrames(Cli &cli)
 void CmdSend(Cli &cli)
 {
     const QString usage =
-        QStringLiteral("velmora-cli send --port record:FILE|DEVICE|com:N COMMAND [ARGS]");
+        QStringLiteral("velmora-cli send --port record:FILE|record:-|DEVICE|com:N COMMAND [ARGS]");
     const QString port = TakeOption(cli.args, QStringLiteral("--port"), usage);
     if (port.isEmpty())
         Usage(usage);
@@ -213,13 +265,13 @@ void CmdSend(Cli &cli)
         bool ok = false;
         const int number = port.mid(4).toInt(&ok);
         if (!ok || number < 1 || number > 255)
-            Usage(QStringLiteral("--port com:N with N from 1 to 255"));
+            Usage(QStringLiteral("--port com:N，N为1～255"));
         portName = ComPortName(number);
     }
     const QString failure = RunTransmission(portName, cli.record.BaudRate, t.frame1, t.frame2,
                                             t.caption, environment);
     if (!recordFile.isEmpty())
-        WriteFileSafely(recordFile, log->text());
+        WriteOutput(recordFile, log->text());
     if (!failure.isEmpty())
         throw VelmoraError(failure);
 }
@@ -228,7 +280,7 @@ void CmdSend(Cli &cli)
 void CmdRender(Cli &cli)
 {
     const QString usage =
-        QStringLiteral("velmora-cli render TEXT --display portrait|landscape|double --png OUT.png");
+        QStringLiteral("velmora-cli render TEXT --display portrait|landscape|double --png OUT.png|-");
     const QString display = TakeOption(cli.args, QStringLiteral("--display"), usage);
     const QString png = TakeOption(cli.args, QStringLiteral("--png"), usage);
     static const std::map<QString, TDisplayKind> kinds = {
@@ -248,8 +300,8 @@ void CmdRender(Cli &cli)
     QBuffer buffer;
     buffer.open(QIODevice::WriteOnly);
     if (!picture.save(&buffer, "PNG"))
-        throw VelmoraError(QStringLiteral("cannot encode the picture as PNG"));
-    WriteFileSafely(png, buffer.data());
+        throw VelmoraError(QStringLiteral("无法把画面编码为PNG"));
+    WriteOutput(png, buffer.data());
 }
 
 // decode WIRELOG [--png DIR]: the frames of a wire log, one a line, and their pictures
@@ -276,7 +328,7 @@ PageStore ScenarioStore(Cli &cli, const QString &command)
         Usage(QStringLiteral("velmora-cli %1 [--scenario FILE] [--project FILE.prj]").arg(command));
     PageStore store;
     store.setWrapWidth(PageWrapWidth(cli.record.ScreenWidth));
-    store.load(ReadWholeFile(path));
+    store.load(ReadScenarioFile(path));
     return store;
 }
 
@@ -335,8 +387,7 @@ void CmdText(Cli &cli)
         throw VelmoraError(path + QStringLiteral(": ") + e.text());   // which file, in a batch
     }
     const QByteArray bytes = at >= 0 ? text.toUtf8() : ToGbkKeepingBytes(text);
-    Out().flush();
-    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout);
+    WriteStandardOutput(bytes);
 }
 
 const std::map<QString, std::function<void(Cli &)>> &Commands()
@@ -362,7 +413,7 @@ void LoadProjectOption(Cli &cli)
     if (file.isEmpty())
         SetStartupDefaults(cli.record);
     else
-        ReadProjectFile(file, cli.record);
+        ReadProject(file, cli.record);
 }
 
 // Only the tool's own one-line errors reach stderr, not the platform's chatter.
@@ -390,7 +441,7 @@ int main(int argc, char *argv[])
     cli.args = app.arguments().mid(1);
     try {
         if (!GbkAvailable())
-            throw VelmoraError(QStringLiteral("this Qt cannot convert GBK text"));
+            throw VelmoraError(QStringLiteral("此Qt无法转换GBK文本"));
         const QString name = cli.args.value(0);
         const auto command = Commands().find(name);
         if (command == Commands().end())
@@ -398,10 +449,10 @@ int main(int argc, char *argv[])
         cli.args.removeFirst();
         LoadProjectOption(cli);
         command->second(cli);
-        Out().flush();
+        FlushStandardOutput();
         return 0;
     } catch (const VelmoraError &e) {
-        Out().flush();
+        Out().flush();   // what was written before the fault, as far as it goes
         std::fprintf(stderr, "velmora-cli: %s\n", e.text().toUtf8().constData());
         return 1;
     }

@@ -11,7 +11,7 @@
 TextEncoding LoadScenarioDocument(const QString &path, QTextDocument *document,
                                   const QTextCharFormat &charFormat, const QTextBlockFormat &blockFormat)
 {
-    return SetScenarioContent(ReadWholeFile(path), document, charFormat, blockFormat);
+    return SetScenarioContent(ReadScenarioFile(path), document, charFormat, blockFormat);
 }
 
 // Text files are read as the page list reads them: GBK with the bytes that
