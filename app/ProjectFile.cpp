@@ -38,7 +38,13 @@ void ReadProjectFile(const QString &path, TProjectRecord &record)
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         throw FileFailure(FileStep::Open, path, file.errorString());
-    const QByteArray bytes = file.read(sizeof(TProjectRecord));
+    // A pipe hands over what its writer has written so far: read on to the record's end.
+    QByteArray bytes;
+    for (QByteArray piece; bytes.size() < qsizetype(sizeof(TProjectRecord)); bytes += piece) {
+        piece = file.read(qsizetype(sizeof(TProjectRecord)) - bytes.size());
+        if (piece.isEmpty())
+            break;
+    }
     if (file.error() != QFileDevice::NoError)
         throw FileFailure(FileStep::Read, path, file.errorString());
     if (bytes.size() < int(sizeof(TProjectRecord)))

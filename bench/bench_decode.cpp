@@ -29,6 +29,14 @@ Size SizeOf(int address)
     return sizes[address % 4];
 }
 
+QByteArray Bytes(std::initializer_list<int> values)
+{
+    QByteArray bytes;
+    for (int v : values)
+        bytes.append(char(v));
+    return bytes;
+}
+
 // The frame after its address byte, as the line carries it: written in
 // pieces of at most 4096 bytes, as the recording port logs them.
 void WriteFrame(QFile &log, double &ms, int address, const QByteArray &frame)
@@ -51,9 +59,8 @@ QString MakeLog(const QString &path, qint64 bytes)
     double ms = 0;
     for (int a = 1; a <= Addresses; ++a) {
         const Size s = SizeOf(a);
-        WriteFrame(log, ms, a, QByteArray({char(CmdScreenParams), char(s.width >> 8), char(s.width & 0xFF),
-                                           char(s.height >> 8), char(s.height & 0xFF), 2, 0, 0, 0,
-                                           char(FrameEnd)}));
+        WriteFrame(log, ms, a, Bytes({CmdScreenParams, s.width >> 8, s.width & 0xFF, s.height >> 8,
+                                      s.height & 0xFF, 2, 0, 0, 0, FrameEnd}));
     }
     QRandomGenerator random(7);
     for (int a = 1; log.size() < bytes; a = a % Addresses + 1) {
@@ -61,7 +68,7 @@ QString MakeLog(const QString &path, qint64 bytes)
         QByteArray planes(s.width / 8 * s.height * 2, Qt::Uninitialized);
         for (char &c : planes)
             c = char(random.bounded(256));
-        WriteFrame(log, ms, a, QByteArray({char(CmdPage), 3, 0, 5, 10}) + planes + char(FrameEnd));
+        WriteFrame(log, ms, a, Bytes({CmdPage, 3, 0, 5, 10}) + planes + char(FrameEnd));
     }
     log.write(QByteArray::number(ms, 'f', 3) + " close\n");
     return path;

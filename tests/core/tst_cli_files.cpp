@@ -153,6 +153,9 @@ void TestCliFiles::inputFromPipes()
     QCOMPARE(RunPiped({"text", "-", "--utf8"}, scenario).out,
              RunCli({"text", m_scenario, "--utf8"}).out.toUtf8());
 
+    QCOMPARE(RunPiped({"project", "show", "/dev/stdin"}, ReadRaw(m_project)).out,
+             RunCli({"project", "show", m_project}).out.toUtf8());
+
     const QByteArray frames = RunCli({"decode", m_log}).out.toUtf8();
     QCOMPARE(frames.count('\n'), 2);
     QCOMPARE(RunPiped({"decode", "-"}, ReadRaw(m_log)).out, frames);
