@@ -210,7 +210,11 @@ bool PageStore::setWidths(const std::vector<CharWidth> &widths)
 int PageStore::measure(QChar c) const
 {
     int &width = m_advances[c.unicode()];
-    width = c.isLowSurrogate() ? 0 : m_metrics.horizontalAdvance(c);
+    // A control character other than the tab shows nothing, and what the font
+    // system says of its width depends on the fallback faces loaded so far:
+    // measured, a line holding one wrapped otherwise once read again.
+    const bool control = c.category() == QChar::Other_Control && c != QLatin1Char('\t');
+    width = c.isLowSurrogate() || control ? 0 : m_metrics.horizontalAdvance(c);
     return width;
 }
 
