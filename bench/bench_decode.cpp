@@ -77,6 +77,7 @@ QString MakeLog(const QString &path, qint64 bytes)
 // Runs the tool on the log: milliseconds, and its peak resident memory in MB.
 std::pair<double, double> Decode(const QString &log)
 {
+    std::fflush(stdout);   // or the child prints what is still buffered
     QElapsedTimer timer;
     timer.start();
     const pid_t child = fork();
