@@ -54,7 +54,8 @@ SimGeometry ProjectGeometry(const TProjectRecord &record, int address)
     if (address == AddrLandscape && record.LandscapeOn == 1)
         return g;
     if (address == AddrLandscape && record.LandscapeDouble == 1) {
-        g.width = g.width > MaxSide ? 0 : 2 * g.width;   // a damaged width stays invalid, never overflows
+        // A damaged width stays invalid, never overflows.
+        g.width = g.width < 0 || g.width > MaxSide ? 0 : 2 * g.width;
         return g;
     }
     return {};

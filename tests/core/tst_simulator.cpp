@@ -302,8 +302,10 @@ void TestSimulator::geometryFromParamsAndProject()
 
     // A damaged width is not doubled past the int range: no size.
     TProjectRecord damaged = DisplayProject(128, 16, 1, false, false, true);
-    damaged.ScreenWidth = INT_MAX;
-    QVERIFY(!ProjectGeometry(damaged, 1).valid());
+    for (const int width : {INT_MAX, INT_MIN, -8}) {
+        damaged.ScreenWidth = width;
+        QVERIFY(!ProjectGeometry(damaged, 1).valid());
+    }
 
     // A display the project does not configure has no size.
     record.PortraitOn = 0;
