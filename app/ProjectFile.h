@@ -5,6 +5,10 @@
 
 #include <QString>
 
+#include <limits>
+
+class QFile;
+
 // The defaults a first start gives a project that has no file.
 void SetStartupDefaults(TProjectRecord &record);
 // The defaults of New: the link and screen settings only; fonts carry over.
@@ -18,7 +22,15 @@ void ReadProjectFile(const QString &path, TProjectRecord &record);
 // write leaves the previous file intact. Throws VelmoraError.
 void WriteProjectFile(const QString &path, const TProjectRecord &record);
 
-// Writes bytes to path safely (temporary file, then replace). Throws VelmoraError.
+// Writes bytes to path safely (temporary file, then replace). A path that
+// exists and is no regular file (a FIFO, a device, a socket) is written to as
+// it is and never replaced. Throws VelmoraError.
 void WriteFileSafely(const QString &path, const QByteArray &bytes);
-// The whole file. Throws VelmoraError when it cannot be opened or read.
-QByteArray ReadWholeFile(const QString &path);
+// Opens path for reading; "-" is standard input. Throws VelmoraError.
+// InputFileName is how messages name it.
+void OpenInputFile(QFile &file, const QString &path);
+QString InputFileName(const QString &path);
+// The whole file, also a pipe or a device read to its end ("-": standard
+// input). Throws VelmoraError when it cannot be opened or read, or holds more
+// than limit bytes.
+QByteArray ReadWholeFile(const QString &path, qint64 limit = std::numeric_limits<int>::max());

@@ -1,8 +1,10 @@
 #include "app/RecordFields.h"
 
 #include "app/Errors.h"
+#include "app/Gbk.h"
 
 #include <cstring>
+#include <map>
 
 #define VELMORA_FIELD(name, kind) {#name, offsetof(TProjectRecord, name), RecordField::kind}
 
@@ -68,23 +70,46 @@ QString FieldValue(const TProjectRecord &record, const RecordField &field)
     return QString();
 }
 
-void SetFieldValue(TProjectRecord &record, const RecordField &field, const QString &value)
+namespace {
+// How the operator knows a text field, for the note that it was cut.
+QString StringFieldLabel(const RecordField &field)
+{
+    static const std::map<QString, const char *> labels = {
+        {QStringLiteral("FontName"), "字体名"},         {QStringLiteral("TempFontName"), "临时信息字体名"},
+        {QStringLiteral("TempText"), "临时信息"},       {QStringLiteral("LogoLandFile"), "横屏LOGO文件名"},
+        {QStringLiteral("LogoPortFile"), "竖屏LOGO文件名"}, {QStringLiteral("WelcomeFile"), "欢迎词文件名"},
+        {QStringLiteral("ScenarioFile"), "剧本文件名"},
+    };
+    const auto label = labels.find(QLatin1String(field.name));
+    return label == labels.end() ? QLatin1String(field.name) : QString::fromUtf8(label->second);
+}
+} // namespace
+
+QString SetFieldValue(TProjectRecord &record, const RecordField &field, const QString &value)
 {
     uint8_t *p = At(record, field);
     if (field.kind == RecordField::String) {
-        reinterpret_cast<TShortString *>(p)->setText(value);
-        return;
+        auto *text = reinterpret_cast<TShortString *>(p);
+        text->setText(value);
+        if (ToGbk(value).size() < qsizetype(sizeof text->bytes))
+            return QString();
+        return QStringLiteral("%1超过%2字节，已截断为%3个字符")
+            .arg(StringFieldLabel(field)).arg(sizeof text->bytes - 1).arg(text->text().size());
     }
     bool ok = false;
     const qlonglong v = value.trimmed().toLongLong(&ok, 0);
     const bool fits = field.kind == RecordField::Byte ? (v >= 0 && v <= 255)
                                                       : (v >= INT32_MIN && v <= INT32_MAX);
     if (!ok || !fits)
-        throw VelmoraError(QStringLiteral("'%1' is not a valid value for %2").arg(value, QLatin1String(field.name)));
+        throw VelmoraError(QStringLiteral("“%1”不是%2的有效值（%3）")
+                               .arg(value, QLatin1String(field.name),
+                                    field.kind == RecordField::Byte ? QStringLiteral("0～255")
+                                                                    : QStringLiteral("32位整数")));
     if (field.kind == RecordField::Byte) {
         *p = uint8_t(v);
     } else {
         const int32_t v32 = int32_t(v);
         std::memcpy(p, &v32, sizeof v32);
     }
+    return QString();
 }

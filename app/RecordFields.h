@@ -19,5 +19,7 @@ const RecordField *FindRecordField(const QString &name);
 
 // The value as text: numbers in decimal, strings decoded from GBK.
 QString FieldValue(const TProjectRecord &record, const RecordField &field);
-// Throws VelmoraError when the value does not fit the field's type.
-void SetFieldValue(TProjectRecord &record, const RecordField &field, const QString &value);
+// Throws VelmoraError when the value does not fit the field's type. A text
+// longer than the field's 255 GBK bytes is cut at a character boundary; the
+// result then says so ("字体名超过255字节，已截断为127个字符"), else it is empty.
+QString SetFieldValue(TProjectRecord &record, const RecordField &field, const QString &value);

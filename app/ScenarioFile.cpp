@@ -1,6 +1,7 @@
 #include "app/ScenarioFile.h"
 
 #include "app/Gbk.h"
+#include "app/ProjectFile.h"
 #include "app/Struct.h"
 
 #include <algorithm>
@@ -329,6 +330,11 @@ QString UnstorableCharacters(const QString &text, TextEncoding encoding)
             found << c;
     }
     return found.join(QLatin1Char(' '));
+}
+
+QByteArray ReadScenarioFile(const QString &path)
+{
+    return ReadWholeFile(path, MaxScenarioBytes);
 }
 
 bool IsForeignDrivePath(const QString &path)

@@ -44,6 +44,13 @@ QString UnstorableCharacters(const QString &text, TextEncoding encoding);
 // Where the first byte that is no UTF-8 is; -1 when bytes are valid UTF-8.
 qsizetype FirstInvalidUtf8Byte(QByteArrayView bytes);
 
+// Scenarios larger than this are refused with a message before they fill the
+// memory (a show of 100,000 pages is a few megabytes).
+constexpr qint64 MaxScenarioBytes = qint64(256) << 20;
+// The bytes of a scenario file ("-": standard input), read to the end of a
+// pipe or device too. Throws VelmoraError, also for a file over the limit.
+QByteArray ReadScenarioFile(const QString &path);
+
 // A Windows drive path ("D:\演出\剧本.txt"): on another system it names no file.
 bool IsForeignDrivePath(const QString &path);
 // The stored scenario path as a file name here: a relative path is taken

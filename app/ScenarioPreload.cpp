@@ -88,7 +88,7 @@ std::vector<CharWidth> ScenarioPreload::load(std::vector<CharWidth> &remembered)
         const QString path = ResolveScenarioPath(record.ScenarioFile.text(), project);
         if (path.isEmpty() || IsForeignDrivePath(path) || !QFile::exists(path))
             return {};
-        QByteArray bytes = ReadWholeFile(path);
+        QByteArray bytes = ReadScenarioFile(path);
         remembered = ReadWrapWidths();
         auto store = std::make_unique<PageStore>();
         store->setWidths(remembered);

@@ -109,7 +109,7 @@ void TFrm_Main::LoadScenario(const QString &path)
     AwaitScenario();
     QByteArray bytes;
     try {
-        bytes = ReadWholeFile(path);
+        bytes = ReadScenarioFile(path);
     } catch (const VelmoraError &) {
         // No other scenario's pages may stay under this project, and the file
         // that could not be read is not overwritten at the next save.
@@ -410,7 +410,7 @@ void TFrm_Main::Btn_LoadScenarioClick()
         if (path.isEmpty())
             return;
         const bool exists = QFile::exists(path);
-        const QByteArray bytes = exists ? ReadWholeFile(path) : QByteArray();
+        const QByteArray bytes = exists ? ReadScenarioFile(path) : QByteArray();
         SetScenarioPath(path);
         Project.ProjectSaved = false;
         Richedt_Screen->load(bytes, ScenarioEncoding(path, bytes));

@@ -26,6 +26,7 @@
 #include <QGuiApplication>
 #include <QStringList>
 #include <QTextStream>
+#include <cerrno>
 #include <cstdio>
 #include <functional>
 #include <map>
@@ -39,15 +40,64 @@ struct Cli {
     int exitCode = 0;         // check: 1 when it found a problem
 };
 
+// --- Output -----------------------------------------------------------------
+// Standard output is checked like any file: a full disk or a closed pipe
+// fails the command instead of leaving a short file behind an exit code 0.
+
 QTextStream &Out()
 {
     static QTextStream out(stdout);
     return out;
 }
 
+[[noreturn]] void StandardOutputFailed()
+{
+    const int error = errno;
+    throw VelmoraError(QStringLiteral("无法写入标准输出：")
+                       + (error ? ChineseSystemError(qt_error_string(error)) : QStringLiteral("写入失败")));
+}
+
+// Writes everything written so far through to standard output.
+void FlushStandardOutput()
+{
+    errno = 0;
+    Out().flush();
+    if (Out().status() != QTextStream::Ok || std::fflush(stdout) != 0 || std::ferror(stdout))
+        StandardOutputFailed();
+}
+
+void WriteStandardOutput(const QByteArray &bytes)
+{
+    FlushStandardOutput();
+    if (std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout) != size_t(bytes.size()))
+        StandardOutputFailed();
+}
+
+// An output file of a subcommand: "-" is standard output; a FIFO or device
+// is written to as it is, a regular file replaced whole (WriteFileSafely).
+void WriteOutput(const QString &path, const QByteArray &bytes)
+{
+    if (path == QLatin1String("-"))
+        WriteStandardOutput(bytes);
+    else
+        WriteFileSafely(path, bytes);
+}
+
 [[noreturn]] void Usage(const QString &what)
 {
-    throw VelmoraError(QStringLiteral("usage: ") + what);
+    throw VelmoraError(QStringLiteral("用法：") + what);
+}
+
+// A project file; a fault that does not name the file gets its name.
+void ReadProject(const QString &path, TProjectRecord &record)
+{
+    try {
+        ReadProjectFile(path, record);
+    } catch (const VelmoraError &e) {
+        if (e.text().contains(path))
+            throw;
+        throw VelmoraError(QStringLiteral("工程文件“%1”：%2").arg(path, e.text()));
+    }
 }
 
 // The names of a command table, as "a|b|c".
@@ -72,18 +122,20 @@ void CmdProject(Cli &cli)
         WriteProjectFile(file, record);
     } else if (verb == QLatin1String("show")) {
         TProjectRecord record{};
-        ReadProjectFile(file, record);
+        ReadProject(file, record);
         for (const RecordField &f : RecordFields())
             Out() << f.name << '=' << FieldValue(record, f) << '\n';
     } else if (verb == QLatin1String("set")) {
         TProjectRecord record{};
-        ReadProjectFile(file, record);
+        ReadProject(file, record);
         for (const QString &assignment : cli.args.mid(2)) {
             const int eq = assignment.indexOf(QLatin1Char('='));
             const RecordField *field = eq > 0 ? FindRecordField(assignment.left(eq)) : nullptr;
             if (!field)
-                throw VelmoraError(QStringLiteral("unknown field in '%1'").arg(assignment));
-            SetFieldValue(record, *field, assignment.mid(eq + 1));
+                throw VelmoraError(QStringLiteral("“%1”中没有已知的字段名").arg(assignment));
+            const QString note = SetFieldValue(record, *field, assignment.mid(eq + 1));
+            if (!note.isEmpty())
+                std::fprintf(stderr, "velmora-cli: %s\n", note.toUtf8().constData());
         }
         WriteProjectFile(file, record);
     } else {
@@ -177,7 +229,7 @@ TTransmission BuildTransmission(Cli &cli)
     const QString name = cli.args.value(0);
     const auto builder = Transmissions().find(name);
     if (builder == Transmissions().end())
-        Usage(QStringLiteral("COMMAND is one of ") + Names(Transmissions()));
+        Usage(QStringLiteral("COMMAND 为 ") + Names(Transmissions()) + QStringLiteral(" 之一"));
     cli.args.removeFirst();
     return builder->second(cli);
 }
@@ -194,8 +246,8 @@ void CmdFrames(Cli &cli)
     Out() << "slot1 " << SlotHex(t.frame1) << '\n' << "slot2 " << SlotHex(t.frame2) << '\n';
 }
 
-// The port of --port record:FILE|DEVICE|com:N|rfc2217://HOST:PORT: a
-// recording port writes its wire log to FILE when done.
+// The port of --port record:FILE|record:-|DEVICE|com:N|rfc2217://HOST:PORT:
+// a recording port writes its wire log to FILE (or the output) when done.
 struct PortChoice {
     QString portName;
     QString recordFile;
@@ -205,7 +257,7 @@ struct PortChoice {
     void finish() const
     {
         if (!recordFile.isEmpty())
-            WriteFileSafely(recordFile, log->text());
+            WriteOutput(recordFile, log->text());
     }
 };
 
@@ -226,19 +278,19 @@ PortChoice ChoosePort(Cli &cli, const QString &usage)
         bool ok = false;
         const int number = port.mid(4).toInt(&ok);
         if (!ok || number < 1 || number > 255)
-            Usage(QStringLiteral("--port com:N with N from 1 to 255"));
+            Usage(QStringLiteral("--port com:N，N为1～255"));
         choice.portName = ComPortName(number);
     } else if (NetworkAddress address; IsNetworkPortName(port) && !ParseNetworkAddress(port, address)) {
-        Usage(QStringLiteral("--port rfc2217://HOST:PORT with PORT from 1 to 65535"));
+        Usage(QStringLiteral("--port rfc2217://HOST:PORT，PORT为1～65535"));
     }
     return choice;
 }
 
-// send --port record:FILE|DEVICE|com:N|rfc2217://HOST:PORT COMMAND [ARGS]
+// send --port record:FILE|record:-|DEVICE|com:N|rfc2217://HOST:PORT COMMAND [ARGS]
 void CmdSend(Cli &cli)
 {
     const PortChoice port = ChoosePort(
-        cli, QStringLiteral("velmora-cli send --port record:FILE|DEVICE|com:N|rfc2217://HOST:PORT COMMAND [ARGS]"));
+        cli, QStringLiteral("velmora-cli send --port record:FILE|record:-|DEVICE|com:N|rfc2217://HOST:PORT COMMAND [ARGS]"));
     const TTransmission t = BuildTransmission(cli);
     const QString failure = RunTransmission(port.portName, cli.record.BaudRate, t.frame1, t.frame2,
                                             t.caption, port.environment);
@@ -251,7 +303,7 @@ void CmdSend(Cli &cli)
 void CmdRender(Cli &cli)
 {
     const QString usage =
-        QStringLiteral("velmora-cli render TEXT --display portrait|landscape|double --png OUT.png");
+        QStringLiteral("velmora-cli render TEXT --display portrait|landscape|double --png OUT.png|-");
     const QString display = TakeOption(cli.args, QStringLiteral("--display"), usage);
     const QString png = TakeOption(cli.args, QStringLiteral("--png"), usage);
     static const std::map<QString, TDisplayKind> kinds = {
@@ -271,8 +323,8 @@ void CmdRender(Cli &cli)
     QBuffer buffer;
     buffer.open(QIODevice::WriteOnly);
     if (!picture.save(&buffer, "PNG"))
-        throw VelmoraError(QStringLiteral("cannot encode the picture as PNG"));
-    WriteFileSafely(png, buffer.data());
+        throw VelmoraError(QStringLiteral("无法把画面编码为PNG"));
+    WriteOutput(png, buffer.data());
 }
 
 // decode WIRELOG [--png DIR]: the frames of a wire log, one a line, and their pictures
@@ -299,7 +351,7 @@ PageStore ScenarioStore(Cli &cli, const QString &command)
         Usage(QStringLiteral("velmora-cli %1 [--scenario FILE] [--project FILE.prj]").arg(command));
     PageStore store;
     store.setWrapWidth(PageWrapWidth(cli.record.ScreenWidth));
-    store.load(ReadWholeFile(path));
+    store.load(ReadScenarioFile(path));
     return store;
 }
 
@@ -378,11 +430,9 @@ void CmdText(Cli &cli)
     const TextEncoding encoding = at >= 0 ? TextEncoding::Utf8 : TextEncoding::Gbk;
     const QString unstorable = UnstorableCharacters(text, encoding);
     if (!unstorable.isEmpty())
-        throw VelmoraError(path + QStringLiteral(": GBK不能表示这些字符：") + unstorable
+        throw VelmoraError(path + QStringLiteral("：GBK不能表示这些字符：") + unstorable
                            + QStringLiteral("（用 --utf8 输出UTF-8）"));
-    const QByteArray bytes = EncodeText(text, encoding);
-    Out().flush();
-    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout);
+    WriteStandardOutput(EncodeText(text, encoding));
 }
 
 // A --from/--to time of the log; absent: invalid.
@@ -412,9 +462,7 @@ void CmdExport(Cli &cli)
     const QDateTime from = LogTimeOption(QStringLiteral("--from"), fromText, bytes);
     const QDateTime to = LogTimeOption(QStringLiteral("--to"), toText, bytes);
     const SubtitleDocument doc = LogSubtitles(bytes, srt ? SubtitleFormat::Srt : SubtitleFormat::WebVtt, from, to);
-    const QByteArray out = WriteSubtitles(doc).toUtf8();
-    Out().flush();
-    std::fwrite(out.constData(), 1, size_t(out.size()), stdout);
+    WriteStandardOutput(WriteSubtitles(doc).toUtf8());
 }
 
 // play [--from N] --port PORT: the timed scenario's pages at their cue times
@@ -433,7 +481,7 @@ void CmdPlay(Cli &cli)
     bool number = true;
     const int first = from.isEmpty() ? 1 : from.toInt(&number);
     if (!number || first < 1 || first > store.pageCount())
-        throw VelmoraError(QStringLiteral("--from %1: no such page (1 to %2)").arg(from).arg(store.pageCount()));
+        throw VelmoraError(QStringLiteral("--from %1：没有这一幕（1～%2）").arg(from).arg(store.pageCount()));
     const QStringList pages = PagesOf(store);
     SteadyPlaybackClock clock;
     const QString failure = PlayOnPort(cli.record, port.portName, pages, store.pageTimes(), first - 1,
@@ -473,7 +521,7 @@ void LoadProjectOption(Cli &cli)
     if (file.isEmpty())
         SetStartupDefaults(cli.record);
     else
-        ReadProjectFile(file, cli.record);
+        ReadProject(file, cli.record);
 }
 
 // Only the tool's own one-line errors reach stderr, not the platform's chatter.
@@ -502,17 +550,17 @@ int main(int argc, char *argv[])
     const QString name = cli.args.value(0);
     try {
         if (!GbkAvailable())
-            throw VelmoraError(QStringLiteral("this Qt cannot convert GBK text"));
+            throw VelmoraError(QStringLiteral("此Qt无法转换GBK文本"));
         const auto command = Commands().find(name);
         if (command == Commands().end())
             Usage(QStringLiteral("velmora-cli ") + Names(Commands()) + QStringLiteral(" ..."));
         cli.args.removeFirst();
         LoadProjectOption(cli);
         command->second(cli);
-        Out().flush();
+        FlushStandardOutput();
         return cli.exitCode;
     } catch (const VelmoraError &e) {
-        Out().flush();
+        Out().flush();   // what was written before the fault, as far as it goes
         std::fprintf(stderr, "velmora-cli: %s\n", e.text().toUtf8().constData());
         // A check's findings exit 1, so its failures need another code.
         return name == QLatin1String("check") ? 2 : 1;

@@ -12,7 +12,7 @@
 TextEncoding LoadScenarioDocument(const QString &path, QTextDocument *document,
                                   const QTextCharFormat &charFormat, const QTextBlockFormat &blockFormat)
 {
-    const QByteArray bytes = ReadWholeFile(path);
+    const QByteArray bytes = ReadScenarioFile(path);
     return SetScenarioContent(bytes, document, charFormat, blockFormat, RememberedEncoding(path));
 }
 

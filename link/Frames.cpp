@@ -1,5 +1,7 @@
 #include "link/Frames.h"
 
+#include "app/Errors.h"
+
 int SettleWaitMs(uint8_t command)
 {
     switch (command) {
@@ -85,14 +87,29 @@ TTransmission ResetTransmission(const TProjectRecord &r)
     return t;
 }
 
+namespace {
+// The frame carries width and height in 16 bits each. A damaged project file
+// can hold any int32 there: such a value is refused, not doubled past the
+// int range or cut to its low bits.
+void CheckParamsValue(const char *name, int64_t value)
+{
+    if (value < 0 || value > 0xFFFF)
+        throw VelmoraError(QStringLiteral("工程已损坏：%1%2超出屏参的范围（0～65535），未发送屏参")
+                               .arg(QString::fromUtf8(name)).arg(value));
+}
+} // namespace
+
 TTransmission ScreenParamsTransmission(const TProjectRecord &r)
 {
+    const int64_t landscapeWidth = (r.LandscapeDouble == 1 ? 2 : 1) * int64_t(r.ScreenWidth);
+    CheckParamsValue("屏高", r.ScreenHeight);
+    CheckParamsValue("屏宽", r.ScreenWidth);
     TTransmission t;
     if (PortraitConfigured(r))
         t.frame1 = ScreenParamsFrame(AddrPortrait, r.ScreenWidth, r);
     if (LandscapeConfigured(r)) {
-        const int width = r.LandscapeDouble == 1 ? 2 * r.ScreenWidth : r.ScreenWidth;
-        t.frame2 = ScreenParamsFrame(AddrLandscape, width, r);
+        CheckParamsValue("双面横屏的画面宽度", landscapeWidth);
+        t.frame2 = ScreenParamsFrame(AddrLandscape, int(landscapeWidth), r);
     }
     t.caption = QStringLiteral("设置屏参");
     return t;

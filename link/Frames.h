@@ -57,6 +57,8 @@ QString LogoCaption();
 QString WelcomeCaption();
 
 TTransmission ResetTransmission(const TProjectRecord &record);
+// Throws VelmoraError when a damaged project's width or height does not fit
+// the frame's 16 bits.
 TTransmission ScreenParamsTransmission(const TProjectRecord &record);
 // These two change the record first: the next brightness level (0, 1, 2, 3,
 // then 0 again; a stored 3 or more gives 0), or an empty temporary message.

@@ -1,6 +1,7 @@
 #include "link/RecordingPort.h"
 
 #include "app/Errors.h"
+#include "link/QtSerialPort.h"
 
 #include <algorithm>
 
@@ -34,7 +35,8 @@ void RecordingPort::openDevice()
         m_line.emplace(baudRate(), std::max(m_options.driverQueue, 0), m_clock,
                        m_options.stallAfterBytes);
     m_lineParity = parity();
-    m_log->append(QStringLiteral("open %1 %2").arg(name()).arg(baudRate()));
+    // The port as the operator knows it, with the device it stands for here.
+    m_log->append(QStringLiteral("open %1 %2").arg(PortLabel(name())).arg(baudRate()));
 }
 
 void RecordingPort::writeDevice(const QByteArray &bytes)

@@ -155,8 +155,10 @@ void TFrm_Main::N8Click()
 
 void TFrm_Main::SendScreenParams()
 {
-    if (StoreAndStart(ScreenParamsTransmission(Record()), ShowKind::Params))
-        Project.AdvanceAfterSend = false;   // the list stays when this one ends
+    Guarded([this] {   // a damaged project's sizes are refused with a message
+        if (StoreAndStart(ScreenParamsTransmission(Record()), ShowKind::Params))
+            Project.AdvanceAfterSend = false;   // the list stays when this one ends
+    });
 }
 
 void TFrm_Main::StepBrightness()

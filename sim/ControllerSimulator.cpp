@@ -54,7 +54,8 @@ SimGeometry ProjectGeometry(const TProjectRecord &record, int address)
     if (address == AddrLandscape && record.LandscapeOn == 1)
         return g;
     if (address == AddrLandscape && record.LandscapeDouble == 1) {
-        g.width *= 2;
+        // A damaged width stays invalid, never overflows.
+        g.width = g.width < 0 || g.width > MaxSide ? 0 : 2 * g.width;
         return g;
     }
     return {};
@@ -284,19 +285,19 @@ void ControllerSimulator::decode(SimDisplayState &state, SimFrame &frame)
         state.speed = at(3);
         state.dwell = at(4);
         decodePicture(state, frame, 5);
-        state.picture = frame.pictures.first();
+        keep(state.picture, frame.pictures.first());
         frame.text = QStringLiteral("%1 %2 %3%4").arg(name, EffectText(state.effect, state.speed, state.dwell),
                                                    GeometryText(state.geometry()),
-                                                   IsDark(state.picture) ? QStringLiteral(" blank") : QString());
+                                                   IsDark(frame.pictures.first()) ? QStringLiteral(" blank") : QString());
         break;
     case 0xF4:
         decodePicture(state, frame, 1);
-        state.logo = frame.pictures.first();
+        keep(state.logo, frame.pictures.first());
         frame.text = name + QLatin1Char(' ') + GeometryText(state.geometry());
         break;
     case 0xF5:
         decodePicture(state, frame, 2);
-        state.welcome = frame.pictures.first();
+        keep(state.welcome, frame.pictures.first());
         frame.text = QStringLiteral("%1 flag=%2 %3").arg(name, Hex(at(1)), GeometryText(state.geometry()));
         break;
     case 0xF6:
@@ -312,6 +313,11 @@ void ControllerSimulator::decode(SimDisplayState &state, SimFrame &frame)
         frame.text = name;
         break;
     }
+}
+
+void ControllerSimulator::keep(QImage &kept, const QImage &picture) const
+{
+    kept = keepPictures ? picture : QImage();
 }
 
 void ControllerSimulator::decodePicture(SimDisplayState &state, SimFrame &frame, int offset)
@@ -345,7 +351,8 @@ void ControllerSimulator::decodeTempMessage(SimDisplayState &state, SimFrame &fr
     state.tempMessage.clear();
     for (const SimSegment &s : std::as_const(m_segments)) {
         if (!onTempSegment) {
-            state.tempMessage.append(s);
+            if (keepPictures)
+                state.tempMessage.append(s);
             frame.pictures.append(s.picture);
         }
         state.hasEffect = true;

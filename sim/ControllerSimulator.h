@@ -111,6 +111,10 @@ public:
     const std::map<int, SimDisplayState> &displays() const { return m_displays; }
     int unaddressedErrors() const { return m_unaddressedErrors; }
 
+    // False: the display states keep no picture (page, LOGO, welcome, temporary
+    // message), only the frame reports carry them. For decoding logs, where
+    // every address would otherwise hold its last pictures to the end.
+    bool keepPictures = true;
     // Called for every frame report, good or malformed.
     std::function<void(const SimFrame &)> onFrame;
     // When set, each segment of a temporary message is handed over as soon
@@ -126,6 +130,7 @@ private:
     void frameComplete(double timeMs);
     void decode(SimDisplayState &state, SimFrame &frame);
     void decodePicture(SimDisplayState &state, SimFrame &frame, int offset);
+    void keep(QImage &kept, const QImage &picture) const;
     void decodeTempMessage(SimDisplayState &state, SimFrame &frame);
     void takeTempSegment();
     void malformed(const QString &reason, double timeMs);

@@ -54,7 +54,7 @@ int WireLog::bytesOnWrongParity() const
 namespace {
 [[noreturn]] void Fault(int line, const QString &what)
 {
-    throw VelmoraError(QStringLiteral("wire log line %1: %2").arg(line).arg(what));
+    throw VelmoraError(QStringLiteral("线路记录第%1行：%2").arg(line).arg(what));
 }
 
 bool ParseParity(const QByteArray &word, int line)
@@ -63,16 +63,16 @@ bool ParseParity(const QByteArray &word, int line)
         return true;
     if (word == "space")
         return false;
-    Fault(line, QStringLiteral("parity is neither mark nor space"));
+    Fault(line, QStringLiteral("校验位既不是mark也不是space"));
 }
 
 QByteArray ParseHex(const QByteArray &hex, int line)
 {
     if (hex.size() % 2 != 0)
-        Fault(line, QStringLiteral("odd number of hex digits"));
+        Fault(line, QStringLiteral("十六进制数字的个数为奇数"));
     for (char c : hex)
         if (!std::isxdigit(uint8_t(c)))
-            Fault(line, QStringLiteral("not a hex byte string"));
+            Fault(line, QStringLiteral("不是十六进制字节串"));
     return QByteArray::fromHex(hex);
 }
 
@@ -84,7 +84,7 @@ WireEvent ParseOpen(const QList<QByteArray> &words, int line)
     e.kind = WireEvent::Open;
     e.baud = words.size() >= 3 ? words.last().toInt(&ok) : 0;
     if (!ok)
-        Fault(line, QStringLiteral("open needs a port name and a baud rate"));
+        Fault(line, QStringLiteral("open 需要端口名和波特率"));
     e.portName = QString::fromUtf8(words.mid(1, words.size() - 2).join(' '));
     return e;
 }
@@ -95,7 +95,7 @@ WireEvent ParseTimed(const QList<QByteArray> &words, int line)
     WireEvent e;
     e.timeMs = words.at(0).toDouble(&ok);
     if (!ok || words.size() < 2)
-        Fault(line, QStringLiteral("not a wire-log line"));
+        Fault(line, QStringLiteral("不是线路记录的行"));
     const QByteArray &verb = words.at(1);
     if (verb == "close" && words.size() == 2) {
         e.kind = WireEvent::Close;
@@ -107,7 +107,7 @@ WireEvent ParseTimed(const QList<QByteArray> &words, int line)
         e.mark = ParseParity(words.at(2), line);
         e.bytes = ParseHex(words.value(3), line);
     } else {
-        Fault(line, QStringLiteral("unknown event '%1'").arg(QString::fromUtf8(verb)));
+        Fault(line, QStringLiteral("未知事件“%1”").arg(QString::fromUtf8(verb)));
     }
     return e;
 }
@@ -126,7 +126,7 @@ void WritePng(const QString &path, const QImage &picture)
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
     if (!picture.save(&buffer, "PNG"))
-        throw VelmoraError(QStringLiteral("cannot encode %1 as PNG").arg(path));
+        throw VelmoraError(QStringLiteral("无法把图片编码为PNG：%1").arg(path));
     WriteFileSafely(path, bytes);
 }
 } // namespace
@@ -144,18 +144,35 @@ bool ParseWireLine(const QByteArray &text, int line, WireEvent &event)
 
 using WireEventSink = std::function<void(const WireEvent &)>;
 
-// Hands every event of a log file to sink, one line in memory at a time.
-void ReadWireLogEvents(const QString &path, const WireEventSink &sink)
+// Hands every event of a log to sink, one line in memory at a time, up to
+// the end of the device (a pipe has no end before its writer closes it).
+void ReadWireLogEvents(QIODevice &device, const WireEventSink &sink)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        throw VelmoraError(QStringLiteral("cannot read %1: %2").arg(path, file.errorString()));
     WireEvent event;
-    for (int line = 1; !file.atEnd(); ++line)
-        if (ParseWireLine(file.readLine(), line, event))
+    for (int line = 1;; ++line) {
+        // readLine(n) takes at most n - 1 bytes: one more than the limit shows a longer line.
+        const QByteArray text = device.readLine(MaxWireLogLine + 2);
+        if (text.isEmpty())
+            break;   // the end, or a read error: a blank line still holds its '\n'
+        if (text.size() > MaxWireLogLine)
+            Fault(line, QStringLiteral("行超过%1 KB").arg(MaxWireLogLine >> 10));
+        if (ParseWireLine(text, line, event))
             sink(event);
+    }
+}
+
+// The same for a log file ("-": standard input); faults name the file.
+void ReadWireLogFile(const QString &path, const WireEventSink &sink)
+{
+    QFile file;
+    OpenInputFile(file, path);
+    try {
+        ReadWireLogEvents(file, sink);
+    } catch (const VelmoraError &e) {
+        throw VelmoraError(QStringLiteral("“%1”：%2").arg(InputFileName(path), e.text()));
+    }
     if (file.error() != QFileDevice::NoError)
-        throw VelmoraError(QStringLiteral("cannot read %1: %2").arg(path, file.errorString()));
+        throw FileFailure(FileStep::Read, InputFileName(path), file.errorString());
 }
 
 // Feeds the simulator event by event; a close, and the end, end the stream.
@@ -183,8 +200,9 @@ void Decode(const std::function<void(const WireEventSink &)> &source, const TPro
             const QString &pngDir, const std::function<void(const QString &)> &out)
 {
     if (!pngDir.isEmpty() && !QDir().mkpath(pngDir))
-        throw VelmoraError(QStringLiteral("cannot create folder %1").arg(pngDir));
+        throw VelmoraError(QStringLiteral("无法创建文件夹“%1”").arg(pngDir));
     ControllerSimulator simulator;
+    simulator.keepPictures = false;   // each goes out with its frame; 60 addresses keep none
     simulator.configureFrom(record);
     int index = 0;   // of the frame reported last
     QStringList segmentNames;
@@ -233,7 +251,7 @@ QVector<WireEvent> ParseWireLog(const QByteArray &text)
 QVector<WireEvent> ReadWireLog(const QString &path)
 {
     QVector<WireEvent> events;
-    ReadWireLogEvents(path, [&](const WireEvent &e) { events.append(e); });
+    ReadWireLogFile(path, [&](const WireEvent &e) { events.append(e); });
     return events;
 }
 
@@ -255,5 +273,5 @@ void DecodeWireLog(const QVector<WireEvent> &events, const TProjectRecord &recor
 void DecodeWireLogFile(const QString &path, const TProjectRecord &record, const QString &pngDir,
                        const std::function<void(const QString &)> &out)
 {
-    Decode([&](const WireEventSink &sink) { ReadWireLogEvents(path, sink); }, record, pngDir, out);
+    Decode([&](const WireEventSink &sink) { ReadWireLogFile(path, sink); }, record, pngDir, out);
 }

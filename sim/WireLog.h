@@ -47,9 +47,14 @@ struct WireEvent {
     int baud = 0;          // Open
 };
 
+// The longest line a log may hold: the recording port writes a chunk of at
+// most 4096 bytes a line. Reading stops at a longer one (a log that is no
+// log, such as /dev/zero) instead of taking it whole into memory.
+constexpr qint64 MaxWireLogLine = qint64(1) << 20;
+
 // Parses the text of a log. Throws VelmoraError naming the line of a fault.
 QVector<WireEvent> ParseWireLog(const QByteArray &text);
-// Reads and parses a log file. Throws VelmoraError.
+// Reads and parses a log file ("-": standard input). Throws VelmoraError.
 QVector<WireEvent> ReadWireLog(const QString &path);
 
 // Feeds every written byte with its parity; a close, and the end of the log,
@@ -63,7 +68,8 @@ void FeedWireLog(const QVector<WireEvent> &events, ControllerSimulator &simulato
 // of the line. Throws VelmoraError when a picture cannot be written.
 void DecodeWireLog(const QVector<WireEvent> &events, const TProjectRecord &record,
                    const QString &pngDir, const std::function<void(const QString &)> &out);
-// The same for a log file, read a line at a time: memory stays within a few
-// pictures whatever the size of the log.
+// The same for a log file ("-": standard input, or a pipe), read a line at a
+// time: memory stays within a few pictures whatever the size of the log and
+// the number of addresses in it.
 void DecodeWireLogFile(const QString &path, const TProjectRecord &record, const QString &pngDir,
                        const std::function<void(const QString &)> &out);

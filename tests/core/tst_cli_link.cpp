@@ -62,7 +62,7 @@ void TestCliLink::sendToARecording()
     const CliRun run = RunCli({"send", "--port", "record:" + log, "reset"});
     QCOMPARE(run.code, 0);
     QCOMPARE(run.err, QString());
-    QCOMPARE(Events(log), QStringList({"open \\\\.\\Com1 57600", "write mark 0202", "parity space",
+    QCOMPARE(Events(log), QStringList({"open COM1 (/dev/ttyS0) 57600", "write mark 0202", "parity space",
                                        "write space f1", "write space aa", "parity mark",
                                        "write mark 0101", "parity space", "write space f1",
                                        "write space aa", "close"}));

@@ -138,7 +138,7 @@ void TestCliRender::refusals()
     run = RunCli({QStringLiteral("render"), QStringLiteral("x"), QStringLiteral("--display"),
                QStringLiteral("sideways"), QStringLiteral("--png"), png});
     QVERIFY(run.code != 0);
-    QVERIFY(run.err.contains(QStringLiteral("usage")));
+    QVERIFY(run.err.contains(QStringLiteral("用法")));
     run = RunCli({QStringLiteral("frames"), QStringLiteral("nothing")});
     QVERIFY(run.code != 0);
     QVERIFY(run.err.contains(QStringLiteral("page")));

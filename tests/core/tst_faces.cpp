@@ -22,12 +22,20 @@ TPageFont Font(const QString &name, uint8_t height = 0, uint8_t width = 0)
     return font;
 }
 
-// The installed families that draw CJK themselves.
+// Only the faces the set-up scripts install are checked (the substitution
+// targets, and the names the font list offers for them): other fonts a
+// machine happens to have are no part of the program.
+bool InstalledByScripts(const QString &name)
+{
+    return FallbackFaceNames().contains(TTextFace(name).family());
+}
+
+// The families the scripts install that draw CJK themselves.
 QStringList CjkFamilies()
 {
     QStringList families;
     for (const QString &family : QFontDatabase::families(QFontDatabase::SimplifiedChinese))
-        if (TTextFace(family).family() == family)
+        if (TTextFace(family).family() == family && InstalledByScripts(family))
             families << family;
     return families;
 }
@@ -241,12 +249,17 @@ void TestFaces::portraitLinesAdvanceByGlyph()
         }
 }
 
-// Every face the font dialog offers, at the automatic height.
+// Every face the font dialog offers that the scripts install, at the automatic height.
 void TestFaces::fullHeightTextIsWhole()
 {
     const QString lines[] = {QStringLiteral("口口口口"), QStringLiteral("正出国田"),
                              QStringLiteral("鬱龍蠻靈"), QStringLiteral("Hbdfghjklpqy")};
-    for (const QString &name : ScreenFontNames())
+    QStringList names = ScreenFontNames();
+    names.erase(std::remove_if(names.begin(), names.end(),
+                               [](const QString &name) { return !InstalledByScripts(name); }),
+                names.end());
+    QVERIFY(names.size() > SubstitutedFaceNames().size());
+    for (const QString &name : names)
         for (const QSize &display : Displays)
             for (bool portrait : {false, true})
                 for (const QString &text : lines) {

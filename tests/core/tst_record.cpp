@@ -10,12 +10,15 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QThread>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QtTest>
 
 #include <csignal>
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 namespace {
 QByteArray Bytes(const TProjectRecord &r)
@@ -37,6 +40,8 @@ private slots:
     void shortFileRefusedRecordUnchanged();
     void missingFileReportsPlatformText();
     void failedWriteKeepsPreviousFile();
+    void nodesWrittenInPlace();
+    void readsToTheEndWithinTheLimit();
     void registryValue();
     void sysSetupInterval();
     void helpers();
@@ -193,6 +198,45 @@ void TestRecord::failedWriteKeepsPreviousFile()
 
     // A path inside a missing folder fails with the platform's text.
     QVERIFY(!ErrorOf([&] { WriteProjectFile(m_dir.filePath(QStringLiteral("no/x.prj")), r); }).isEmpty());
+}
+
+void TestRecord::nodesWrittenInPlace()
+{
+    // A FIFO gets the bytes and stays a FIFO: replacing it would leave its
+    // reader waiting and a regular file in its place.
+    const QString fifo = m_dir.filePath(QStringLiteral("out.fifo"));
+    QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    QByteArray received;
+    std::unique_ptr<QThread> reader(QThread::create([&] {
+        QFile file(fifo);
+        if (file.open(QIODevice::ReadOnly))
+            received = file.readAll();
+    }));
+    reader->start();
+    WriteFileSafely(fifo, "picture");
+    reader->wait();
+    QCOMPARE(received, QByteArray("picture"));
+    QVERIFY(QFileInfo(fifo).exists() && !QFileInfo(fifo).isFile());
+    WriteFileSafely(QStringLiteral("/dev/null"), "x");
+    QVERIFY(!QFileInfo(QStringLiteral("/dev/null")).isFile());
+    // A folder is refused in Chinese, not replaced.
+    QVERIFY(!ErrorOf([&] { WriteFileSafely(m_dir.path(), "x"); }).isEmpty());
+    QVERIFY(QFileInfo(m_dir.path()).isDir());
+    QCOMPARE(ErrorOf([&] { ReadWholeFile(m_dir.path()); }),
+             QStringLiteral("无法打开文件“%1”：这是一个文件夹，不是文件").arg(m_dir.path()));
+}
+
+void TestRecord::readsToTheEndWithinTheLimit()
+{
+    const QString file = m_dir.filePath(QStringLiteral("ten.txt"));
+    WriteRaw(file, "0123456789");
+    QCOMPARE(ReadWholeFile(file, 10), QByteArray("0123456789"));
+    const QString tooLarge = QStringLiteral("文件“%1”超过%2 MB，未读入");
+    QCOMPARE(ErrorOf([&] { ReadWholeFile(file, 9); }), tooLarge.arg(file).arg(0));
+    // A device has no size: it is read in pieces and stopped at the limit.
+    QCOMPARE(ErrorOf([&] { ReadWholeFile(QStringLiteral("/dev/zero"), qint64(3) << 20); }),
+             tooLarge.arg(QStringLiteral("/dev/zero")).arg(3));
+    QCOMPARE(ReadWholeFile(QStringLiteral("/dev/null"), 1), QByteArray());
 }
 
 void TestRecord::registryValue()

@@ -10,7 +10,7 @@
 namespace {
 // Expected wire-log lines.
 struct Wire {
-    QStringList lines{QStringLiteral("open \\\\.\\Com1 57600")};
+    QStringList lines{QStringLiteral("open COM1 (/dev/ttyS0) 57600")};
     Wire &at(double ms, const QString &what)
     {
         lines << QString::number(ms, 'f', 3) + QLatin1Char(' ') + what;
@@ -198,7 +198,7 @@ void TestSendThread::baudRate()
     QFETCH(int, recordBaud);
     QFETCH(int, lineBaud);
     const LinkRun run = Transmit(QByteArray(), QByteArray(), QStringLiteral("X"), recordBaud);
-    QCOMPARE(run.wire.value(0), QStringLiteral("open \\\\.\\Com1 %1").arg(lineBaud));
+    QCOMPARE(run.wire.value(0), QStringLiteral("open COM1 (/dev/ttyS0) %1").arg(lineBaud));
 }
 
 void TestSendThread::portRefused()

@@ -154,6 +154,24 @@ void TestSimulator::pictureFramesRoundTrip()
     QVERIFY(rec.frames[1].text.startsWith(QStringLiteral("welcome flag=0x01")));
     QVERIFY(!rec.frames[1].text.endsWith(QStringLiteral("blank")));
     QVERIFY(rec.frames[2].text.endsWith(QStringLiteral(" blank")));
+
+    // Decoding a log: the reports carry the pictures, the displays keep none,
+    // so a log of many addresses holds no picture per address.
+    ControllerSimulator decoder;
+    decoder.keepPictures = false;
+    Recorder decoded(decoder);
+    decoder.setDefaults(2, {64, 16, 2});
+    Send(decoder, Bytes({2, 0xF4}) + Planes(logo, 2) + Bytes({0xAA}));
+    Send(decoder, Bytes({2, 0xF5, 0x01}) + Planes(welcome, 2) + Bytes({0xAA}));
+    Send(decoder, PageFrame(2, dark, 2, 0));
+    QCOMPARE(decoded.frames.size(), 3);
+    for (int i = 0; i < 3; ++i) {
+        QCOMPARE(decoded.frames[i].text, rec.frames[i].text);
+        QCOMPARE(decoded.frames[i].pictures, rec.frames[i].pictures);
+    }
+    const SimDisplayState *kept = decoder.display(2);
+    QVERIFY(kept->logo.isNull() && kept->welcome.isNull() && kept->picture.isNull());
+    QCOMPARE(kept->frames, 3);
 }
 
 void TestSimulator::temporaryMessageSegments()
@@ -281,6 +299,13 @@ void TestSimulator::geometryFromParamsAndProject()
     sim.configureFrom(record);
     QCOMPARE(sim.display(2)->geometry().width, 64);
     QCOMPARE(rec.malformed(), 0);
+
+    // A damaged width is not doubled past the int range: no size.
+    TProjectRecord damaged = DisplayProject(128, 16, 1, false, false, true);
+    for (const int width : {INT_MAX, INT_MIN, -8}) {
+        damaged.ScreenWidth = width;
+        QVERIFY(!ProjectGeometry(damaged, 1).valid());
+    }
 
     // A display the project does not configure has no size.
     record.PortraitOn = 0;

@@ -67,12 +67,12 @@ void TestWireLog::faultsNameTheLine_data()
 {
     QTest::addColumn<QByteArray>("log");
     QTest::addColumn<QString>("message");
-    QTest::newRow("parity word") << QByteArray("open x 57600\n1.0 parity odd\n") << "line 2: parity";
-    QTest::newRow("odd hex") << QByteArray("1.0 write mark 020\n") << "line 1: odd number";
-    QTest::newRow("not hex") << QByteArray("1.0 write mark zz\n") << "line 1: not a hex";
-    QTest::newRow("unknown event") << QByteArray("\n\n1.0 flush\n") << "line 3: unknown event 'flush'";
-    QTest::newRow("no time") << QByteArray("write mark 02\n") << "line 1: not a wire-log line";
-    QTest::newRow("open without baud") << QByteArray("open com1\n") << "line 1: open needs";
+    QTest::newRow("parity word") << QByteArray("open x 57600\n1.0 parity odd\n") << "第2行：校验位";
+    QTest::newRow("odd hex") << QByteArray("1.0 write mark 020\n") << "第1行：十六进制数字的个数为奇数";
+    QTest::newRow("not hex") << QByteArray("1.0 write mark zz\n") << "第1行：不是十六进制";
+    QTest::newRow("unknown event") << QByteArray("\n\n1.0 flush\n") << "第3行：未知事件“flush”";
+    QTest::newRow("no time") << QByteArray("write mark 02\n") << "第1行：不是线路记录的行";
+    QTest::newRow("open without baud") << QByteArray("open com1\n") << "第1行：open 需要";
 }
 
 void TestWireLog::faultsNameTheLine()
@@ -148,7 +148,7 @@ void TestWireLog::cliDecode()
     QVERIFY(p.waitForFinished(30000));
     QCOMPARE(p.exitCode(), 1);
     const QString err = QString::fromUtf8(p.readAllStandardError());
-    QVERIFY2(err.startsWith(QStringLiteral("velmora-cli: cannot read")) && err.count('\n') == 1, qPrintable(err));
+    QVERIFY2(err.startsWith(QStringLiteral("velmora-cli: 无法打开文件")) && err.count('\n') == 1, qPrintable(err));
 }
 
 QTEST_GUILESS_MAIN(TestWireLog)

@@ -1,22 +1,17 @@
 // libFuzzer harness for loading a scenario into the editor: any bytes (RTF or
 // text) must read, build the document, lay out and turn back into the saved
-// text without a crash, a hang or a memory fault. Built and run by run.sh,
-// not part of CTest.
+// text without a crash, a hang or a memory fault.
+#include "FuzzSupport.h"
 #include "editor/RtfReader.h"
 #include "editor/ScenarioDocument.h"
 
-#include <QGuiApplication>
 #include <QTextBlockFormat>
 #include <QTextCharFormat>
 #include <QTextDocument>
 
-#include <cstdint>
-#include <cstdlib>
-
 extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
 {
-    setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    static QGuiApplication app(*argc, *argv);
+    StartFuzzApplication(argc, argv);
     return 0;
 }
 

@@ -31,7 +31,7 @@
 #include <memory>
 
 namespace {
-const QStringList ResetBoth{"open \\\\.\\Com1 57600", "write mark 0202", "parity space",
+const QStringList ResetBoth{"open COM1 (/dev/ttyS0) 57600", "write mark 0202", "parity space",
                             "write space f1", "write space aa", "parity mark",
                             "write mark 0101", "parity space", "write space f1",
                             "write space aa", "close"};
@@ -132,7 +132,7 @@ void TestMainLink::brightnessSteps()
     QCOMPARE(m_w->Record().BrightnessLevel, uint8_t(1));
     QVERIFY(m_w->LandscapeFrame.isEmpty());
     QCOMPARE(WithoutStamps(m_log->lines()),
-             QStringList({"open \\\\.\\Com1 57600", "write mark 0202", "parity space",
+             QStringList({"open COM1 (/dev/ttyS0) 57600", "write mark 0202", "parity space",
                           "write space f6", "write space 01aa", "close"}));
 }
 
@@ -152,7 +152,7 @@ void TestMainLink::screenParamsDoubleSidedOnly()
     QVERIFY(m_w->PortraitFrame.isEmpty());
     QCOMPARE(m_w->LandscapeFrame.toHex(), QByteArray("01f20200002001000000aa"));
     const QStringList wire = m_log->lines();
-    QCOMPARE(WithoutStamps(wire), QStringList({"open \\\\.\\Com1 57600", "write mark 0101",
+    QCOMPARE(WithoutStamps(wire), QStringList({"open COM1 (/dev/ttyS0) 57600", "write mark 0101",
                                         "parity space", "write space f2",
                                         "write space 0200002001000000aa", "close"}));
     // Slot 2 alone: the command byte at once, the payload after the 200 ms settle.

@@ -59,6 +59,7 @@ private slots:
     void closingEmptiesPageListKeepsStore();
     void widthChangeResizesPreviewAndWrap();
     void loadSendsTheParameters();
+    void loadRefusesDamagedSizes();
 
 private:
     std::unique_ptr<TestWindow> m_window;
@@ -460,6 +461,26 @@ void TestScreenSetup::loadSendsTheParameters()
     for (const WireEvent &w : writes)
         hex << QString::fromLatin1(w.bytes.toHex());
     QCOMPARE(hex, QStringList({"0202", "f2", "0200005002100100aa", "0101", "f2", "0200005002100100aa"}));
+    QVERIFY(dialog.isVisible());
+}
+
+// A damaged project whose width doubles past what the frame carries sends
+// nothing and says which value is wrong.
+void TestScreenSetup::loadRefusesDamagedSizes()
+{
+    auto log = std::make_shared<WireLog>();
+    auto clock = std::make_shared<VirtualClock>();
+    m_main->LinkEnvironment = {RecordingPorts(log, clock), clock};
+    TFrm_Screen_Setup dialog(*m_main);
+    dialog.show();
+    m_main->Record().ScreenWidth = INT_MAX;
+    m_main->Record().LandscapeOn = 0;
+    m_main->Record().LandscapeDouble = 1;
+    dialog.Btn_DownLoad->click();
+    QCOMPARE(m_prompter->errors,
+             QStringList{QStringLiteral("工程已损坏：屏宽2147483647超出屏参的范围（0～65535），未发送屏参")});
+    QVERIFY(!CurrentSendThread.load());
+    QVERIFY(log->lines().isEmpty());
     QVERIFY(dialog.isVisible());
 }
 

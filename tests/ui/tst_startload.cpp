@@ -35,6 +35,7 @@ private slots:
     void commandsBeforeTheEndWait();
     void importBeforeTheEndIsNotUndone();
     void unreadableScenarioReportedAfterTheWorker();
+    void endlessScenarioRefusedAsByTheCli();
     void rememberedWidthsCheckedAfterTheList();
     void closingBeforeTheCheckKeepsMeasuredWidths();
 
@@ -169,6 +170,19 @@ void TestStartLoad::unreadableScenarioReportedAfterTheWorker()
     QCOMPARE(w->PageCount(), 0);
     w->SaveClick();   // the folder is not replaced by a save
     QVERIFY(QFileInfo(folder).isDir());
+}
+
+// A scenario without end is not read into memory by the worker nor by the
+// window, which reports the message velmora-cli gives.
+void TestStartLoad::endlessScenarioRefusedAsByTheCli()
+{
+    remember(QStringLiteral("/dev/zero"));
+    auto w = startHeld();
+    m_gate.release();
+    QTRY_COMPARE(m_prompter.errors.size(), 1);
+    QVERIFY2(m_prompter.errors.first().contains(QStringLiteral("文件“/dev/zero”超过256 MB，未读入")),
+             qPrintable(m_prompter.errors.first()));
+    QCOMPARE(w->PageCount(), 0);
 }
 
 // A remembered width that measures otherwise now (the fonts changed since
