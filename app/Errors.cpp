@@ -46,9 +46,6 @@ const char *const QtFileTexts[][2] = {
 QString ChineseSystemError(const QString &systemText)
 {
     const QString text = systemText.trimmed();
-    // Qt's own words for a folder opened as a file.
-    if (text.compare(QLatin1String("file to open is a directory"), Qt::CaseInsensitive) == 0)
-        return QString::fromUtf8("这是一个文件夹，不是文件");
     for (const TErrnoText &entry : ErrnoTexts) {
         if (text.compare(qt_error_string(entry.code), Qt::CaseInsensitive) == 0)
             return QString::fromUtf8(entry.text);

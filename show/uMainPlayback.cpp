@@ -21,10 +21,10 @@
 #include <QTimer>
 
 namespace {
-const QString PlayStart = QStringLiteral("按时间播放");
-const QString PlayStop = QStringLiteral("停止播放");
-const QString Pause = QStringLiteral("暂停");
-const QString Resume = QStringLiteral("继续");
+const QString PlayStart = QStringLiteral("按时间播放(&Y)");
+const QString PlayStop = QStringLiteral("停止播放(&Y)");
+const QString Pause = QStringLiteral("暂停(&U)");
+const QString Resume = QStringLiteral("继续(&U)");
 const qint64 NudgeMs = 500;
 const int ClockRefreshMs = 100;
 
@@ -38,11 +38,11 @@ QString ClockText(qint64 ms)
         .arg(ms / 100 % 10);
 }
 
-QAction *KeyAction(QWidget *window, const char *name, const QString &text, const QKeySequence &key)
+// The key comes from the window's key table.
+QAction *KeyAction(QWidget *window, const char *name, const QString &text)
 {
     auto *action = new QAction(text, window);
     action->setObjectName(QLatin1String(name));
-    action->setShortcut(key);
     window->addAction(action);
     return action;
 }
@@ -57,7 +57,7 @@ QWidget *TFrm_Main::BuildPlaybackBox()
     Btn_Play->setObjectName(QStringLiteral("Btn_Play"));
     Btn_PlayPause = new QPushButton(Pause);
     Btn_PlayPause->setObjectName(QStringLiteral("Btn_PlayPause"));
-    Chk_BlankAtEnd = new QCheckBox(QStringLiteral("字幕结束时黑屏"));
+    Chk_BlankAtEnd = new QCheckBox(QStringLiteral("字幕结束时黑屏(&B)"));
     Chk_BlankAtEnd->setObjectName(QStringLiteral("Chk_BlankAtEnd"));
     Lbl_PlayClock = new QLabel;
     Lbl_PlayClock->setObjectName(QStringLiteral("Lbl_PlayClock"));
@@ -79,13 +79,11 @@ void TFrm_Main::SetupPlayback()
                                                      && ClearDisplay() == RemoteOutcome::Done;
                                           }},
                                  this);
-    N_Play = KeyAction(this, "N_Play", PlayStart, QKeySequence(Qt::Key_F6));
-    N_PlayPause = KeyAction(this, "N_PlayPause", QStringLiteral("暂停/继续播放"), QKeySequence(Qt::Key_F7));
-    N_NudgeBack = KeyAction(this, "N_NudgeBack", QStringLiteral("播放时钟退后0.5秒"),
-                            QKeySequence(Qt::CTRL | Qt::Key_Left));
-    N_NudgeOn = KeyAction(this, "N_NudgeOn", QStringLiteral("播放时钟提前0.5秒"),
-                          QKeySequence(Qt::CTRL | Qt::Key_Right));
-    N_ExportSubtitles = new QAction(QStringLiteral("导出字幕"), this);
+    N_Play = KeyAction(this, "N_Play", PlayStart);
+    N_PlayPause = KeyAction(this, "N_PlayPause", QStringLiteral("暂停/继续播放(&U)"));
+    N_NudgeBack = KeyAction(this, "N_NudgeBack", QStringLiteral("播放时钟退后0.5秒"));
+    N_NudgeOn = KeyAction(this, "N_NudgeOn", QStringLiteral("播放时钟提前0.5秒"));
+    N_ExportSubtitles = new QAction(QStringLiteral("导出字幕(&E)"), this);
     N_ExportSubtitles->setObjectName(QStringLiteral("N_ExportSubtitles"));
     N_File->insertAction(N4, N_ExportSubtitles);
     N_Send->addActions({N_Play, N_PlayPause});

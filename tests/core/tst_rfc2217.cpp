@@ -306,7 +306,7 @@ void TestRfc2217::farLineThatTakesNothing()
     Ser2Net server(pty.slavePath());
     QVERIFY2(server.start(), qPrintable(server.log()));
     TLinkEnvironment environment;
-    environment.ports = PortsWithStallLimit(300);
+    environment.ports = PortsWithStallLimit(1500);
     const QString failure = RunTransmission(server.url(), 57600, QByteArray::fromHex("02f3") + QByteArray(100000, 'x') + '\xaa',
                                             QByteArray(), QStringLiteral("X"), environment);
     QVERIFY2(failure.startsWith(QStringLiteral("线路停滞：") + server.url()), qPrintable(failure));
@@ -330,7 +330,7 @@ void TestRfc2217::serversThatFail()
     QFETCH(QString, reason);
     ScriptedServer server{ScriptedServer::Script(script)};
     TLinkEnvironment environment;
-    environment.ports = PortsWithStallLimit(300);
+    environment.ports = PortsWithStallLimit(1500);
     const QString failure = RunTransmission(server.url(), 57600, QByteArray::fromHex("02f1aa"), QByteArray(),
                                             QStringLiteral("X"), environment);
     QVERIFY2(failure.startsWith(QStringLiteral("无法打开串口 ") + server.url()) && failure.contains(reason),

@@ -176,7 +176,7 @@ void TestStartLoad::unreadableScenarioReportedAfterTheWorker()
 // window, which reports the message velmora-cli gives.
 void TestStartLoad::endlessScenarioRefusedAsByTheCli()
 {
-    remember(QStringLiteral("/dev/zero"));
+    rememberProject(QStringLiteral("/dev/zero"));
     auto w = startHeld();
     m_gate.release();
     QTRY_COMPARE(m_prompter.errors.size(), 1);

@@ -66,7 +66,7 @@ void TestTimedPlayback::cuesPauseNudgeAndSpace()
     QTest::keyClick(m_w.get(), Qt::Key_F6);   // the selected cue goes out at once
     idle(1);
     QCOMPARE(sentPages(), QStringList{"甲"});
-    QCOMPARE(m_w->Btn_Play->text(), QStringLiteral("停止播放"));
+    QCOMPARE(m_w->Btn_Play->text(), QStringLiteral("停止播放(&Y)"));
     QCOMPARE(m_w->Lbl_PlayClock->text(), QStringLiteral("时钟 0:00:01.0　第2幕 2.0 秒后"));
 
     pass(1999);
@@ -103,7 +103,7 @@ void TestTimedPlayback::cuesPauseNudgeAndSpace()
     QCOMPARE(sentPages().last(), QStringLiteral("丁"));
     QCOMPARE(m_w->Playback->state(), TimedPlayback::Stopped);
     QCOMPARE(m_w->Playback->showClockMs(), 10000);
-    QCOMPARE(m_w->Btn_Play->text(), QStringLiteral("按时间播放"));
+    QCOMPARE(m_w->Btn_Play->text(), QStringLiteral("按时间播放(&Y)"));
     QCOMPARE(logLines().size(), 4);   // no refused retries in the log
 }
 
