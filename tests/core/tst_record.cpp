@@ -223,7 +223,7 @@ void TestRecord::nodesWrittenInPlace()
     QVERIFY(!ErrorOf([&] { WriteFileSafely(m_dir.path(), "x"); }).isEmpty());
     QVERIFY(QFileInfo(m_dir.path()).isDir());
     QCOMPARE(ErrorOf([&] { ReadWholeFile(m_dir.path()); }),
-             QStringLiteral("无法打开文件“%1”：这是一个文件夹，不是文件").arg(m_dir.path()));
+             QStringLiteral("无法打开文件“%1”：是文件夹，不是文件").arg(m_dir.path()));
 }
 
 void TestRecord::readsToTheEndWithinTheLimit()
