@@ -29,9 +29,9 @@ trap cleanup EXIT
 export HOME=$work/home XDG_CONFIG_HOME=$work/config LANG=C.UTF-8
 mkdir -p "$HOME" "$XDG_CONFIG_HOME" "$work/show"
 show=$work/show
-printf '%s\r\n' "《雷雨》第一幕" "周公馆的客厅，夏天的上午。" "四凤：老爷吩咐过，药要趁热喝。" \
-  "鲁贵：你听我说，这个家里的事情，我比谁都清楚。" "周萍：我走了以后，这里的一切都与我无关了。" \
-  "繁漪：你不要走，我还有话对你说。" "（雷声 🎵）" "第一幕终" >"$show/剧本.txt"
+printf '%s\r\n' "《春雨》第一幕" "小镇茶馆，春天的午后。" "阿青：掌柜的，再来一壶龙井。" \
+  "老周：今天这场雨，怕是要下到天黑了。" "阿青：雨停了我就走，不耽误你做生意。" \
+  "老周：不急，听完这段评书再走。" "（雨声 🎵）" "第一幕终" >"$show/剧本.txt"
 convert -size 256x32 gradient:red-black BMP3:"$show/logo.bmp"
 cli=$build/cli/velmora-cli
 "$cli" project new "$show/演出.prj"
