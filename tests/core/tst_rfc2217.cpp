@@ -309,7 +309,11 @@ void TestRfc2217::farLineThatTakesNothing()
     environment.ports = PortsWithStallLimit(1500);
     const QString failure = RunTransmission(server.url(), 57600, QByteArray::fromHex("02f3") + QByteArray(100000, 'x') + '\xaa',
                                             QByteArray(), QStringLiteral("X"), environment);
-    QVERIFY2(failure.startsWith(QStringLiteral("线路停滞：") + server.url()), qPrintable(failure));
+    // Where the kernel's buffers took the data, the far line's stall shows
+    // as a setting the server no longer answers; either way it fails.
+    QVERIFY2(failure.startsWith(QStringLiteral("线路停滞：") + server.url())
+                 || (failure.contains(server.url()) && failure.contains(QStringLiteral("没有回答"))),
+             qPrintable(failure));
 }
 
 void TestRfc2217::serversThatFail_data()

@@ -212,7 +212,7 @@ void TestAudienceBrowser::pagesAppearInTheBrowser()
     // Space in the page list: the next page goes out on COM0 and appears.
     QTest::keyClick(w.LstView_Page, Qt::Key_Space);
     QVERIFY(w.Show->busy());
-    QTRY_VERIFY_WITH_TIMEOUT(!w.Show->busy(), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(!w.Show->busy(), 20000);
     QCOMPARE(w.Show->onAirPage(), 1);
     const qint64 shown = shownAfterEnd(QStringLiteral("第一场：风起"), sinceEnd);
     QVERIFY2(shown >= 0, "the page did not appear within 1 s of the transmission's end");
@@ -220,7 +220,7 @@ void TestAudienceBrowser::pagesAppearInTheBrowser()
 
     // Blank: the caption goes.
     w.ClearDisplay();
-    QTRY_VERIFY_WITH_TIMEOUT(!w.Show->busy(), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(!w.Show->busy(), 20000);
     QVERIFY2(shownAfterEnd(QString(), sinceEnd) >= 0, "the caption stayed after the blank");
 
     // A long temporary message fits: smaller type, never below a legible
@@ -258,9 +258,9 @@ void TestAudienceBrowser::pagesAppearInTheBrowser()
     w.ApplyRemoteSettings(settings);
     QCOMPARE(w.RemotePort(), port);
     w.ResendClick();
-    QTRY_VERIFY_WITH_TIMEOUT(!w.Show->busy(), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(!w.Show->busy(), 20000);
     QTRY_COMPARE_WITH_TIMEOUT(evaluate(QStringLiteral("document.getElementById('caption').textContent")).toString(),
-                              message.Text, 10000);
+                              message.Text, 20000);
     QTRY_COMPARE(evaluate(QStringLiteral("document.body.dataset.state")).toString(), QStringLiteral("live"));
     QCOMPARE(evaluate(QStringLiteral("getComputedStyle(document.getElementById('caption')).opacity")).toString(), QStringLiteral("1"));
 
@@ -284,10 +284,10 @@ void TestAudienceBrowser::pagesAppearInTheBrowser()
     QVERIFY(!evaluate(QStringLiteral("document.getElementById('login').hidden")).toBool());
     QCOMPARE(w.Show->screen(), ShowState::TempMessage);   // nothing went out
     login(ReadRemoteSettings().Token);
-    QTRY_COMPARE_WITH_TIMEOUT(w.Show->onAirPage(), 2, 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(w.Show->onAirPage(), 2, 20000);
     QTRY_COMPARE_WITH_TIMEOUT(evaluate(QStringLiteral("document.getElementById('now').textContent")).toString(),
                               QStringLiteral("当前：第3幕 第二场"), 5000);
-    QTRY_VERIFY_WITH_TIMEOUT(!w.Show->busy(), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(!w.Show->busy(), 20000);
 
     // The lock, which only the operator's stream carries, shows and rests the buttons.
     const QString resting = QStringLiteral("[document.getElementById('lock').hidden, document.getElementById('next').disabled].join()");
@@ -296,12 +296,14 @@ void TestAudienceBrowser::pagesAppearInTheBrowser()
     w.SetShowLocked(false);
     QTRY_COMPARE(evaluate(resting).toString(), QStringLiteral("true,false"));
 
-    // 发送此幕: page 1 straight away; the buttons rest while it goes out.
+    // 发送此幕: page 1 straight away; the buttons rest while it goes out,
+    // which takes seconds at 9600 baud, so the browser has time to show it.
+    w.Record().BaudRate = 9600;
     evaluate(QStringLiteral("document.getElementById('page').value = '1';"
                             "document.getElementById('sendPage').click();"));
-    QTRY_VERIFY_WITH_TIMEOUT(w.Show->busy(), 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(w.Show->busy(), 20000);
     QTRY_COMPARE(evaluate(QStringLiteral("document.getElementById('sendPage').disabled")).toBool(), true);
-    QTRY_VERIFY_WITH_TIMEOUT(!w.Show->busy(), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(!w.Show->busy(), 20000);
     QCOMPARE(w.Show->onAirPage(), 0);
     QTRY_COMPARE(evaluate(QStringLiteral("document.getElementById('sendPage').disabled")).toBool(), false);
     m_browser.reset();
