@@ -6,6 +6,7 @@
 #include "remote/uRemote.h"
 #include "remote/OscReceiver.h"
 #include "remote/RemoteServer.h"
+#include "remote/ShowLanguages.h"
 
 #include <QAction>
 #include <QMenu>
@@ -33,6 +34,10 @@ public:
         if (next >= 0)
             state.nextText = m_window->PageText(next);
         state.blank = screen == ShowState::Black;
+        // A temporary message has no translation; a page has its line's.
+        const int page = screen == ShowState::OnPage ? show->onAirPage() : -1;
+        for (const Translation &t : languages().translations())
+            state.languages.push_back({t.tag, t.name, ShowLanguages::lineOfPage(t, *m_window->Richedt_Screen, page)});
         state.sending = show->busy();
         state.linkOk = !m_window->LinkFailed;
         state.linkMessage = m_window->LinkStatus->text();
@@ -59,7 +64,23 @@ public:
     }
 
 private:
+    // The project's translations, read again when another project is open.
+    const ShowLanguages &languages() const
+    {
+        const QString project = m_window->Project.CurFileName;
+        if (project != m_languagesOf) {
+            m_languagesOf = project;
+            m_languages = project.isEmpty() ? ShowLanguages() : ShowLanguages::read(project);
+            const QStringList errors = m_languages.errors();
+            if (!errors.isEmpty())
+                m_window->statusBar()->showMessage(errors.join(QStringLiteral("；")));
+        }
+        return m_languages;
+    }
+
     TFrm_Main *m_window;
+    mutable QString m_languagesOf;
+    mutable ShowLanguages m_languages;
 };
 } // namespace
 
