@@ -3,12 +3,15 @@
 #include "app/uMain.h"
 
 #include "app/PageListModel.h"
+#include "remote/uLanguages.h"
 #include "remote/uRemote.h"
 #include "remote/OscReceiver.h"
 #include "remote/RemoteServer.h"
 #include "remote/ShowLanguages.h"
 
 #include <QAction>
+#include <QDateTime>
+#include <QFileInfo>
 #include <QMenu>
 #include <QItemSelectionModel>
 #include <QLabel>
@@ -64,12 +67,16 @@ public:
     }
 
 private:
-    // The project's translations, read again when another project is open.
+    // The project's translations, read again when another project is open
+    // or its list was written (by 远程与观众 or by hand).
     const ShowLanguages &languages() const
     {
         const QString project = m_window->Project.CurFileName;
-        if (project != m_languagesOf) {
-            m_languagesOf = project;
+        const QFileInfo list(ShowLanguages::listFile(project));
+        const QString key = project + QLatin1Char('|') + QString::number(list.lastModified().toMSecsSinceEpoch())
+                            + QLatin1Char('|') + QString::number(list.size());
+        if (key != m_languagesOf) {
+            m_languagesOf = key;
             m_languages = project.isEmpty() ? ShowLanguages() : ShowLanguages::read(project);
             const QStringList errors = m_languages.errors();
             if (!errors.isEmpty())
@@ -125,6 +132,9 @@ void TFrm_Main::N_RemoteClick()
                                  .arg(m_osc->carriedOutCount()).arg(m_osc->refusedCount()).arg(m_osc->malformedCount());
         return live;
     }, this);
+    auto *languages = new TLanguagesPanel(Project.CurFileName, *m_prompter, &dialog);
+    connect(languages, &TLanguagesPanel::changed, m_remoteServer, &RemoteServer::publish);
+    dialog.AddSection(languages);
     dialog.exec();
 }
 
