@@ -429,6 +429,8 @@ void CmdCheck(Cli &cli)
     TScenarioCheck check = CheckScenario(PageFontOf(cli.record), PageRequestOf(cli.record, QString(), 0, 0, 0),
                                          pages, {}, minHeight);
     AddCueTimeProblems(check, pages, store.pageTimes());
+    if (!cli.projectFile.isEmpty())
+        check.projectProblems << ShowLanguages::read(cli.projectFile).problems(store);
     if (!check.error.isEmpty())
         throw VelmoraError(check.error);
     for (const QString &problem : check.projectProblems)

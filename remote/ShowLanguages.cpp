@@ -43,6 +43,28 @@ Translation ReadTranslation(const QString &tag, const QString &file, const QStri
     return t;
 }
 
+// A line's length in columns: a wide (CJK) character takes two, so that a
+// Chinese line and its English translation compare fairly.
+int Columns(const QString &line)
+{
+    int columns = 0;
+    for (const QChar c : line)
+        columns += c.unicode() >= 0x1100 ? 2 : 1;
+    return columns;
+}
+
+// The first line (from 0) whose lengths differ more than 3 times; -1: none.
+int FirstShiftedLine(const PageStore &pages, const QStringList &lines)
+{
+    const int common = std::min(pages.textLineCount(), int(lines.size()));
+    for (int i = 0; i < common; ++i) {
+        const int a = Columns(pages.textLine(i)), b = Columns(lines[i]);
+        if (std::max(a, b) > 3 * std::min(a, b))
+            return i;
+    }
+    return -1;
+}
+
 } // namespace
 
 QStringList TranslationLines(const QByteArray &bytes)
@@ -134,4 +156,20 @@ QString ShowLanguages::lineOfPage(const Translation &t, const PageStore &pages, 
     if (index < 0 || index >= pages.pageCount())
         return QString();
     return t.lines.value(pages.lineOfPage(index));
+}
+
+QStringList ShowLanguages::problems(const PageStore &pages) const
+{
+    QStringList out = errors();
+    for (const Translation &t : m_translations) {
+        if (!t.error.isEmpty() || t.lines.size() == pages.textLineCount())
+            continue;
+        QString problem = QStringLiteral("译文 %1 有 %2 行，剧本有 %3 行")
+                              .arg(t.name).arg(t.lines.size()).arg(pages.textLineCount());
+        const int shifted = FirstShiftedLine(pages, t.lines);
+        if (shifted >= 0)
+            problem += QStringLiteral("；第 %1 行两者长度相差超过 3 倍，可能从这里错位").arg(shifted + 1);
+        out << problem;
+    }
+    return out;
 }

@@ -42,6 +42,11 @@ public:
     // empty where the translation has no such line.
     static QString lineOfPage(const Translation &t, const PageStore &pages, int index);
 
+    // For the pre-show check: each unreadable file, and each translation
+    // whose number of lines is not the scenario's, with the first line where
+    // the two differ in length more than 3 times as a hint of where it slipped.
+    QStringList problems(const PageStore &pages) const;
+
 private:
     std::vector<Translation> m_translations;
 };

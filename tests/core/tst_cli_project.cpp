@@ -156,6 +156,11 @@ void TestCliProject::pagesBesideTheirTranslation()
         QVERIFY(bad.out.isEmpty());
         QVERIFY2(bad.err.contains(tag == QLatin1String("fr") ? QStringLiteral("fr.txt") : tag), qPrintable(bad.err));
     }
+    // The pre-show check names the missing file and the short translation.
+    const CliRun check = RunCli({QStringLiteral("check"), QStringLiteral("--project"), project});
+    QCOMPARE(check.code, 1);
+    QVERIFY2(check.out.contains(QStringLiteral("-\t译文 fr 无法读取")), qPrintable(check.out));
+    QVERIFY2(check.out.contains(QStringLiteral("-\t译文 en 有 2 行，剧本有 3 行；第 1 行两者长度相差超过 3 倍")), qPrintable(check.out));
 }
 
 QTEST_MAIN(TestCliProject)

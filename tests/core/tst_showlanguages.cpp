@@ -18,6 +18,8 @@ private slots:
     void readsListAndKeepsOthersWhenOneFails();
     void writesListBack();
     void mapsWrappedPagesToLines();
+    void checkFindsShiftedTranslations_data();
+    void checkFindsShiftedTranslations();
 };
 
 void TestShowLanguages::decodesLikeScenarios_data()
@@ -117,6 +119,39 @@ void TestShowLanguages::mapsWrappedPagesToLines()
     QCOMPARE(ShowLanguages::lineOfPage(t, pages, pages.pageCount() - 1), QString());
     QCOMPARE(ShowLanguages::lineOfPage(t, pages, pages.pageCount()), QString());
     QCOMPARE(ShowLanguages::lineOfPage(t, pages, -1), QString());
+}
+
+void TestShowLanguages::checkFindsShiftedTranslations_data()
+{
+    QTest::addColumn<QStringList>("lines");
+    QTest::addColumn<QString>("problem");
+    // Scenario: 你好 / 今天天气很好，我们去公园吧 / 再见
+    QTest::newRow("same count, wider English is no shift")
+        << QStringList{"Hello", "The weather is fine today, let us go to the park", "Bye"} << QString();
+    QTest::newRow("a line short, shifted at line 2")
+        << QStringList{"Hello", "Bye"}
+        << QStringLiteral("译文 English 有 2 行，剧本有 3 行；第 2 行两者长度相差超过 3 倍，可能从这里错位");
+    QTest::newRow("a line more, no line far off")
+        << QStringList{"Hi there", "The weather is fine today, let us go", "Goodbye", "Extra"}
+        << QStringLiteral("译文 English 有 4 行，剧本有 3 行");
+}
+
+void TestShowLanguages::checkFindsShiftedTranslations()
+{
+    QFETCH(QStringList, lines);
+    QFETCH(QString, problem);
+    QTemporaryDir dir;
+    const QString project = dir.filePath("show.prj");
+    WriteRaw(dir.filePath("en.txt"), lines.join("\n").toUtf8());
+    {
+        QSettings ini(ShowLanguages::listFile(project), QSettings::IniFormat);
+        ini.setValue("Languages/en", "en.txt");
+        ini.setValue("Languages/Name.en", "English");
+    }
+    PageStore pages;
+    pages.load(QStringLiteral("你好\n今天天气很好，我们去公园吧\n再见\n").toUtf8());
+    const QStringList problems = ShowLanguages::read(project).problems(pages);
+    QCOMPARE(problems, problem.isEmpty() ? QStringList() : QStringList{problem});
 }
 
 QTEST_MAIN(TestShowLanguages)
