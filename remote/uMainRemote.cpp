@@ -72,9 +72,12 @@ private:
     const ShowLanguages &languages() const
     {
         const QString project = m_window->Project.CurFileName;
-        const QFileInfo list(ShowLanguages::listFile(project));
-        const QString key = project + QLatin1Char('|') + QString::number(list.lastModified().toMSecsSinceEpoch())
-                            + QLatin1Char('|') + QString::number(list.size());
+        QString key;
+        if (!project.isEmpty()) {
+            const QFileInfo list(ShowLanguages::listFile(project));
+            key = project + QLatin1Char('|') + QString::number(list.lastModified().toMSecsSinceEpoch())
+                  + QLatin1Char('|') + QString::number(list.size());
+        }
         if (key != m_languagesOf) {
             m_languagesOf = key;
             m_languages = project.isEmpty() ? ShowLanguages() : ShowLanguages::read(project);

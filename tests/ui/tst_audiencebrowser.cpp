@@ -166,6 +166,25 @@ private:
         m_session = attached[QStringLiteral("result")].toObject()[QStringLiteral("sessionId")].toString();
         QVERIFY2(!m_session.isEmpty(), QJsonDocument(attached).toJson().constData());
     }
+    // The window serves a three-page show on the simulated display (no
+    // hardware), and a fresh browser opens its audience page.
+    void serveAndOpen(TFrm_Main &w)
+    {
+        w.Record().ComPort = 0;
+        TRemoteSettings settings;
+        settings.Enabled = true;
+        settings.Port = 0;
+        w.ApplyRemoteSettings(settings);
+        QVERIFY(w.RemotePort() != 0);
+        w.Richedt_Screen->load(ToGbk(QStringLiteral("序幕\r\n第一场：风起\r\n第二场")));
+        w.RebuildPageList();
+        w.SelectPage(0);
+        m_browser = std::make_unique<Chromium>();
+        const QString failure = m_browser->start();
+        if (!failure.isEmpty())
+            QFAIL(qPrintable(failure));
+        openPage(QStringLiteral("http://127.0.0.1:%1/").arg(w.RemotePort()));
+    }
     // How long after the transmission's end the caption showed text; -1: not within 1 s.
     qint64 shownAfterEnd(const QString &text, const QElapsedTimer &sinceEnd)
     {
@@ -185,23 +204,9 @@ void TestAudienceBrowser::pagesAppearInTheBrowser()
 {
     TestWindow t;
     TFrm_Main &w = *t.main;
-    w.Record().ComPort = 0;   // the simulated display: no hardware
-    TRemoteSettings settings;
-    settings.Enabled = true;
-    settings.Port = 0;
-    w.ApplyRemoteSettings(settings);
-    QVERIFY(w.RemotePort() != 0);
-    w.Richedt_Screen->load(ToGbk(QStringLiteral("序幕\r\n第一场：风起\r\n第二场")));
-    w.RebuildPageList();
-    w.SelectPage(0);
     QElapsedTimer sinceEnd;
     connect(w.Show, &ShowState::transmissionEnded, [&sinceEnd] { sinceEnd.start(); });
-
-    m_browser = std::make_unique<Chromium>();
-    const QString failure = m_browser->start();
-    if (!failure.isEmpty())
-        QFAIL(qPrintable(failure));
-    openPage(QStringLiteral("http://127.0.0.1:%1/").arg(w.RemotePort()));
+    serveAndOpen(w);
     if (QTest::currentTestFailed())
         return;
 
@@ -259,6 +264,8 @@ void TestAudienceBrowser::pagesAppearInTheBrowser()
     QTRY_VERIFY(evaluate(QStringLiteral("getComputedStyle(document.getElementById('caption')).opacity")).toString().toDouble() < 0.5);
     QVERIFY(evaluate(QStringLiteral("document.getElementById('status').textContent")).toString().startsWith(QStringLiteral("字幕已暂停")));
     QVERIFY(evaluate(QStringLiteral("document.querySelector('#status span').getBoundingClientRect().height")).toDouble() > 0);
+    TRemoteSettings settings;
+    settings.Enabled = true;
     settings.Port = port;
     w.ApplyRemoteSettings(settings);
     QCOMPARE(w.RemotePort(), port);
@@ -326,21 +333,8 @@ void TestAudienceBrowser::spectatorChoosesALanguage()
     }
     TestWindow t;
     TFrm_Main &w = *t.main;
-    w.Record().ComPort = 0;
     w.Project.CurFileName = dir.filePath("show.prj");
-    TRemoteSettings settings;
-    settings.Enabled = true;
-    settings.Port = 0;
-    w.ApplyRemoteSettings(settings);
-    w.Richedt_Screen->load(ToGbk(QStringLiteral("序幕\r\n第一场：风起\r\n第二场")));
-    w.RebuildPageList();
-    w.SelectPage(0);
-
-    m_browser = std::make_unique<Chromium>();
-    const QString failure = m_browser->start();
-    if (!failure.isEmpty())
-        QFAIL(qPrintable(failure));
-    openPage(QStringLiteral("http://127.0.0.1:%1/").arg(w.RemotePort()));
+    serveAndOpen(w);
     if (QTest::currentTestFailed())
         return;
     const QString options = QStringLiteral("[...document.querySelectorAll('#language option')].map(o => o.textContent).join()");
