@@ -87,6 +87,8 @@ public:
     // The text of a page as shown: a byte that is no character in the file's
     // encoding shows as U+FFFD.
     QString page(int index) const;
+    // The text line page index belongs to (a wrapped line has several pages).
+    int lineOfPage(int index) const { return locate(index).line; }
     // The text an edit of page index gives, with the bytes it showed as
     // U+FFFD back in their places.
     QString editedPage(int index, const QString &shown) const;

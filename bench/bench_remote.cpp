@@ -4,7 +4,8 @@
 // event streams, timed until every stream has it. Then a full house: 1,000
 // phones on 63 devices hold their streams while pages are sent, timed from
 // the end of a transmission until the last phone has the page, with the
-// memory each stream costs and the operator's commands meanwhile. Last, OSC
+// memory each stream costs and the operator's commands meanwhile, and the
+// same with three translations, the phones split among the languages. Last, OSC
 // under a flood: datagrams handled per second, and how late the event loop
 // answers meanwhile. Captions vary in length from a word to a long line, as
 // a scenario's pages do.
@@ -99,6 +100,8 @@ void TimePages(const char *name, RemoteServer &server, BenchShow &show,
     for (int i = 0; i < 100; ++i) {
         show.state.onAirText = Caption(i);
         show.state.onAirPage = i + 1;
+        for (size_t k = 0; k < show.state.languages.size(); ++k)
+            show.state.languages[k].text = Caption(i + 17 * int(k + 1));
         QElapsedTimer timer;
         timer.start();
         server.publish();
@@ -175,8 +178,11 @@ public:
             if (fd < 0 || ::bind(fd, reinterpret_cast<sockaddr *>(&from), sizeof from) != 0
                 || ::connect(fd, reinterpret_cast<sockaddr *>(&to), sizeof to) != 0)
                 return false;
-            const char request[] = "GET /api/events HTTP/1.1\r\nHost: x\r\n\r\n";
-            if (::write(fd, request, sizeof request - 1) != ssize_t(sizeof request - 1))
+            // A quarter follow the original, the rest one translation each.
+            static const QByteArray targets[] = {"/api/events", "/api/events?lang=en",
+                                                 "/api/events?lang=ja", "/api/events?lang=fr"};
+            const QByteArray request = "GET " + targets[i % 4] + " HTTP/1.1\r\nHost: x\r\n\r\n";
+            if (::write(fd, request.constData(), size_t(request.size())) != ssize_t(request.size()))
                 return false;
             m_fds.push_back(fd);
         }
@@ -244,6 +250,12 @@ void FullHouse(quint16 port, RemoteServer &server, BenchShow &show)
 
     TimePages("remote_push_1000_streams", server, show,
               [&house](int events) { return house.leastEvents() >= events; });
+    // Three translations: each phone gets its own language's event.
+    show.state.languages = {{"en", "English", {}}, {"ja", "日本語", {}}, {"fr", "Français", {}}};
+    const int sent = house.leastEvents();
+    TimePages("remote_push_1000_streams_3_languages", server, show,
+              [&house, sent](int events) { return house.leastEvents() >= sent - 1 + events; });
+    show.state.languages.clear();
     Requests(port, show, "remote_post_next_with_1000_streams", "POST", "/api/next");
 }
 QByteArray OscNext()

@@ -17,11 +17,13 @@
 #include "sim/WireLog.h"
 #include "render/ScenarioCheck.h"
 #include "render/uRender.h"
+#include "remote/ShowLanguages.h"
 #include "show/LogSubtitles.h"
 #include "show/PortPlayback.h"
 #include "show/TimedPlayback.h"
 
 #include <QBuffer>
+#include <QDir>
 #include <QFile>
 #include <QGuiApplication>
 #include <QStringList>
@@ -369,17 +371,44 @@ QStringList ScenarioPages(Cli &cli, const QString &command)
     return PagesOf(ScenarioStore(cli, command));
 }
 
-// pages [--scenario FILE] [--count]: number<TAB>text of every page, or only
-// how many pages there are (without holding their texts).
+// The translation TAG of the project's language list; fails when the
+// project lists none by that tag or its file cannot be read.
+Translation ProjectTranslation(const Cli &cli, const QString &tag)
+{
+    if (cli.projectFile.isEmpty())
+        Usage(QStringLiteral("velmora-cli pages --language TAG --project FILE.prj"));
+    const ShowLanguages languages = ShowLanguages::read(cli.projectFile);
+    const Translation *t = languages.find(tag);
+    if (!t)
+        throw VelmoraError(QStringLiteral("语言列表 %1 中没有译文 %2")
+                               .arg(QDir::toNativeSeparators(ShowLanguages::listFile(cli.projectFile)), tag));
+    if (!t->error.isEmpty())
+        throw VelmoraError(languages.errors().front());
+    return *t;
+}
+
+// pages [--scenario FILE] [--count] [--language TAG]: number<TAB>text of
+// every page, or only how many pages there are (without holding their
+// texts); with a language, the translation's line of each page after a tab,
+// for checking that the translation keeps step with the scenario.
 void CmdPages(Cli &cli)
 {
     if (cli.args.contains(QStringLiteral("--count"))) {
         Out() << ScenarioStore(cli, QStringLiteral("pages")).pageCount() << '\n';
         return;
     }
-    const QStringList pages = ScenarioPages(cli, QStringLiteral("pages"));
-    for (int i = 0; i < pages.size(); ++i)
-        Out() << (i + 1) << '\t' << pages[i] << '\n';
+    const QString tag = TakeOption(cli.args, QStringLiteral("--language"),
+                                   QStringLiteral("velmora-cli pages --language TAG --project FILE.prj"));
+    if (tag.isEmpty()) {
+        const QStringList pages = ScenarioPages(cli, QStringLiteral("pages"));
+        for (int i = 0; i < pages.size(); ++i)
+            Out() << (i + 1) << '\t' << pages[i] << '\n';
+        return;
+    }
+    const Translation translation = ProjectTranslation(cli, tag);
+    const PageStore store = ScenarioStore(cli, QStringLiteral("pages"));
+    for (int i = 0; i < store.pageCount(); ++i)
+        Out() << (i + 1) << '\t' << store.page(i) << '\t' << ShowLanguages::lineOfPage(translation, store, i) << '\n';
 }
 
 // check [--scenario FILE] [--min-height N]: the problems of the whole
@@ -400,6 +429,8 @@ void CmdCheck(Cli &cli)
     TScenarioCheck check = CheckScenario(PageFontOf(cli.record), PageRequestOf(cli.record, QString(), 0, 0, 0),
                                          pages, {}, minHeight);
     AddCueTimeProblems(check, pages, store.pageTimes());
+    if (!cli.projectFile.isEmpty())
+        check.projectProblems << ShowLanguages::read(cli.projectFile).problems(store);
     if (!check.error.isEmpty())
         throw VelmoraError(check.error);
     for (const QString &problem : check.projectProblems)

@@ -4,6 +4,7 @@
 
 #include <QFile>
 #include <QHostAddress>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTcpServer>
@@ -100,10 +101,24 @@ QByteArray RemoteStateJson(const RemoteState &state)
     return QJsonDocument(json).toJson(QJsonDocument::Compact);
 }
 
-QByteArray AudienceStateJson(const RemoteState &state)
+QByteArray AudienceStateJson(const RemoteState &state, const QString &tag)
 {
-    const QJsonObject json{{QStringLiteral("onAir"), QJsonObject{{QStringLiteral("text"), state.onAirText}}},
-                           {QStringLiteral("blank"), state.blank}};
+    QJsonObject onAir{{QStringLiteral("text"), state.onAirText}};
+    QJsonObject json{{QStringLiteral("blank"), state.blank}};
+    // A show without translations keeps the state it always had.
+    if (!state.languages.empty()) {
+        QJsonObject translations;
+        QJsonArray languages;
+        for (const AudienceLanguage &language : state.languages) {
+            languages.append(QJsonObject{{QStringLiteral("tag"), language.tag},
+                                         {QStringLiteral("name"), language.name}});
+            if (tag.isEmpty() || tag == language.tag)
+                translations.insert(language.tag, language.text);
+        }
+        onAir.insert(QStringLiteral("translations"), translations);
+        json.insert(QStringLiteral("languages"), languages);
+    }
+    json.insert(QStringLiteral("onAir"), onAir);
     return QJsonDocument(json).toJson(QJsonDocument::Compact);
 }
 
@@ -115,6 +130,7 @@ struct RemoteServer::Client {
     Kind kind = KindCount;   // no place yet
     bool answered = false;   // the response went out; the connection is closing
     bool stream = false;     // an event stream: stays open
+    QString language;        // ?lang=: the audience's one translation; empty for all
     int64_t progressMs = 0;  // when the stream's client last took bytes
 };
 
@@ -387,13 +403,15 @@ void RemoteServer::answer(Client &client, const HttpRequest &request)
     if (!hasPlace(client.address, kind))
         return refuseForCapacity(client, path);
     place(client, kind);
+    client.language = QUrlQuery(QString::fromUtf8(request.query))
+                          .queryItemValue(QStringLiteral("lang"), QUrl::FullyDecoded);
     const QByteArray html = "text/html; charset=utf-8";
     if (path == "/")
         respond(client, 200, html, m_audiencePage);
     else if (path == "/remote")
         respond(client, 200, html, m_operatorPage);
     else if (path == "/api/state")
-        respond(client, 200, "application/json; charset=utf-8", stateFor(kind));
+        respond(client, 200, "application/json; charset=utf-8", stateFor(client));
     else if (path == "/api/events")
         startStream(client);
     else if (path == "/api/next")
@@ -440,10 +458,10 @@ void RemoteServer::refuseForCapacity(Client &client, const QByteArray &path)
         respondError(client, 503, QStringLiteral("观看的人数已满，请稍后再试"), retry);
 }
 
-QByteArray RemoteServer::stateFor(Kind kind) const
+QByteArray RemoteServer::stateFor(const Client &client) const
 {
     const RemoteState state = m_show->remoteState();
-    return kind == Operator ? RemoteStateJson(state) : AudienceStateJson(state);
+    return client.kind == Operator ? RemoteStateJson(state) : AudienceStateJson(state, client.language);
 }
 
 void RemoteServer::control(Client &client, const HttpRequest &request, int command)
@@ -460,7 +478,7 @@ void RemoteServer::control(Client &client, const HttpRequest &request, int comma
                                                       : m_show->runRemote(RemoteCommand(command), page);
     switch (outcome) {
     case RemoteOutcome::Done:
-        return respond(client, 200, "application/json; charset=utf-8", stateFor(Operator));
+        return respond(client, 200, "application/json; charset=utf-8", RemoteStateJson(m_show->remoteState()));
     case RemoteOutcome::Dropped:
         return respondError(client, 409, QStringLiteral("正在发送，本次未执行"));
     case RemoteOutcome::Refused:
@@ -538,7 +556,7 @@ void RemoteServer::startStream(Client &client)
                               + "Content-Type: text/event-stream; charset=utf-8\r\n"
                                 "Cache-Control: no-store\r\nX-Content-Type-Options: nosniff\r\n\r\n"
                                 "retry: 1000\n\ndata: "
-                              + stateFor(client.kind) + "\n\n");
+                              + stateFor(client) + "\n\n");
 }
 
 void RemoteServer::publish()
@@ -556,15 +574,28 @@ void RemoteServer::publish()
     const QByteArray toAudience = event(audience, m_lastAudience);
     const QByteArray toOperator = event(operatorState, m_lastOperator);
     if (!toAudience.isNull() || !toOperator.isNull())
-        sendToStreams(toAudience, toOperator);
+        sendToStreams(toAudience, toOperator, &state);
 }
 
-void RemoteServer::sendToStreams(const QByteArray &audience, const QByteArray &operatorBytes)
+void RemoteServer::sendToStreams(const QByteArray &audience, const QByteArray &operatorBytes,
+                                 const RemoteState *state)
 {
+    // One event per language asked for, made once however many phones chose it.
+    QHash<QString, QByteArray> byLanguage;
+    const auto audienceBytes = [&](const QString &tag) -> QByteArray {
+        if (tag.isEmpty() || audience.isNull() || !state)
+            return audience;
+        auto it = byLanguage.find(tag);
+        if (it == byLanguage.end())
+            it = byLanguage.insert(tag, "data: " + AudienceStateJson(*state, tag) + "\n\n");
+        return *it;
+    };
     const auto clients = m_clients.values();
     for (const auto &client : clients) {
-        const QByteArray &bytes = client->kind == Operator ? operatorBytes : audience;
-        if (client->stream && !bytes.isNull())
+        if (!client->stream)
+            continue;
+        const QByteArray bytes = client->kind == Operator ? operatorBytes : audienceBytes(client->language);
+        if (!bytes.isNull())
             writeToStream(*client, bytes);
     }
 }

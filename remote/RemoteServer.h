@@ -27,10 +27,19 @@
 #include <QString>
 
 #include <memory>
+#include <vector>
 
 class QTcpServer;
 class QTcpSocket;
 class QTimer;
+
+// The on-air page's scenario line in one translation; text is empty for a
+// temporary message, a black screen or a line the translation lacks.
+struct AudienceLanguage {
+    QString tag;
+    QString name;
+    QString text;
+};
 
 // What the pages show: page numbers as the operator sees them (1-based),
 // 0 for none.
@@ -41,6 +50,7 @@ struct RemoteState {
     int nextPage = 0;      // what the next "下一幕" sends
     QString nextText;
     bool blank = false;    // the displays are black
+    std::vector<AudienceLanguage> languages;   // the translations, in their order
     // The operator's part (with nextPage, nextText and onAirPage).
     bool sending = false;  // a transmission runs
     bool linkOk = true;
@@ -51,8 +61,11 @@ struct RemoteState {
 // The operator's state: {"onAir":{"page":N,"text":"…"},"next":{...},"blank":…,
 // "sending":…,"link":{"ok":…,"message":"…"},"locked":…}
 QByteArray RemoteStateJson(const RemoteState &state);
-// What the audience may see: {"onAir":{"text":"…"},"blank":…}
-QByteArray AudienceStateJson(const RemoteState &state);
+// What the audience may see: {"onAir":{"text":"…"},"blank":…}; a show with
+// translations adds "onAir":{"translations":{"en":"…"}} and
+// "languages":[{"tag":"en","name":"English"}]. With a tag, the translations
+// hold that language alone (none for a tag not offered).
+QByteArray AudienceStateJson(const RemoteState &state, const QString &tag = QString());
 
 // The show the server reads and steps: the main window, or a fake in tests.
 class RemoteShow {
@@ -130,7 +143,7 @@ private:
     void place(Client &client, Kind kind);
     void refuseForCapacity(Client &client, const QByteArray &path);
     Access access(Client &client, const HttpRequest &request);
-    QByteArray stateFor(Kind kind) const;
+    QByteArray stateFor(const Client &client) const;
     void readFrom(QTcpSocket *socket);
     void drop(QTcpSocket *socket);
     void answer(Client &client, const HttpRequest &request);
@@ -144,8 +157,11 @@ private:
                  const QByteArray &extraHeaders = QByteArray());
     void respondError(Client &client, int status, const QString &message,
                       const QByteArray &extraHeaders = QByteArray());
-    // bytes for the streams of each kind; a null one sends nothing to that kind.
-    void sendToStreams(const QByteArray &audience, const QByteArray &operatorBytes);
+    // bytes for the streams of each kind; a null one sends nothing to that
+    // kind. With the state, an audience stream that chose a language gets
+    // that language's event (the heartbeat is the same for all).
+    void sendToStreams(const QByteArray &audience, const QByteArray &operatorBytes,
+                       const RemoteState *state = nullptr);
     QString addressKey(const QTcpSocket *socket) const;
     void forgetOldGuesses(int64_t now);   // keeps the table of addresses small
 

@@ -3,11 +3,15 @@
 #include "app/uMain.h"
 
 #include "app/PageListModel.h"
+#include "remote/uLanguages.h"
 #include "remote/uRemote.h"
 #include "remote/OscReceiver.h"
 #include "remote/RemoteServer.h"
+#include "remote/ShowLanguages.h"
 
 #include <QAction>
+#include <QDateTime>
+#include <QFileInfo>
 #include <QMenu>
 #include <QItemSelectionModel>
 #include <QLabel>
@@ -33,6 +37,10 @@ public:
         if (next >= 0)
             state.nextText = m_window->PageText(next);
         state.blank = screen == ShowState::Black;
+        // A temporary message has no translation; a page has its line's.
+        const int page = screen == ShowState::OnPage ? show->onAirPage() : -1;
+        for (const Translation &t : languages().translations())
+            state.languages.push_back({t.tag, t.name, ShowLanguages::lineOfPage(t, *m_window->Richedt_Screen, page)});
         state.sending = show->busy();
         state.linkOk = !m_window->LinkFailed;
         state.linkMessage = m_window->LinkStatus->text();
@@ -59,7 +67,30 @@ public:
     }
 
 private:
+    // The project's translations, read again when another project is open
+    // or its list was written (by 远程与观众 or by hand).
+    const ShowLanguages &languages() const
+    {
+        const QString project = m_window->Project.CurFileName;
+        QString key;
+        if (!project.isEmpty()) {
+            const QFileInfo list(ShowLanguages::listFile(project));
+            key = project + QLatin1Char('|') + QString::number(list.lastModified().toMSecsSinceEpoch())
+                  + QLatin1Char('|') + QString::number(list.size());
+        }
+        if (key != m_languagesOf) {
+            m_languagesOf = key;
+            m_languages = project.isEmpty() ? ShowLanguages() : ShowLanguages::read(project);
+            const QStringList errors = m_languages.errors();
+            if (!errors.isEmpty())
+                m_window->statusBar()->showMessage(errors.join(QStringLiteral("；")));
+        }
+        return m_languages;
+    }
+
     TFrm_Main *m_window;
+    mutable QString m_languagesOf;
+    mutable ShowLanguages m_languages;
 };
 } // namespace
 
@@ -104,6 +135,9 @@ void TFrm_Main::N_RemoteClick()
                                  .arg(m_osc->carriedOutCount()).arg(m_osc->refusedCount()).arg(m_osc->malformedCount());
         return live;
     }, this);
+    auto *languages = new TLanguagesPanel(Project.CurFileName, *m_prompter, &dialog);
+    connect(languages, &TLanguagesPanel::changed, m_remoteServer, &RemoteServer::publish);
+    dialog.AddSection(languages);
     dialog.exec();
 }
 

@@ -98,6 +98,7 @@ void TFrm_Remote::BuildControls()
     buttons->addStretch();
     buttons->addWidget(Btn_Close);
     auto *layout = new QVBoxLayout(this);
+    m_layout = layout;
     layout->addLayout(form);
     layout->addWidget(new QLabel(QStringLiteral("观众与操作地址（扫描二维码打开观众页面）："), this));
     layout->addLayout(addresses);
@@ -122,6 +123,11 @@ void TFrm_Remote::BuildControls()
 }
 
 // Shows m_settings without firing the change handlers.
+void TFrm_Remote::AddSection(QWidget *section)
+{
+    m_layout->insertWidget(m_layout->indexOf(Lbl_Status), section);
+}
+
 void TFrm_Remote::Fill()
 {
     const QSignalBlocker b1(Chk_Enabled), b2(Edt_Port), b3(Edt_Token), b4(Chk_OscEnabled),

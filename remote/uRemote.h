@@ -35,6 +35,9 @@ public:
     TFrm_Remote(const TRemoteSettings &settings, ApplyFn apply, LiveFn live, QWidget *parent = nullptr);
 
     const TRemoteSettings &Settings() const { return m_settings; }
+    // A section of the window's own (the project's translations), placed
+    // above the live state.
+    void AddSection(QWidget *section);
 
     QCheckBox *Chk_Enabled;
     QSpinBox *Edt_Port;
@@ -69,4 +72,5 @@ private:
     LiveFn m_live;
     QTimer *m_refresh;
     quint16 m_shownPort = 0;
+    class QVBoxLayout *m_layout = nullptr;
 };

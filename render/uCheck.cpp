@@ -5,6 +5,7 @@
 #include "app/Prompter.h"
 #include "app/Struct.h"
 #include "app/uMain.h"
+#include "remote/ShowLanguages.h"
 
 #include <QApplication>
 #include <QHBoxLayout>
@@ -147,12 +148,17 @@ void TFrm_Main::N_CheckClick()
         pages << PageText(i);
     // A long scenario takes seconds: the window keeps answering meanwhile,
     // and the command waits for the check under way.
+    // The translations are the project's files: read once, whatever height is asked.
+    const QStringList translationProblems =
+        Project.CurFileName.isEmpty() ? QStringList()
+                                      : ShowLanguages::read(Project.CurFileName).problems(*Richedt_Screen);
     const auto run = [this, pages, times = Richedt_Screen->pageTimes(), font = PageFontOf(Record()),
-                      displays = PageRequestOf(Record(), QString(), 0, 0, 0)](int minHeight) {
+                      displays = PageRequestOf(Record(), QString(), 0, 0, 0), translationProblems](int minHeight) {
         N_Check->setEnabled(false);
         TScenarioCheck check = CheckScenario(font, displays, pages,
                                              [](int) { ProcessPendingMessages(); }, minHeight);
         AddCueTimeProblems(check, pages, times);
+        check.projectProblems << translationProblems;
         N_Check->setEnabled(true);
         return check;
     };

@@ -13,6 +13,7 @@ private slots:
     void newShowSet();
     void errorsAreOneLine();
     void pagesOfScenario();
+    void pagesBesideTheirTranslation();
 };
 
 void TestCliProject::newShowSet()
@@ -112,6 +113,54 @@ void TestCliProject::pagesOfScenario()
     QCOMPARE(RunCli({QStringLiteral("pages"), QStringLiteral("--count"), QStringLiteral("--scenario"),
                   scenario}).out,
              QStringLiteral("3\n"));
+}
+
+// A translator sees each page beside its line; a wrapped line's pages share
+// it, pages past the translation's end have none, and a bad tag or a
+// missing file is an error.
+void TestCliProject::pagesBesideTheirTranslation()
+{
+    QTemporaryDir dir;
+    const QString project = dir.filePath(QStringLiteral("p.prj"));
+    QFile s(dir.filePath(QStringLiteral("s.txt")));
+    QVERIFY(s.open(QIODevice::WriteOnly));
+    s.write(QStringLiteral("序\n这一行很长很长很长很长很长很长很长很长很长很长很长很长很长很长，要分成几页显示\n尾\n").toUtf8());
+    s.close();
+    QFile en(dir.filePath(QStringLiteral("en.txt")));
+    QVERIFY(en.open(QIODevice::WriteOnly));
+    en.write("Prologue\r\nA long line\r\n");
+    en.close();
+    QFile list(dir.filePath(QStringLiteral("p.languages")));
+    QVERIFY(list.open(QIODevice::WriteOnly));
+    list.write("[Languages]\nen=en.txt\nfr=fr.txt\n");
+    list.close();
+    QCOMPARE(RunCli({QStringLiteral("project"), QStringLiteral("new"), project}).code, 0);
+    QCOMPARE(RunCli({QStringLiteral("project"), QStringLiteral("set"), project, QStringLiteral("ScenarioFile=s.txt")}).code, 0);
+    const QStringList pages =
+        RunCli({QStringLiteral("pages"), QStringLiteral("--project"), project}).out.split('\n', Qt::SkipEmptyParts);
+    QVERIFY(pages.size() > 3);
+    const CliRun run = RunCli({QStringLiteral("pages"), QStringLiteral("--language"), QStringLiteral("en"),
+                               QStringLiteral("--project"), project});
+    QCOMPARE(run.code, 0);
+    const QStringList rows = run.out.split('\n', Qt::SkipEmptyParts);
+    QCOMPARE(rows.size(), pages.size());
+    QCOMPARE(rows.front(), pages.front() + QStringLiteral("\tPrologue"));
+    for (int i = 1; i < rows.size() - 1; ++i)
+        QCOMPARE(rows[i], pages[i] + QStringLiteral("\tA long line"));
+    QCOMPARE(rows.back(), pages.back() + QStringLiteral("\t"));
+
+    for (const QString &tag : {QStringLiteral("de"), QStringLiteral("fr")}) {
+        const CliRun bad = RunCli({QStringLiteral("pages"), QStringLiteral("--language"), tag,
+                                   QStringLiteral("--project"), project});
+        QVERIFY(bad.code != 0);
+        QVERIFY(bad.out.isEmpty());
+        QVERIFY2(bad.err.contains(tag == QLatin1String("fr") ? QStringLiteral("fr.txt") : tag), qPrintable(bad.err));
+    }
+    // The pre-show check names the missing file and the short translation.
+    const CliRun check = RunCli({QStringLiteral("check"), QStringLiteral("--project"), project});
+    QCOMPARE(check.code, 1);
+    QVERIFY2(check.out.contains(QStringLiteral("-\t译文 fr 无法读取")), qPrintable(check.out));
+    QVERIFY2(check.out.contains(QStringLiteral("-\t译文 en 有 2 行，剧本有 3 行；第 1 行两者长度相差超过 3 倍")), qPrintable(check.out));
 }
 
 QTEST_MAIN(TestCliProject)

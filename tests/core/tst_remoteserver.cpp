@@ -50,6 +50,7 @@ private slots:
     void outcomesGiveTheirStatus();
     void guessersAreRefusedForAMinute();
     void eventStreamFollowsTheState();
+    void audienceChoosesALanguage();
     void fullHouseKeepsTheOperator();
     void streamsThatDoNotReadAreClosed();
     void failedStartIsRetried();
@@ -369,6 +370,44 @@ void TestRemoteServer::eventStreamFollowsTheState()
     m_server->close();
     QTRY_COMPARE(streams.sockets[0]->state(), QAbstractSocket::UnconnectedState);
     QCOMPARE(m_server->connectionCount(), 0);
+}
+
+// Each phone gets the on-air line in every translation, or in the one it
+// asked for, by state and by stream; nothing of the next page in any.
+void TestRemoteServer::audienceChoosesALanguage()
+{
+    const quint16 port = m_server->port();
+    m_show->state.onAirText = QStringLiteral("第一场");
+    m_show->state.nextText = QStringLiteral("第二场：剧透");
+    m_show->state.languages = {{"en", "English", "Scene one"}, {"ja", QStringLiteral("日本語"), QStringLiteral("第一幕")}};
+    const QJsonObject all = QJsonDocument::fromJson(get("/api/state").body).object();
+    const QJsonObject translations = all["onAir"].toObject()["translations"].toObject();
+    QCOMPARE(translations["en"].toString(), QStringLiteral("Scene one"));
+    QCOMPARE(translations["ja"].toString(), QStringLiteral("第一幕"));
+    QCOMPARE(all["languages"].toArray().size(), 2);
+    QCOMPARE(all["languages"].toArray()[1].toObject()["name"].toString(), QStringLiteral("日本語"));
+    QCOMPARE(get("/api/state?lang=ja").body, AudienceStateJson(m_show->state, "ja"));
+    const QJsonObject one = QJsonDocument::fromJson(get("/api/state?lang=ja").body).object();
+    QCOMPARE(one["onAir"].toObject()["translations"].toObject().keys(), QStringList{"ja"});
+    QCOMPARE(one["languages"].toArray().size(), 2);   // the picker still lists them all
+    QVERIFY(QJsonDocument::fromJson(get("/api/state?lang=xx").body)
+                .object()["onAir"].toObject()["translations"].toObject().isEmpty());
+
+    Streams streams;
+    streams.open(port, QHostAddress::LocalHost, "/api/events?lang=en");
+    streams.open(port, QHostAddress::LocalHost, "/api/events");
+    QTRY_VERIFY(streams.allHave(1));
+    QVERIFY(streams.got[0].contains("data: " + AudienceStateJson(m_show->state, "en") + "\n\n"));
+    m_show->state.onAirText = QStringLiteral("第二场");
+    m_show->state.languages[0].text = QStringLiteral("Scene two");
+    m_show->state.languages[1].text = QStringLiteral("第二幕");
+    m_server->publish();
+    QTRY_VERIFY(streams.allHave(2));
+    QVERIFY(streams.got[0].endsWith("data: " + AudienceStateJson(m_show->state, "en") + "\n\n"));
+    QVERIFY(!streams.got[0].contains("第二幕"));
+    QVERIFY(streams.got[1].endsWith("data: " + AudienceStateJson(m_show->state) + "\n\n"));
+    for (const QByteArray &got : streams.got)
+        QVERIFY(!got.contains("剧透"));
 }
 
 // A full house: a thousand phones on 63 devices follow the captions, while

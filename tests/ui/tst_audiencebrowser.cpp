@@ -8,12 +8,16 @@
 #include "app/Gbk.h"
 #include "app/PageStore.h"
 #include "link/SpecialFrames.h"
+#include "tests/TestFiles.h"
 
 #include <QElapsedTimer>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QSettings>
+#include <QStatusBar>
 #include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QTableView>
 #include <QtTest>
 
@@ -140,6 +144,7 @@ class TestAudienceBrowser : public QObject {
     Q_OBJECT
 private slots:
     void pagesAppearInTheBrowser();
+    void spectatorChoosesALanguage();
 
 private:
     QJsonValue evaluate(const QString &expression)
@@ -161,6 +166,25 @@ private:
         m_session = attached[QStringLiteral("result")].toObject()[QStringLiteral("sessionId")].toString();
         QVERIFY2(!m_session.isEmpty(), QJsonDocument(attached).toJson().constData());
     }
+    // The window serves a three-page show on the simulated display (no
+    // hardware), and a fresh browser opens its audience page.
+    void serveAndOpen(TFrm_Main &w)
+    {
+        w.Record().ComPort = 0;
+        TRemoteSettings settings;
+        settings.Enabled = true;
+        settings.Port = 0;
+        w.ApplyRemoteSettings(settings);
+        QVERIFY(w.RemotePort() != 0);
+        w.Richedt_Screen->load(ToGbk(QStringLiteral("序幕\r\n第一场：风起\r\n第二场")));
+        w.RebuildPageList();
+        w.SelectPage(0);
+        m_browser = std::make_unique<Chromium>();
+        const QString failure = m_browser->start();
+        if (!failure.isEmpty())
+            QFAIL(qPrintable(failure));
+        openPage(QStringLiteral("http://127.0.0.1:%1/").arg(w.RemotePort()));
+    }
     // How long after the transmission's end the caption showed text; -1: not within 1 s.
     qint64 shownAfterEnd(const QString &text, const QElapsedTimer &sinceEnd)
     {
@@ -180,23 +204,9 @@ void TestAudienceBrowser::pagesAppearInTheBrowser()
 {
     TestWindow t;
     TFrm_Main &w = *t.main;
-    w.Record().ComPort = 0;   // the simulated display: no hardware
-    TRemoteSettings settings;
-    settings.Enabled = true;
-    settings.Port = 0;
-    w.ApplyRemoteSettings(settings);
-    QVERIFY(w.RemotePort() != 0);
-    w.Richedt_Screen->load(ToGbk(QStringLiteral("序幕\r\n第一场：风起\r\n第二场")));
-    w.RebuildPageList();
-    w.SelectPage(0);
     QElapsedTimer sinceEnd;
     connect(w.Show, &ShowState::transmissionEnded, [&sinceEnd] { sinceEnd.start(); });
-
-    m_browser = std::make_unique<Chromium>();
-    const QString failure = m_browser->start();
-    if (!failure.isEmpty())
-        QFAIL(qPrintable(failure));
-    openPage(QStringLiteral("http://127.0.0.1:%1/").arg(w.RemotePort()));
+    serveAndOpen(w);
     if (QTest::currentTestFailed())
         return;
 
@@ -254,6 +264,8 @@ void TestAudienceBrowser::pagesAppearInTheBrowser()
     QTRY_VERIFY(evaluate(QStringLiteral("getComputedStyle(document.getElementById('caption')).opacity")).toString().toDouble() < 0.5);
     QVERIFY(evaluate(QStringLiteral("document.getElementById('status').textContent")).toString().startsWith(QStringLiteral("字幕已暂停")));
     QVERIFY(evaluate(QStringLiteral("document.querySelector('#status span').getBoundingClientRect().height")).toDouble() > 0);
+    TRemoteSettings settings;
+    settings.Enabled = true;
     settings.Port = port;
     w.ApplyRemoteSettings(settings);
     QCOMPARE(w.RemotePort(), port);
@@ -306,6 +318,50 @@ void TestAudienceBrowser::pagesAppearInTheBrowser()
     QTRY_VERIFY_WITH_TIMEOUT(!w.Show->busy(), 20000);
     QCOMPARE(w.Show->onAirPage(), 0);
     QTRY_COMPARE(evaluate(QStringLiteral("document.getElementById('sendPage').disabled")).toBool(), false);
+    m_browser.reset();
+}
+
+// The spectator picks English: the page on air shows in English, a reload
+// keeps the choice, and "both" shows the original with the translation.
+void TestAudienceBrowser::spectatorChoosesALanguage()
+{
+    QTemporaryDir dir;
+    WriteRaw(dir.filePath("en.txt"), "Prologue\r\nScene one: the wind\r\nScene two\r\n");
+    {
+        QSettings ini(dir.filePath("show.languages"), QSettings::IniFormat);
+        ini.setValue("Languages/en", "en.txt");
+        ini.setValue("Languages/Name.en", "English");
+        ini.setValue("Languages/fr", "absent.txt");
+    }
+    TestWindow t;
+    TFrm_Main &w = *t.main;
+    w.Project.CurFileName = dir.filePath("show.prj");
+    serveAndOpen(w);
+    if (QTest::currentTestFailed())
+        return;
+    const QString options = QStringLiteral("[...document.querySelectorAll('#language option')].map(o => o.textContent).join()");
+    QTRY_COMPARE_WITH_TIMEOUT(evaluate(options).toString(),
+                              QStringLiteral("原文,English,fr,原文 + English,原文 + fr"), 15000);
+    evaluate(QStringLiteral("const p = document.getElementById('language'); p.value = 'en';"
+                            "p.dispatchEvent(new Event('change'));"));
+
+    const QString caption = QStringLiteral("document.getElementById('caption').textContent");
+    QTest::keyClick(w.LstView_Page, Qt::Key_Space);
+    QTRY_VERIFY_WITH_TIMEOUT(!w.Show->busy(), 10000);
+    QCOMPARE(w.Show->onAirPage(), 1);
+    QTRY_COMPARE_WITH_TIMEOUT(evaluate(caption).toString(), QStringLiteral("Scene one: the wind"), 5000);
+    // The missing French file leaves English working and is told in the window.
+    QVERIFY(w.statusBar()->currentMessage().contains(QStringLiteral("absent.txt")));
+
+    evaluate(QStringLiteral("location.reload()"));
+    QTRY_COMPARE_WITH_TIMEOUT(evaluate(QStringLiteral("document.getElementById('language') && document.getElementById('language').value")).toString(),
+                              QStringLiteral("en"), 15000);
+    QTRY_COMPARE_WITH_TIMEOUT(evaluate(caption).toString(), QStringLiteral("Scene one: the wind"), 5000);
+
+    evaluate(QStringLiteral("const q = document.getElementById('language'); q.value = 'both:en';"
+                            "q.dispatchEvent(new Event('change'));"));
+    QCOMPARE(evaluate(caption).toString(), QStringLiteral("第一场：风起Scene one: the wind"));
+    QCOMPARE(evaluate(QStringLiteral("localStorage.getItem('velmoraLanguage')")).toString(), QStringLiteral("both:en"));
     m_browser.reset();
 }
 

@@ -4,13 +4,17 @@
 
 #include "app/AppPaths.h"
 #include "remote/QrCode.h"
+#include "remote/uLanguages.h"
 #include "remote/uRemote.h"
+#include "ScriptedPrompter.h"
 
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QSettings>
+#include <QSignalSpy>
 #include <QSpinBox>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -297,6 +301,68 @@ private slots:
         QVERIFY(chosen.endsWith(QStringLiteral(":8080/")));
         QCOMPARE(shown().convertToFormat(QImage::Format_RGB32),
                  expected(chosen).convertToFormat(QImage::Format_RGB32));
+    }
+
+    // Translations are added with a tag, a name and a chosen file, kept
+    // relative to the project's folder, listed with their lines or why they
+    // cannot be read, and removed by row; each change is written at once.
+    void translationsAddedAndRemoved()
+    {
+        QTemporaryDir dir;
+        const QString project = dir.filePath(QStringLiteral("show.prj"));
+        WriteRaw(dir.filePath(QStringLiteral("en.txt")), "Hello\r\nWorld\r\n");
+        ScriptedPrompter prompter;
+        TLanguagesPanel panel(project, prompter);
+        QSignalSpy changed(&panel, &TLanguagesPanel::changed);
+        panel.show();
+        QVERIFY(!panel.Btn_Add->isEnabled());
+        QVERIFY(!panel.Btn_Remove->isEnabled());
+
+        QTest::keyClicks(panel.Edt_Tag, QStringLiteral("en"));
+        QTest::keyClicks(panel.Edt_Name, QStringLiteral("English"));
+        prompter.openPaths << dir.filePath(QStringLiteral("en.txt"));
+        QTest::mouseClick(panel.Btn_Add, Qt::LeftButton);
+        QCOMPARE(changed.count(), 1);
+        QCOMPARE(ListedTexts(panel.Lst_Languages), QStringList{QStringLiteral("English（en）：en.txt — 2 行")});
+        QSettings ini(ShowLanguages::listFile(project), QSettings::IniFormat);
+        QCOMPARE(ini.value(QStringLiteral("Languages/en")).toString(), QStringLiteral("en.txt"));
+        QCOMPARE(ini.value(QStringLiteral("Languages/Name.en")).toString(), QStringLiteral("English"));
+
+        // A file that goes missing is listed with why; a bad tag asks no file.
+        panel.Edt_Tag->clear();
+        panel.Edt_Name->clear();
+        QTest::keyClicks(panel.Edt_Tag, QStringLiteral("fr"));
+        prompter.openPaths << dir.filePath(QStringLiteral("fr.txt"));
+        QTest::mouseClick(panel.Btn_Add, Qt::LeftButton);
+        QCOMPARE(panel.Lst_Languages->count(), 2);
+        QVERIFY(panel.Lst_Languages->item(1)->text().startsWith(QStringLiteral("fr（fr）：fr.txt — ")));
+        QVERIFY(panel.Lbl_Message->text().contains(QStringLiteral("fr.txt")));
+        panel.Edt_Tag->clear();
+        QTest::keyClicks(panel.Edt_Tag, QStringLiteral("e n"));
+        QTest::mouseClick(panel.Btn_Add, Qt::LeftButton);
+        QCOMPARE(prompter.openRequests.size(), 2);
+        QVERIFY(panel.Lbl_Message->text().contains(QStringLiteral("无效")));
+
+        const QRect row = panel.Lst_Languages->visualItemRect(panel.Lst_Languages->item(0));
+        QTest::mouseClick(panel.Lst_Languages->viewport(), Qt::LeftButton, {}, row.center());
+        QVERIFY(panel.Btn_Remove->isEnabled());
+        QTest::mouseClick(panel.Btn_Remove, Qt::LeftButton);
+        QCOMPARE(changed.count(), 3);
+        QCOMPARE(panel.Lst_Languages->count(), 1);
+        QVERIFY(panel.Lst_Languages->item(0)->text().startsWith(QStringLiteral("fr（fr）")));
+        const ShowLanguages back = ShowLanguages::read(project);
+        QVERIFY(!back.find(QStringLiteral("en")));
+        QVERIFY(back.find(QStringLiteral("fr")));
+    }
+
+    // Without a saved project there is nowhere to keep the list.
+    void translationsNeedAProject()
+    {
+        ScriptedPrompter prompter;
+        TLanguagesPanel panel(QString(), prompter);
+        QTest::keyClicks(panel.Edt_Tag, QStringLiteral("en"));
+        QVERIFY(!panel.Btn_Add->isEnabled());
+        QVERIFY(panel.Lbl_Message->text().contains(QStringLiteral("保存工程")));
     }
 };
 
