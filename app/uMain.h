@@ -218,6 +218,8 @@ private:
     int m_settingUp = 0;              // SetUpScopes alive
     QTimer *m_repeatFlush = nullptr;  // writes the count of repeated dropped requests
     QWidget *BuildCockpit();
+    // An action of the window, its key from the key table: it works wherever the focus is.
+    QAction *WindowAction(const char *name, const QString &text);
     void SetupCockpit();
     QString NowLine() const;
     void OpenBox(QLineEdit *box, const QString &typed = QString());

@@ -74,24 +74,25 @@ QWidget *TFrm_Main::BuildCockpit()
 
 namespace {
 // Its keys come from the window's key table (SetupHelp).
-QAction *WindowAction(QWidget *window, const char *name, const QString &text)
+} // namespace
+
+QAction *TFrm_Main::WindowAction(const char *name, const QString &text)
 {
-    auto *action = new QAction(text, window);
+    auto *action = new QAction(text, this);
     action->setObjectName(QLatin1String(name));
-    window->addAction(action);   // the keys work wherever the focus is
+    addAction(action);   // the keys work wherever the focus is
     return action;
 }
-} // namespace
 
 void TFrm_Main::SetupCockpit()
 {
-    N_GoTo = WindowAction(this, "N_GoTo", QStringLiteral("转到幕"));
-    N_Find = WindowAction(this, "N_Find", QStringLiteral("查找"));
-    N_FindNext = WindowAction(this, "N_FindNext", QStringLiteral("查找下一个"));
-    N_Resend = WindowAction(this, "N_Resend", QStringLiteral("重发当前画面(&R)"));
-    N_Cancel = WindowAction(this, "N_Cancel", QStringLiteral("取消发送"));
-    N_ShowLog = WindowAction(this, "N_ShowLog", QStringLiteral("演出记录(&L)"));
-    N_ShowLock = WindowAction(this, "N_ShowLock", QStringLiteral("演出锁定(&K)"));
+    N_GoTo = WindowAction("N_GoTo", QStringLiteral("转到幕"));
+    N_Find = WindowAction("N_Find", QStringLiteral("查找"));
+    N_FindNext = WindowAction("N_FindNext", QStringLiteral("查找下一个"));
+    N_Resend = WindowAction("N_Resend", QStringLiteral("重发当前画面(&R)"));
+    N_Cancel = WindowAction("N_Cancel", QStringLiteral("取消发送"));
+    N_ShowLog = WindowAction("N_ShowLog", QStringLiteral("演出记录(&L)"));
+    N_ShowLock = WindowAction("N_ShowLock", QStringLiteral("演出锁定(&K)"));
     N_ShowLock->setCheckable(true);
     N_Send->addActions({N_Resend, N_ShowLog});
     N_Setup->addAction(N_ShowLock);

@@ -37,15 +37,6 @@ QString ClockText(qint64 ms)
         .arg(ms / 1000 % 60, 2, 10, QLatin1Char('0'))
         .arg(ms / 100 % 10);
 }
-
-// The key comes from the window's key table.
-QAction *KeyAction(QWidget *window, const char *name, const QString &text)
-{
-    auto *action = new QAction(text, window);
-    action->setObjectName(QLatin1String(name));
-    window->addAction(action);
-    return action;
-}
 } // namespace
 
 QWidget *TFrm_Main::BuildPlaybackBox()
@@ -79,10 +70,10 @@ void TFrm_Main::SetupPlayback()
                                                      && ClearDisplay() == RemoteOutcome::Done;
                                           }},
                                  this);
-    N_Play = KeyAction(this, "N_Play", PlayStart);
-    N_PlayPause = KeyAction(this, "N_PlayPause", QStringLiteral("暂停/继续播放(&U)"));
-    N_NudgeBack = KeyAction(this, "N_NudgeBack", QStringLiteral("播放时钟退后0.5秒"));
-    N_NudgeOn = KeyAction(this, "N_NudgeOn", QStringLiteral("播放时钟提前0.5秒"));
+    N_Play = WindowAction("N_Play", PlayStart);
+    N_PlayPause = WindowAction("N_PlayPause", QStringLiteral("暂停/继续播放(&U)"));
+    N_NudgeBack = WindowAction("N_NudgeBack", QStringLiteral("播放时钟退后0.5秒"));
+    N_NudgeOn = WindowAction("N_NudgeOn", QStringLiteral("播放时钟提前0.5秒"));
     N_ExportSubtitles = new QAction(QStringLiteral("导出字幕(&E)"), this);
     N_ExportSubtitles->setObjectName(QStringLiteral("N_ExportSubtitles"));
     N_File->insertAction(N4, N_ExportSubtitles);
